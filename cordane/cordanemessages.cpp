@@ -1,0 +1,21 @@
+#include "cordanemessages.h"
+
+namespace cordane {
+
+namespace {
+constexpr orm::MessageKey kKeys[] = {
+#define ORM_MESSAGE_KEY(key, text) {#key, text},
+    CORDANE_MESSAGES(ORM_MESSAGE_KEY)
+#undef ORM_MESSAGE_KEY
+};
+} // namespace
+
+orm::MessageTable &messages()
+{
+    static orm::MessageTable table(kKeys);
+    return table;
+}
+
+QString msg(Msg key) { return messages().text(int(key)); }
+
+} // namespace cordane

@@ -1,0 +1,80 @@
+#include "profilecatalogue.h"
+
+#include "platform/platform.h"
+#include "shared/ini.h"
+#include "shared/utilfuncs.h"
+
+#include <QDir>
+#include <QDirIterator>
+
+namespace marbeck {
+
+FormatType ClassifyProfile(const QString &title)
+{
+    if (orm::ContainsText(QStringLiteral("3GPP"), title) ||
+        orm::ContainsText(QStringLiteral("3GP2"), title))
+        return Format3GP;
+    if (orm::ContainsText(QStringLiteral("iPod"), title))
+        return FormatiPod;
+    if (orm::ContainsText(QStringLiteral("PSP"), title))
+        return FormatPSP;
+    return FormatOther;
+}
+
+QString ProfileFolderForLanguage(const QString &languageFile, const QString &current)
+{
+    const QString lower = languageFile.toLower();
+    if (lower == u"english.ini")
+        return QStringLiteral("default_setting");
+    if (lower == u"french.ini")
+        return QStringLiteral("default_setting_fr");
+    if (lower == u"deutsch.ini")
+        return QStringLiteral("default_setting_de");
+    if (lower == u"italian.ini")
+        return QStringLiteral("default_setting_it");
+    return current;
+}
+
+bool IsPresetSection(const QString &sectionName) { return sectionName.startsWith(u"Item"); }
+
+std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &folder)
+{
+    const QString resolved = QString::fromStdString(
+        orm::platform::resolveCaseInsensitive(orm::ExcludeBackslash(folder).toStdString()));
+    if (!QFileInfo(resolved).isDir())
+        return std::nullopt;
+    ProfileCatalogue catalogue;
+    QDirIterator it(resolved, {QStringLiteral("*.ini")},
+                    QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        it.next();
+        catalogue.add(LoadProfileEntry(orm::IncludeBackslash(resolved) + it.fileName()));
+    }
+    return catalogue;
+}
+
+TProfileItem ProfileCatalogue::LoadProfileEntry(const QString &path)
+{
+    const orm::IniFile ini(path);
+    return {ini.readString(u"Info", u"TitleE", {}), path,
+            ini.readString(u"Info", u"DescriptionE", {})};
+}
+
+void ProfileCatalogue::add(const TProfileItem &item)
+{
+    m_families[ClassifyProfile(item.Title)].append(item);
+}
+
+ProfilePresets LoadProfileItems(const QString &profilePath)
+{
+    const orm::IniFile ini(profilePath);
+    ProfilePresets result;
+    result.profileInfo = QStringLiteral("(%1)").arg(ini.readString(u"Info", u"TitleE", {}));
+    for (const QString &section : ini.sectionNames()) {
+        if (IsPresetSection(section))
+            result.presets.append({profilePath, section, ini.readString(section, u"TitleE", {})});
+    }
+    return result;
+}
+
+} // namespace marbeck

@@ -1,0 +1,60 @@
+#pragma once
+// Profile files: the catalogue of a profile folder by device family, and the
+// presets of the chosen profile.
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace marbeck {
+
+// The families of the chooser; also the values of the FormatType setting.
+enum FormatType : quint8 { FormatPSP = 0, FormatiPod = 1, Format3GP = 2, FormatOther = 3 };
+inline constexpr int kFamilyCount = 4;
+
+struct TProfileItem {
+    QString Title;
+    QString FileName; // full path of the profile file
+    QString Description;
+};
+
+struct TProfileDetailItem {
+    QString FileName; // full path of the profile file
+    QString Section;  // e.g. "Item0"
+    QString Title;
+};
+
+// The family a profile's title files it under: first "3GPP"/"3GP2", then
+// "iPod", then "PSP" (letter case counts), else Other.
+FormatType ClassifyProfile(const QString &title);
+
+// The profile folder of a language file; any other language keeps `current`.
+QString ProfileFolderForLanguage(const QString &languageFile, const QString &current);
+
+// A preset is a section whose name begins with "Item" (letter case counts).
+bool IsPresetSection(const QString &sectionName);
+
+class ProfileCatalogue {
+public:
+    // Reads every "*.ini" of the folder, in the order the folder lists them;
+    // nullopt when the folder does not exist.
+    static std::optional<ProfileCatalogue> ListProfiles(const QString &folder);
+    static TProfileItem LoadProfileEntry(const QString &path);
+
+    const QList<TProfileItem> &family(FormatType type) const { return m_families[type]; }
+    void add(const TProfileItem &item);
+
+private:
+    std::array<QList<TProfileItem>, kFamilyCount> m_families;
+};
+
+struct ProfilePresets {
+    QString profileInfo; // "(title)", shown beside the preset box
+    QList<TProfileDetailItem> presets;
+};
+
+// The presets of a profile file in section order; none for a missing file.
+ProfilePresets LoadProfileItems(const QString &profilePath);
+
+} // namespace marbeck

@@ -1,0 +1,109 @@
+#include "globalvars.h"
+
+#include "platform/platform.h"
+#include "shared/ini.h"
+#include "shared/utilfuncs.h"
+
+namespace marbeck {
+
+namespace {
+constexpr auto kSystem = u"System";
+
+template <class... Ts> struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+} // namespace
+
+std::optional<DeviceFamily> ParseDeviceFamily(const QString &argument)
+{
+    const QString lower = argument.toLower();
+    if (lower == u"-all")
+        return DeviceFamily::All;
+    if (lower == u"-3gp")
+        return DeviceFamily::Phones;
+    if (lower == u"-ipod")
+        return DeviceFamily::IPod;
+    if (lower == u"-psp")
+        return DeviceFamily::PSP;
+    return std::nullopt;
+}
+
+TGlobalVars &globals()
+{
+    static TGlobalVars instance;
+    return instance;
+}
+
+void SetDefaultSettings(TGlobalVars &g, DeviceFamily family, const QString &documentsFolder,
+                        const QString &buildLanguageFile)
+{
+    g.Family = family;
+    g.LanguageFile = buildLanguageFile;
+    g.ShowWindow = true;
+    g.ShutdownFlag = 1;
+    g.ShutdownWindowsWhenDone = false;
+    g.Priority = 1;
+    g.InputPath = documentsFolder;
+    g.OutputPath = documentsFolder;
+    g.DeleteFileAfterProcessing = false;
+    switch (family) {
+    case DeviceFamily::Phones: g.FormatType = 2; break;
+    case DeviceFamily::IPod: g.FormatType = 1; break;
+    case DeviceFamily::All:
+    case DeviceFamily::PSP: g.FormatType = 0; break;
+    }
+    g.FormatPSPIndex = g.FormatiPodIndex = g.Format3GPIndex = g.FormatOtherIndex = 0;
+    g.ProfilePath.clear();
+}
+
+QString SettingsFileName(const TGlobalVars &g)
+{
+    return orm::IncludeBackslash(g.AppFolder) + QStringLiteral("vuzu.ini");
+}
+
+QString AppRelativePath(const TGlobalVars &g, const QString &relative)
+{
+    return orm::IncludeBackslash(g.AppFolder) +
+           QString::fromStdString(orm::platform::toPlatformSeparators(relative.toStdString()));
+}
+
+bool LoadSettings(TGlobalVars &g)
+{
+    const orm::IniFile ini(SettingsFileName(g));
+    if (!ini.exists()) {
+        SaveSettings(g);
+        return false;
+    }
+    for (const SettingKey &s : kSystemSettings) {
+        const QString key = QString::fromLatin1(s.key);
+        std::visit(Overloaded{
+                       [&](QString TGlobalVars::*f) { g.*f = ini.readString(kSystem, key, g.*f); },
+                       [&](bool TGlobalVars::*f) { g.*f = ini.readBool(kSystem, key, g.*f); },
+                       // Byte settings keep the low eight bits of any integer.
+                       [&](quint8 TGlobalVars::*f) {
+                           g.*f = quint8(ini.readInteger(kSystem, key, g.*f) & 0xFF);
+                       },
+                       [&](qint32 TGlobalVars::*f) { g.*f = ini.readInteger(kSystem, key, g.*f); },
+                   },
+                   s.field);
+    }
+    return true;
+}
+
+void SaveSettings(const TGlobalVars &g)
+{
+    orm::IniFile ini(SettingsFileName(g));
+    for (const SettingKey &s : kSystemSettings) {
+        const QString key = QString::fromLatin1(s.key);
+        std::visit(Overloaded{
+                       [&](QString TGlobalVars::*f) { ini.writeString(kSystem, key, g.*f); },
+                       [&](bool TGlobalVars::*f) { ini.writeBool(kSystem, key, g.*f); },
+                       [&](quint8 TGlobalVars::*f) { ini.writeInteger(kSystem, key, g.*f); },
+                       [&](qint32 TGlobalVars::*f) { ini.writeInteger(kSystem, key, g.*f); },
+                   },
+                   s.field);
+    }
+    ini.save();
+}
+
+} // namespace marbeck

@@ -1,0 +1,44 @@
+#include "resstr.h"
+
+#include "ini.h"
+#include "utilfuncs.h"
+
+
+namespace orm {
+
+MessageTable::MessageTable(std::span<const MessageKey> keys) : m_keys(keys) { resetToEnglish(); }
+
+void MessageTable::resetToEnglish()
+{
+    m_texts.clear();
+    for (const MessageKey &k : m_keys)
+        m_texts << CleanLanguageText(QString::fromUtf8(k.englishDefault));
+}
+
+void MessageTable::LoadLanguage(const QString &path)
+{
+    const IniFile ini(path);
+    if (!ini.exists())
+        return;
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        const QString key = QString::fromLatin1(m_keys[i].key);
+        m_texts[qsizetype(i)] =
+            CleanLanguageText(ini.readString(u"LANGRES", key, m_texts[qsizetype(i)]));
+    }
+}
+
+QString CleanLanguageText(const QString &text)
+{
+    const QString trimmed = TrimControls(text);
+    QString out;
+    out.reserve(trimmed.size());
+    for (const QChar c : trimmed) {
+        if (c == u' ' && !out.isEmpty() && out.back() == u' ')
+            continue;
+        out += c;
+    }
+    out.replace(QStringLiteral("#13"), QStringLiteral("\r\n"));
+    return out;
+}
+
+} // namespace orm

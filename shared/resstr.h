@@ -1,0 +1,37 @@
+#pragma once
+// The message table: every text a program shows, by key, with its English
+// default, replaced from a language file (section "LANGRES").
+#include <QString>
+#include <QStringList>
+
+#include <span>
+
+namespace orm {
+
+struct MessageKey {
+    const char *key;
+    const char *englishDefault;
+};
+
+class MessageTable {
+public:
+    explicit MessageTable(std::span<const MessageKey> keys);
+
+    QString text(int index) const { return m_texts.at(index); }
+    std::span<const MessageKey> keys() const { return m_keys; }
+
+    // Reads every key of the table from the file, keeping the current text of
+    // a key the file lacks. A missing file changes nothing.
+    void LoadLanguage(const QString &path);
+    void resetToEnglish();
+
+private:
+    std::span<const MessageKey> m_keys;
+    QStringList m_texts;
+};
+
+// The clean-up of every language text: ends trimmed, runs of blanks folded,
+// "#13" turned into a line break.
+QString CleanLanguageText(const QString &text);
+
+} // namespace orm

@@ -1,0 +1,198 @@
+// Every shipped preset converts a real clip with the staged encoder into a
+// file its device plays.
+#include "profiles/profilecatalogue.h"
+#include "shared/commandtemplate.h"
+#include "shared/ini.h"
+#include "shared/utilfuncs.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSize>
+
+#include <gtest/gtest.h>
+
+using namespace ormtest;
+
+namespace {
+
+struct PresetCase {
+    QString file;
+    QString section;
+};
+
+std::vector<PresetCase> shippedPresets()
+{
+    std::vector<PresetCase> cases;
+    const QDir folder(QStringLiteral(ORM_DATA_DIR) + "/default_setting");
+    for (const QString &file : folder.entryList({"*.ini"}, QDir::Files, QDir::Name)) {
+        for (const auto &preset : marbeck::LoadProfileItems(folder.filePath(file)).presets)
+            cases.push_back({file, preset.Section});
+    }
+    return cases;
+}
+
+// A 2-second 16:9 clip with sound, made once and shared by the test processes.
+QString testClip()
+{
+    const QString folder = stageDir() + "/../test-media";
+    const QString clip = folder + "/clip 'one' $x.mp4";
+    if (QFileInfo::exists(clip))
+        return clip;
+    QDir().mkpath(folder);
+    const QString partial = folder + "/partial-" + orm::RandomDigits(8) + ".mp4";
+    const ProcessResult r = runProcess(
+        stageDir() + "/cores/avcore.dll",
+        {"-y", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi",
+         "-i", "sine=frequency=440:sample_rate=44100", "-t", "2", "-c:v", "libx264", "-pix_fmt",
+         "yuv420p", "-c:a", "aac", "-ac", "2", partial});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    QFile::rename(partial, clip);
+    return clip;
+}
+
+struct Probe {
+    QJsonObject video, audio, format;
+};
+
+Probe probe(const QString &file)
+{
+    const ProcessResult r = runProcess(
+        "ffprobe", {"-v", "error", "-show_streams", "-show_format", "-of", "json", file});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(r.output).object();
+    Probe p;
+    for (const QJsonValue s : root["streams"].toArray()) {
+        const QJsonObject stream = s.toObject();
+        if (stream["codec_type"] == "video" && p.video.isEmpty())
+            p.video = stream;
+        if (stream["codec_type"] == "audio" && p.audio.isEmpty())
+            p.audio = stream;
+    }
+    p.format = root["format"].toObject();
+    return p;
+}
+
+QString brand(const Probe &p) { return p.format["tags"].toObject()["major_brand"].toString(); }
+QSize frameSize(const Probe &p) { return {p.video["width"].toInt(), p.video["height"].toInt()}; }
+
+class ShippedPreset : public testing::TestWithParam<PresetCase> {};
+
+} // namespace
+
+TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
+{
+    const PresetCase &preset = GetParam();
+    const orm::IniFile profile(dataDir() + "/default_setting/" + preset.file);
+    const QString title = profile.readString(u"Info", u"TitleE", {});
+    const QString ext = profile.readString(preset.section, u"EXT", {});
+    const QString input = testClip();
+    QTemporaryDir out;
+
+    orm::PlaceholderValues v;
+    v.AppPath = orm::ExcludeBackslash(stageDir());
+    v.OutputPath = orm::IncludeBackslash(out.path());
+    v.OutputFile = v.OutputPath + orm::ExtractFileName(input);
+    v.TemporaryFile = v.OutputPath + orm::RandomDigits(5);
+    v.RandomNumber3 = orm::RandomDigits(3);
+    v.RandomNumber5 = orm::RandomDigits(5);
+    v.InputFile = input;
+    const auto lines = orm::ExpandPreset(profile, preset.section, v);
+    ASSERT_TRUE(lines.has_value());
+    const QString script = out.filePath("~ConvertCore.bat");
+    writeFile(script, lines->join('\n').toUtf8() + '\n');
+    const ProcessResult run = runProcess("/bin/sh", {script}, stageDir(), 300000);
+    ASSERT_EQ(run.exitCode, 0) << run.output.right(3000).toStdString();
+    EXPECT_TRUE(run.output.contains("  Duration: "));
+    EXPECT_TRUE(run.output.contains(" time="));
+    QFile::remove(script);
+
+    QStringList outputs = QDir(out.path()).entryList(QDir::Files);
+    QString main;
+    for (const QString &name : outputs) {
+        if (name.endsWith("." + ext, Qt::CaseInsensitive))
+            main = out.filePath(name);
+    }
+    ASSERT_FALSE(main.isEmpty()) << "no ." << ext.toStdString() << " among "
+                                 << outputs.join(", ").toStdString();
+    const Probe p = probe(main);
+    const QString videoCodec = p.video["codec_name"].toString();
+    const QString audioCodec = p.audio["codec_name"].toString();
+    const QSize size = frameSize(p);
+    SCOPED_TRACE((title + " / " + profile.readString(preset.section, u"TitleE", {}) + ": " +
+                  videoCodec + " " + QString::number(size.width()) + "x" +
+                  QString::number(size.height()) + " " + audioCodec)
+                     .toStdString());
+
+    switch (marbeck::ClassifyProfile(title)) {
+    case marbeck::Format3GP: {
+        EXPECT_TRUE(brand(p).startsWith("3g")) << brand(p).toStdString();
+        EXPECT_EQ(audioCodec, u"aac");
+        EXPECT_TRUE(videoCodec == u"h263" || videoCodec == u"mpeg4" || videoCodec == u"h264");
+        if (videoCodec == u"h263") {
+            const QList<QSize> h263Sizes = {{128, 96}, {176, 144}, {352, 288}};
+            EXPECT_TRUE(h263Sizes.contains(size));
+        }
+        EXPECT_LE(size.width(), 480);
+        break;
+    }
+    case marbeck::FormatiPod:
+        EXPECT_EQ(videoCodec, u"h264");
+        EXPECT_TRUE(p.video["profile"].toString().contains("Baseline"));
+        EXPECT_LE(p.video["level"].toInt(), 30);
+        EXPECT_LE(size.width(), 640);
+        EXPECT_LE(size.height(), 480);
+        EXPECT_EQ(audioCodec, u"aac");
+        break;
+    case marbeck::FormatPSP: {
+        const QString name = QFileInfo(main).fileName();
+        EXPECT_TRUE(name.startsWith("MAQ") || name.startsWith("M4V")) << name.toStdString();
+        EXPECT_TRUE(videoCodec == u"h264" || videoCodec == u"mpeg4");
+        if (videoCodec == u"h264") {
+            EXPECT_EQ(p.video["profile"].toString(), u"Main");
+            EXPECT_LE(p.video["level"].toInt(), 30);
+        }
+        EXPECT_TRUE(size == QSize(320, 240) || size == QSize(480, 272));
+        EXPECT_EQ(audioCodec, u"aac");
+        EXPECT_EQ(p.audio["sample_rate"].toString(), u"48000");
+        const QString thumbnail = orm::RemoveFileExt(main) + ".THM";
+        ASSERT_TRUE(QFileInfo::exists(thumbnail)) << "no thumbnail";
+        const Probe t = probe(thumbnail);
+        EXPECT_EQ(t.video["codec_name"].toString(), u"mjpeg");
+        EXPECT_EQ(frameSize(t), QSize(160, 120));
+        break;
+    }
+    case marbeck::FormatOther:
+        if (ext == u"mp3") {
+            EXPECT_EQ(audioCodec, u"mp3");
+            EXPECT_TRUE(p.video.isEmpty());
+        } else if (ext == u"webm") {
+            EXPECT_EQ(videoCodec, u"vp9");
+            EXPECT_EQ(audioCodec, u"opus");
+        } else {
+            EXPECT_EQ(videoCodec, u"h264");
+            EXPECT_EQ(audioCodec, u"aac");
+        }
+        // The 640x360 source is never made larger.
+        if (!p.video.isEmpty())
+            EXPECT_LE(size.width(), 640);
+        break;
+    }
+    if (!p.video.isEmpty()) {
+        EXPECT_EQ(size.width() % 2, 0);
+        EXPECT_EQ(size.height() % 2, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, ShippedPreset, testing::ValuesIn(shippedPresets()),
+                         [](const testing::TestParamInfo<PresetCase> &info) {
+                             QString name = info.param.file.section('.', 0, 0) + "_" +
+                                            info.param.section;
+                             name.replace(QRegularExpression("[^A-Za-z0-9_]"), "_");
+                             return name.toStdString();
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ShippedPreset);

@@ -1,0 +1,53 @@
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace ormtest {
+
+QString stageDir() { return QStringLiteral(ORM_STAGE_DIR); }
+QString dataDir() { return QStringLiteral(ORM_DATA_DIR); }
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+ProcessResult runProcess(const QString &program, const QStringList &arguments,
+                         const QString &workingDirectory, int timeoutMs)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(program, arguments);
+    ProcessResult result;
+    if (!process.waitForStarted(10000))
+        return result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        result.output = process.readAll();
+        return result;
+    }
+    result.output = process.readAll();
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+} // namespace ormtest

@@ -1,0 +1,23 @@
+#pragma once
+// Files for tests: a temporary folder, writing and reading bytes, running a process.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace ormtest {
+
+QString stageDir();
+QString dataDir();
+
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+struct ProcessResult {
+    int exitCode = -1;
+    QByteArray output; // standard output and error together
+};
+ProcessResult runProcess(const QString &program, const QStringList &arguments,
+                         const QString &workingDirectory = {}, int timeoutMs = 120000);
+
+} // namespace ormtest
