@@ -17,7 +17,9 @@ public:
                 const auto colon = name.find(':');
                 const std::string figure = name.substr(0, colon);
                 const std::string unit = colon == std::string::npos ? "" : name.substr(colon + 1);
-                std::printf("%s %.6g %s\n", figure.c_str(), double(counter), unit.c_str());
+                const double value = double(counter);
+                std::printf(value >= 1e5 ? "%s %.0f %s\n" : "%s %.4g %s\n", figure.c_str(), value,
+                            unit.c_str());
             }
         }
         std::fflush(stdout);
