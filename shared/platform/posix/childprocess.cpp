@@ -1,0 +1,289 @@
+#include "../childprocess.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+extern char **environ;
+
+namespace orm::platform {
+
+Fd &Fd::operator=(Fd &&other) noexcept
+{
+    if (this != &other)
+        reset(other.release());
+    return *this;
+}
+
+void Fd::reset(int fd) noexcept
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
+std::optional<Pipe> Pipe::create(int &error)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    return Pipe{Fd(fds[0]), Fd(fds[1])};
+}
+
+std::vector<std::string> SplitCommandLine(const std::string &commandLine)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (const char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord)
+                words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(std::move(word));
+    return words;
+}
+
+namespace {
+
+int niceOf(ProcessPriority p)
+{
+    switch (p) {
+    case ProcessPriority::Idle: return 19;
+    case ProcessPriority::Normal: return 0;
+    case ProcessPriority::High: return -10;
+    case ProcessPriority::RealTime: return -20;
+    case ProcessPriority::Inherit: break;
+    }
+    return 0;
+}
+
+bool isExecutableFile(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool isFile(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The program the system looks up for a bare name, as the shell would.
+std::string findInPath(const std::string &name)
+{
+    if (name.find('/') != std::string::npos)
+        return name;
+    const char *path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string dir = dirs.substr(start, end - start);
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        if (isExecutableFile(candidate))
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+// What to run for a request: a script file runs with the shell, like the
+// command interpreter runs a batch file named as the command line.
+std::vector<std::string> argumentsOf(const StartRequest &request, std::string &program)
+{
+    std::vector<std::string> argv;
+    std::string whole = request.commandLine;
+    while (!whole.empty() && (whole.back() == ' ' || whole.back() == '\t'))
+        whole.pop_back();
+    if (!request.applicationName.empty()) {
+        program = request.applicationName;
+        argv = SplitCommandLine(request.commandLine);
+        if (argv.empty())
+            argv.push_back(program);
+        return argv;
+    }
+    if (isFile(whole) && !isExecutableFile(whole)) {
+        program = "/bin/sh";
+        return {"sh", whole};
+    }
+    if (isExecutableFile(whole)) {
+        program = whole;
+        return {whole};
+    }
+    argv = SplitCommandLine(request.commandLine);
+    program = argv.empty() ? std::string() : findInPath(argv.front());
+    return argv;
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(ChildProcess &&other) noexcept
+    : m_pid(std::exchange(other.m_pid, -1)), m_pidfd(std::move(other.m_pidfd)),
+      m_status(std::exchange(other.m_status, std::nullopt))
+{
+}
+
+ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept
+{
+    if (this != &other) {
+        if (running()) {
+            killGroup();
+            wait();
+        }
+        m_pid = std::exchange(other.m_pid, -1);
+        m_pidfd = std::move(other.m_pidfd);
+        m_status = std::exchange(other.m_status, std::nullopt);
+    }
+    return *this;
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (running()) {
+        killGroup();
+        wait();
+    }
+}
+
+ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int stdoutFd,
+                                 int stderrFd, int &error)
+{
+    std::string program;
+    const std::vector<std::string> arguments = argumentsOf(request, program);
+    if (program.empty() || !isExecutableFile(program)) {
+        error = ENOENT;
+        return {};
+    }
+    std::vector<char *> argv;
+    for (const std::string &a : arguments)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+
+    int pipeError = 0;
+    auto failure = Pipe::create(pipeError);
+    if (!failure) {
+        error = pipeError;
+        return {};
+    }
+    const bool setNice = request.priority != ProcessPriority::Inherit;
+    const int nice = niceOf(request.priority);
+    const char *cwd = request.currentDirectory.empty() ? nullptr : request.currentDirectory.c_str();
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        error = errno;
+        return {};
+    }
+    if (pid == 0) {
+        // Only async-signal-safe calls from here to exec.
+        ::setpgid(0, 0);
+        if (setNice)
+            ::setpriority(PRIO_PROCESS, 0, nice); // refused: the inherited level stays
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::signal(SIGPIPE, SIG_DFL);
+        ::dup2(stdinFd, 0);
+        ::dup2(stdoutFd, 1);
+        ::dup2(stderrFd, 2);
+        int childError = 0;
+        if (cwd && ::chdir(cwd) != 0)
+            childError = errno;
+        if (!childError) {
+            ::execve(program.c_str(), argv.data(), environ);
+            childError = errno;
+        }
+        [[maybe_unused]] auto n = ::write(failure->writeEnd.get(), &childError, sizeof childError);
+        ::_exit(127);
+    }
+    ::setpgid(pid, pid); // also from here, so the group exists before we could signal it
+    failure->writeEnd.reset();
+
+    ChildProcess child;
+    child.m_pid = pid;
+    int childError = 0;
+    ssize_t n;
+    do {
+        n = ::read(failure->readEnd.get(), &childError, sizeof childError);
+    } while (n < 0 && errno == EINTR);
+    if (n == sizeof childError) {
+        child.wait();
+        error = childError;
+        return {};
+    }
+    child.m_pidfd.reset(int(::syscall(SYS_pidfd_open, pid, 0)));
+    return child;
+}
+
+bool ChildProcess::killGroup()
+{
+    if (!running())
+        return false;
+    const bool group = ::kill(-m_pid, SIGKILL) == 0;
+    const bool self = ::kill(m_pid, SIGKILL) == 0;
+    return group || self;
+}
+
+void ChildProcess::reap(int waitStatus)
+{
+    if (WIFEXITED(waitStatus))
+        m_status = WEXITSTATUS(waitStatus);
+    else if (WIFSIGNALED(waitStatus))
+        m_status = 128 + WTERMSIG(waitStatus);
+    else
+        m_status = 255;
+    m_pidfd.reset();
+}
+
+std::optional<int> ChildProcess::poll()
+{
+    if (m_pid <= 0 || m_status)
+        return m_status;
+    int status = 0;
+    const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
+    if (r == m_pid)
+        reap(status);
+    else if (r < 0 && errno == ECHILD)
+        m_status = 255; // reaped elsewhere: its status is lost
+    return m_status;
+}
+
+int ChildProcess::wait()
+{
+    if (m_pid <= 0)
+        return -1;
+    while (!m_status) {
+        int status = 0;
+        const pid_t r = ::waitpid(m_pid, &status, 0);
+        if (r == m_pid)
+            reap(status);
+        else if (r < 0 && errno != EINTR)
+            m_status = 255;
+    }
+    return *m_status;
+}
+
+} // namespace orm::platform

@@ -1,0 +1,80 @@
+#pragma once
+// Runs a command line as a hidden console child and hands everything it
+// prints to the main thread, chunk by chunk, then tells once that it ended.
+//
+// A reader thread waits on the child's output pipes and on its end. It never
+// touches program data: each chunk is handed to the thread the redirector
+// lives in and the reader waits until the handler has run there, so handlers
+// never overlap and run inside modal loops too. The end notice follows the
+// last chunk.
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace orm {
+
+class TRedirector : public QObject {
+    Q_OBJECT
+public:
+    using DataEvent = std::function<void(TRedirector &sender, const char *data, qsizetype count)>;
+    using EndEvent = std::function<void(TRedirector &sender)>;
+
+    explicit TRedirector(QObject *parent = nullptr);
+    ~TRedirector() override;
+
+    // Plain fields, written directly.
+    QString ApplicationName;
+    QString CurrentDirectory;
+    bool KillOnDestroy = false;
+    quint16 ShowCommand = 0; // how a window of the child would show; consoles have none here
+    DataEvent OnStdOut;
+    DataEvent OnStdErr;
+    EndEvent OnTerminated;
+
+    // Properties that cannot change under a running child.
+    QString CommandLine() const;
+    void setCommandLine(const QString &commandLine);
+    bool DefaultErrorMode() const { return m_defaultErrorMode; }
+    void setDefaultErrorMode(bool value);
+    // 0 none (inherited), 1 idle, 2 normal, 3 high, 4 real-time.
+    quint8 InitialPriority() const { return m_initialPriority; }
+    void setInitialPriority(quint8 value);
+
+    bool Active() const { return m_job != nullptr; }
+    // The child has ended; its last chunks may still be on their way.
+    bool Exited() const;
+
+    // Of the child that ended last, valid from its end notice on: its exit
+    // status (128 + signal for a killed one), and whether the job ended
+    // because a pipe could not be read or a handler failed.
+    int ExitStatus() const { return m_exitStatus; }
+    bool Failed() const { return !m_failure.isEmpty(); }
+    QString FailureText() const { return m_failure; }
+
+    void Execute();
+    // Ends the child and everything it started at once; the end notice follows
+    // as for a normal end. The exit code is kept for the interface's sake: a
+    // killed child reports 128 + 9.
+    void Terminate(int exitCode);
+
+private:
+    struct Job;
+    enum class Stream { Out, Err };
+
+    static void readerLoop(TRedirector *self, std::shared_ptr<Job> job);
+    static bool deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
+                        QByteArray bytes);
+    void ProcessTerminated(const std::shared_ptr<Job> &job);
+
+    QString m_commandLine;
+    bool m_defaultErrorMode = false;
+    quint8 m_initialPriority = 0;
+    std::shared_ptr<Job> m_job;
+    int m_exitStatus = 0;
+    QString m_failure;
+    bool m_exitedLast = false;
+};
+
+} // namespace orm

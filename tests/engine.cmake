@@ -1,0 +1,1 @@
+orm_add_test(redirect_tests shared/redirect_test.cpp)
