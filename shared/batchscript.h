@@ -1,0 +1,44 @@
+#pragma once
+// The files one job runs: "~ConvertCore.bat" from the preset's command lines
+// and, for sources read through AviSynth, "DirectShow.avs" from its template.
+#include "commandtemplate.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace orm {
+
+inline constexpr auto kScriptFileName = u"~ConvertCore.bat";
+inline constexpr auto kAviSynthFileName = u"DirectShow.avs";
+inline constexpr auto kAviSynthTemplate = u"cores/DirectShow.avs";
+
+struct ScriptJob {
+    QString programFolder; // the scripts are written here
+    QString profileFile;
+    QString section;
+    PlaceholderValues values; // InputFile is the source
+    bool aviSynthRoute = false;
+};
+
+// A source goes through AviSynth when asked for every source, or when its
+// extension (dot included, letter case counting) is one of the list's.
+bool TakesAviSynthRoute(const QString &source, bool useDirectShow, const QStringList &avsExt);
+
+// The template's lines with every "<%InputFile%>" (any letter case) replaced
+// by the source's path. Throws orm::Error when a file cannot be read or written.
+void WriteAviSynthScript(const QString &programFolder, const QString &source);
+
+// Writes DirectShow.avs when the job takes that route, then the batch script,
+// one line per command key, and returns the script's path. Throws orm::Error
+// when a file cannot be written or a name cannot be passed safely.
+QString WriteJobScripts(const ScriptJob &job);
+
+// Deletes both generated files; a missing one is passed over.
+void DeleteTempFiles(const QString &programFolder);
+
+// Reads a text file as lines: CR, LF and CR LF end a line.
+QStringList ReadTextLines(const QString &path, bool *ok = nullptr);
+// Writes lines, each ended by LF. Throws orm::Error when the file cannot be written.
+void WriteTextLines(const QString &path, const QStringList &lines);
+
+} // namespace orm
