@@ -4,7 +4,7 @@ FAMILY ?= -all
 GENERATOR := -G Ninja
 NINJA := ninja -j2
 
-.PHONY: all deps configure build run test bench sanitize clean
+.PHONY: all deps configure build run test bench sanitize tsan fuzz clean
 
 all: build
 
@@ -28,6 +28,34 @@ test: build
 bench: build
 	@$(NINJA) -C $(BUILD) orm_bench >/dev/null
 	@$(BUILD)/bench/orm_bench
+
+# The whole test suite under the address and undefined-behaviour sanitizers.
+sanitize: deps
+	cmake -S . -B $(BUILD)-asan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DORM_SANITIZE=ON
+	$(NINJA) -C $(BUILD)-asan
+	cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
+
+# The threaded parts (redirector, console parser) under the thread sanitizer.
+TSAN_TESTS := redirect_tests engine_logic_tests
+tsan: deps
+	cmake -S . -B $(BUILD)-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DORM_TSAN=ON
+	$(NINJA) -C $(BUILD)-tsan $(TSAN_TESTS)
+	cd $(BUILD)-tsan && for t in $(TSAN_TESTS); do \
+		TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+		QT_QPA_PLATFORM=offscreen tests/$$t || exit 1; done
+
+# libFuzzer targets, each run for FUZZ_SECONDS on a copy of its seed corpus.
+FUZZ_SECONDS ?= 120
+FUZZERS := ini_fuzz consoleparser_fuzz
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(BUILD)-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DORM_FUZZ=ON -DBUILD_TESTING=OFF
+	$(NINJA) -C $(BUILD)-fuzz $(FUZZERS)
+	for f in $(FUZZERS); do corpus=$(BUILD)-fuzz/corpus/$${f%_fuzz}; mkdir -p $$corpus; \
+		cp tests/fuzz/corpus/$${f%_fuzz}/* $$corpus/; \
+		$(BUILD)-fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		$$corpus || exit 1; done
 
 clean:
 	rm -rf $(BUILD)
