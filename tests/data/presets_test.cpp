@@ -4,15 +4,12 @@
 #include "shared/commandtemplate.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
+#include "support/media.h"
 #include "support/testfiles.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
-#include <QSize>
 
 #include <gtest/gtest.h>
 
@@ -36,50 +33,6 @@ std::vector<PresetCase> shippedPresets()
     return cases;
 }
 
-// A 2-second 16:9 clip with sound, made once and shared by the test processes.
-QString testClip()
-{
-    const QString folder = stageDir() + "/../test-media";
-    const QString clip = folder + "/clip 'one' $x.mp4";
-    if (QFileInfo::exists(clip))
-        return clip;
-    QDir().mkpath(folder);
-    const QString partial = folder + "/partial-" + orm::RandomDigits(8) + ".mp4";
-    const ProcessResult r = runProcess(
-        stageDir() + "/cores/avcore.dll",
-        {"-y", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-f", "lavfi",
-         "-i", "sine=frequency=440:sample_rate=44100", "-t", "2", "-c:v", "libx264", "-pix_fmt",
-         "yuv420p", "-c:a", "aac", "-ac", "2", partial});
-    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
-    QFile::rename(partial, clip);
-    return clip;
-}
-
-struct Probe {
-    QJsonObject video, audio, format;
-};
-
-Probe probe(const QString &file)
-{
-    const ProcessResult r = runProcess(
-        "ffprobe", {"-v", "error", "-show_streams", "-show_format", "-of", "json", file});
-    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
-    const QJsonObject root = QJsonDocument::fromJson(r.output).object();
-    Probe p;
-    for (const QJsonValue s : root["streams"].toArray()) {
-        const QJsonObject stream = s.toObject();
-        if (stream["codec_type"] == "video" && p.video.isEmpty())
-            p.video = stream;
-        if (stream["codec_type"] == "audio" && p.audio.isEmpty())
-            p.audio = stream;
-    }
-    p.format = root["format"].toObject();
-    return p;
-}
-
-QString brand(const Probe &p) { return p.format["tags"].toObject()["major_brand"].toString(); }
-QSize frameSize(const Probe &p) { return {p.video["width"].toInt(), p.video["height"].toInt()}; }
-
 class ShippedPreset : public testing::TestWithParam<PresetCase> {};
 
 } // namespace
@@ -90,7 +43,8 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
     const orm::IniFile profile(dataDir() + "/default_setting/" + preset.file);
     const QString title = profile.readString(u"Info", u"TitleE", {});
     const QString ext = profile.readString(preset.section, u"EXT", {});
-    const QString input = testClip();
+    // The name checks that every preset quotes its paths.
+    const QString input = sharedClip("clip 'one' $x.mp4", 2);
     QTemporaryDir out;
 
     orm::PlaceholderValues v;
@@ -120,9 +74,9 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
     ASSERT_FALSE(main.isEmpty()) << "no ." << ext.toStdString() << " among "
                                  << outputs.join(", ").toStdString();
     const Probe p = probe(main);
-    const QString videoCodec = p.video["codec_name"].toString();
-    const QString audioCodec = p.audio["codec_name"].toString();
-    const QSize size = frameSize(p);
+    const QString videoCodec = p.videoCodec();
+    const QString audioCodec = p.audioCodec();
+    const QSize size = p.frameSize();
     SCOPED_TRACE((title + " / " + profile.readString(preset.section, u"TitleE", {}) + ": " +
                   videoCodec + " " + QString::number(size.width()) + "x" +
                   QString::number(size.height()) + " " + audioCodec)
@@ -130,7 +84,7 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
 
     switch (marbeck::ClassifyProfile(title)) {
     case marbeck::Format3GP: {
-        EXPECT_TRUE(brand(p).startsWith("3g")) << brand(p).toStdString();
+        EXPECT_TRUE(p.brand().startsWith("3g")) << p.brand().toStdString();
         EXPECT_EQ(audioCodec, u"aac");
         EXPECT_TRUE(videoCodec == u"h263" || videoCodec == u"mpeg4" || videoCodec == u"h264");
         if (videoCodec == u"h263") {
@@ -163,7 +117,7 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
         ASSERT_TRUE(QFileInfo::exists(thumbnail)) << "no thumbnail";
         const Probe t = probe(thumbnail);
         EXPECT_EQ(t.video["codec_name"].toString(), u"mjpeg");
-        EXPECT_EQ(frameSize(t), QSize(160, 120));
+        EXPECT_EQ(t.frameSize(), QSize(160, 120));
         break;
     }
     case marbeck::FormatOther:

@@ -1,0 +1,68 @@
+#include "media.h"
+
+#include "shared/utilfuncs.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+namespace ormtest {
+
+QString sharedClip(const QString &name, int seconds, QSize size)
+{
+    const QString folder = stageDir() + "/../test-media";
+    const QString clip = folder + "/" + name;
+    if (QFileInfo::exists(clip))
+        return clip;
+    QDir().mkpath(folder);
+    const QString partial = folder + "/partial-" + orm::RandomDigits(8) + "." +
+                            QFileInfo(name).suffix();
+    const QString pictures = QStringLiteral("testsrc2=size=%1x%2:rate=25")
+                                 .arg(size.width())
+                                 .arg(size.height());
+    const ProcessResult r = runProcess(
+        stageDir() + "/cores/avcore.dll",
+        {"-y", "-v", "error", "-f", "lavfi", "-i", pictures, "-f", "lavfi", "-i",
+         "sine=frequency=440:sample_rate=44100", "-t", QString::number(seconds), "-c:v",
+         "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac", "2",
+         partial});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    QFile::rename(partial, clip);
+    return clip;
+}
+
+Probe probe(const QString &file)
+{
+    const ProcessResult r = runProcess(
+        "ffprobe", {"-v", "error", "-show_streams", "-show_format", "-of", "json", file});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(r.output).object();
+    Probe p;
+    for (const QJsonValue s : root["streams"].toArray()) {
+        const QJsonObject stream = s.toObject();
+        if (stream["codec_type"] == "video" && p.video.isEmpty())
+            p.video = stream;
+        if (stream["codec_type"] == "audio" && p.audio.isEmpty())
+            p.audio = stream;
+    }
+    p.format = root["format"].toObject();
+    return p;
+}
+
+QString makeInstallation(const QString &folder)
+{
+    QDir(folder).mkpath("cores");
+    QFile::copy(stageDir() + "/cores/avcore.dll", folder + "/cores/avcore.dll");
+    QFile::copy(stageDir() + "/cores/DirectShow.avs", folder + "/cores/DirectShow.avs");
+    QDir(folder).mkpath("default_setting");
+    for (const QString &file : QDir(stageDir() + "/default_setting").entryList(QDir::Files))
+        QFile::copy(stageDir() + "/default_setting/" + file, folder + "/default_setting/" + file);
+    return folder;
+}
+
+} // namespace ormtest
