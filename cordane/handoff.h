@@ -1,0 +1,48 @@
+#pragma once
+// The hand-off file lnh.ini beside Cordane: the job the parent asks for, the
+// language it uses, and the result Cordane writes back.
+#include "shared/commandtemplate.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace cordane {
+
+inline constexpr QStringView kHandOffFileName = u"lnh.ini";
+inline constexpr QStringView kDefaultProfile = u"default_setting\\Transcoding_iPod.ini";
+inline constexpr QStringView kDefaultPreset = u"Item0";
+// The completion notice's message number, as the parent knows it.
+inline constexpr int kConvertDone = 1024 + 200;
+
+QString HandOffFileName(const QString &programFolder);
+
+struct HandOff {
+    qint64 Parent = 0;
+    QString TempFile;
+    QString OutputFile;
+    QString ProfilePath = kDefaultProfile.toString();
+    QString ProfileItem = kDefaultPreset.toString();
+    QString LanguagePath;
+    QString LanguageFileName;
+
+    static HandOff Read(const QString &handOffFile);
+};
+
+// Program folder + LanguagePath + the language file's name without its
+// extension + "_Cordane.ini".
+QString CordaneLanguageFile(const QString &programFolder, const QString &languagePath,
+                            const QString &languageFileName);
+
+// The extensions of "avs.dat" (section "AVSExt", keys 1, 2, ... until one is missing).
+QStringList ReadAviSynthExtensions(const QString &avsFile);
+
+// The placeholder values of Cordane's one job: its program folder keeps its
+// trailing separator, and the temporary file takes the same five digits as
+// <%RandomNumber5%>.
+orm::PlaceholderValues JobPlaceholders(const QString &programFolder, const QString &inputFile,
+                                       const QString &outputFile);
+
+// Writes "RipResult"; throws orm::Error when the file cannot be written.
+void WriteRipResult(const QString &handOffFile, const QString &result);
+
+} // namespace cordane

@@ -1,0 +1,2 @@
+orm_add_test(cordane_tests cordane/handoff_test.cpp)
+target_link_libraries(cordane_tests PRIVATE orm_cordane)
