@@ -1,4 +1,4 @@
-#include "shared/interaction.h"
+#include "platform/platform.h"
 #include "shared/ui/qtinteraction.h"
 #include "tfrmconvert.h"
 
@@ -8,8 +8,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     orm::RegisterLayoutFonts();
-    orm::setInteraction(std::make_unique<orm::QtInteraction>());
-    cordane::TfrmConvert window;
-    window.show();
+    orm::InstallInteraction();
+    cordane::TfrmConvert window(QString::fromStdString(orm::platform::programFolder()));
     return app.exec();
 }

@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ormolux"));
     orm::RegisterLayoutFonts();
-    orm::setInteraction(std::make_unique<orm::QtInteraction>());
+    orm::InstallInteraction();
 
     const QStringList arguments = QApplication::arguments();
     const auto family =

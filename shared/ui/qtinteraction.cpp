@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace orm {
 
 namespace {
@@ -134,6 +136,58 @@ void QtInteraction::shellOpen(const QString &path)
 {
     BusyScope busy;
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+namespace {
+
+class AnsweringInteraction final : public Interaction {
+public:
+    int messageBox(const QString &text, const QString &caption, unsigned flags) override
+    {
+        note("message", caption, text);
+        switch (flags & 0x0F) {
+        case 2: return IdAbort;
+        case 3:
+        case 4: return IdYes;
+        case 5: return IdRetry;
+        default: return IdOk;
+        }
+    }
+    int choiceDialog(const ChoiceRequest &r) override
+    {
+        note("choice", r.caption, r.text);
+        for (int bit = 0; bit <= 10; ++bit) {
+            if (r.buttons & (1u << bit))
+                return choice::buttonResult(bit);
+        }
+        return IdCancel;
+    }
+    std::optional<QString> browseForFolder(const FolderRequest &r) override
+    {
+        note("folder", r.title, r.startFolder);
+        return std::nullopt;
+    }
+    void shellOpen(const QString &path) override { note("open", {}, path); }
+
+private:
+    static void note(const char *kind, const QString &caption, const QString &text)
+    {
+        QString flat = text;
+        flat.replace(u'\r', u' ').replace(u'\n', u' ');
+        std::fprintf(stderr, "[%s] %s: %s\n", kind, caption.toUtf8().constData(),
+                     flat.toUtf8().constData());
+        std::fflush(stderr);
+    }
+};
+
+} // namespace
+
+void InstallInteraction()
+{
+    if (qEnvironmentVariableIsSet("ORM_ANSWER_DIALOGS"))
+        setInteraction(std::make_unique<AnsweringInteraction>());
+    else
+        setInteraction(std::make_unique<QtInteraction>());
 }
 
 void RegisterLayoutFonts()

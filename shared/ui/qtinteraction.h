@@ -12,6 +12,11 @@ public:
     void shellOpen(const QString &path) override;
 };
 
+// Installs the toolkit's dialogs; with ORM_ANSWER_DIALOGS set in the
+// environment (tests that start a program as a child process) every question
+// is written to standard error instead and answered with its first button.
+void InstallInteraction();
+
 // Registers the fonts the windows are laid out for (Tahoma) where the system has them.
 void RegisterLayoutFonts();
 

@@ -1,0 +1,184 @@
+// Cordane started by the stand-in parent, converting real files.
+#include "handoff.h"
+#include "parentnotice.h"
+#include "shared/ini.h"
+#include "support/media.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+using namespace ormtest;
+
+namespace {
+
+// Cordane, the stand-in parent and their data in a folder of the test's own,
+// so that each test has its own hand-off file.
+QString cordaneInstallation(const QString &folder)
+{
+    makeInstallation(folder);
+    for (const char *program : {"Cordane", "lanthorn-stub"})
+        QFile::copy(stageDir() + "/" + program, folder + "/" + program);
+    QDir(folder).mkpath("lang");
+    for (const QString &file : QDir(stageDir() + "/lang").entryList(QDir::Files))
+        QFile::copy(stageDir() + "/lang/" + file, folder + "/lang/" + file);
+    QFile::copy(stageDir() + "/avs.dat", folder + "/avs.dat");
+    return folder;
+}
+
+struct StubRun {
+    int exitCode = -1;
+    QString ripResult;
+    int notices = -1;
+    QByteArray output;
+};
+
+StubRun runStub(const QString &installation, const QStringList &arguments)
+{
+    QProcess stub;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORM_ANSWER_DIALOGS", "1");
+    stub.setProcessEnvironment(env);
+    stub.setProcessChannelMode(QProcess::MergedChannels);
+    stub.start(installation + "/lanthorn-stub", arguments);
+    StubRun run;
+    if (!stub.waitForFinished(120000)) {
+        stub.kill();
+        stub.waitForFinished();
+    }
+    run.output = stub.readAll();
+    run.exitCode = stub.exitStatus() == QProcess::NormalExit ? stub.exitCode() : -1;
+    for (const QByteArray &line : run.output.split('\n')) {
+        if (line.startsWith("RipResult="))
+            run.ripResult = QString::fromUtf8(line.mid(10));
+        if (line.startsWith("notices="))
+            run.notices = line.mid(8).toInt();
+    }
+    return run;
+}
+
+} // namespace
+
+TEST(CordaneRun, TheDefaultProfileMakesAnIpodVideo)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const StubRun run = runStub(app, {sharedClip("cordane clip.mp4", 3), dir.filePath("out.mp4")});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(run.ripResult, u"Convert Complete!");
+    EXPECT_EQ(run.notices, 1);
+    const Probe p = probe(dir.filePath("out.mp4"));
+    EXPECT_EQ(p.videoCodec(), u"h264");
+    EXPECT_EQ(p.frameSize(), QSize(320, 240));
+    EXPECT_EQ(p.audioCodec(), u"aac");
+    EXPECT_FALSE(QFile::exists(app + "/~ConvertCore.bat"));
+}
+
+TEST(CordaneRun, TheResultComesInTheParentsLanguage)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const StubRun run = runStub(app, {"--language", "french.ini", "--preset", "Item0",
+                                      sharedClip("cordane clip.mp4", 3), dir.filePath("out.mp4")});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(run.ripResult, QString::fromUtf8("Conversion terminée !"));
+}
+
+TEST(CordaneRun, BadInputsReportTheErrorResultOnce)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const QString corrupt = dir.filePath("corrupt.mp4");
+    QByteArray noise(64 * 1024, '\0');
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919) ^ (i >> 3));
+    writeFile(corrupt, noise);
+    for (const QString &input : {dir.filePath("missing.mp4"), corrupt}) {
+        const StubRun run = runStub(app, {input, dir.filePath("out.mp4")});
+        EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
+        EXPECT_EQ(run.ripResult, u"Convert Error!") << input.toStdString();
+        EXPECT_EQ(run.notices, 1);
+        EXPECT_TRUE(run.output.contains("[message]")) << run.output.toStdString();
+    }
+    const StubRun missingPreset =
+        runStub(app, {"--preset", "Item9", sharedClip("cordane clip.mp4", 3), dir.filePath("o.mp4")});
+    EXPECT_EQ(missingPreset.ripResult, u"Convert Error!");
+    EXPECT_TRUE(missingPreset.output.contains("has no command")) << missingPreset.output.toStdString();
+}
+
+TEST(CordaneRun, ANameThatLooksLikeACommandIsJustAName)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const QString input = dir.filePath("a $(touch PWNED) b.mp4");
+    QFile::copy(sharedClip("cordane clip.mp4", 3), input);
+    const StubRun run = runStub(app, {input, dir.filePath("out `touch PWNED`.mp4")});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("out `touch PWNED`.mp4")));
+    QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        EXPECT_NE(QFileInfo(it.next()).fileName(), u"PWNED");
+}
+
+TEST(CordaneRun, AMissingHandOffFileEndsWithAMessageAndTheErrorResult)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORM_ANSWER_DIALOGS", "1");
+    QProcess cordane;
+    cordane.setProcessEnvironment(env);
+    cordane.setProcessChannelMode(QProcess::MergedChannels);
+    cordane.start(app + "/Cordane", {});
+    ASSERT_TRUE(cordane.waitForFinished(20000));
+    EXPECT_EQ(cordane.exitCode(), 0);
+    EXPECT_TRUE(cordane.readAll().contains("Can not read input file name."));
+    const orm::IniFile ini(app + "/lnh.ini");
+    EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}), u"Convert Error!");
+}
+
+TEST(CordaneRun, AParentThatNeverAnswersDoesNotHoldCordane)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const qint64 parent = 700000 + (getpid() % 100000);
+    writeFile(app + "/lnh.ini", "[ExternApp]\nParent=" + QByteArray::number(parent) +
+                                    "\nTempFile=" + dir.filePath("missing.mp4").toUtf8() +
+                                    "\nOutputFile=" + dir.filePath("o.mp4").toUtf8() + "\n");
+    // A listener that takes the notice and never answers.
+    const QString path = cordane::ParentSocketPath(parent);
+    ::unlink(path.toLocal8Bit().constData());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.toLocal8Bit().constData(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ::listen(fd, 1);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORM_ANSWER_DIALOGS", "1");
+    QProcess cordane;
+    cordane.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
+    cordane.start(app + "/Cordane", {});
+    EXPECT_TRUE(cordane.waitForFinished(20000));
+    EXPECT_LT(timer.elapsed(), 15000);
+    ::close(fd);
+    ::unlink(path.toLocal8Bit().constData());
+}

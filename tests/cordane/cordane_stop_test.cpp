@@ -1,0 +1,111 @@
+// Stopping Cordane's window in the middle of a run.
+#include "shared/ini.h"
+#include "support/scriptedinteraction.h"
+#include "support/testfiles.h"
+#include "cordanemessages.h"
+#include "tfrmconvert.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace ormtest;
+
+namespace {
+
+QApplication &app()
+{
+    static int argc = 1;
+    static char name[] = "cordane_stop_tests";
+    static char *argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+QString hangingInstallation(QTemporaryDir &dir)
+{
+    const QString folder = dir.filePath("app");
+    QDir().mkpath(folder + "/cores");
+    QFile::copy(QStringLiteral(ORM_TEST_ENCODER), folder + "/cores/avcore.dll");
+    writeFile(folder + "/default_setting/Transcoding_iPod.ini",
+              "[Info]\nTitleE=iPod\n[Item0]\nCommand=<%AppPath%>cores/avcore.dll -y -i "
+              "\"<%InputFile%>\" --duration=60 --steps=600 --interval-ms=100 --grandchild-hang "
+              "\"<%OutputFile%>.mp4\"\n");
+    QByteArray handOff = "[ExternApp]\nTempFile=/in/clip.avi\nOutputFile=" +
+                         dir.filePath("out.mp4").toUtf8() + "\n";
+    // The parent's language, when a screenshot asks for one.
+    if (const QString language = qEnvironmentVariable("ORM_SCREENSHOT_LANGUAGE"); !language.isEmpty()) {
+        QDir().mkpath(folder + "/lang");
+        QFile::copy(stageDir() + "/lang/" + language + "_Cordane.ini",
+                    folder + "/lang/" + language + "_Cordane.ini");
+        handOff += "[config]\nLanguagePath=lang\\\nLanguageFileName=" + language.toUtf8() + ".ini\n";
+    }
+    writeFile(folder + "/lnh.ini", handOff);
+    return folder;
+}
+
+bool encoderRunning(const QString &folder)
+{
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(folder) &&
+            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
+            return true;
+    }
+    return false;
+}
+
+void waitFor(const std::function<bool()> &done, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+} // namespace
+
+TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
+{
+    app();
+    QTemporaryDir dir;
+    const QString folder = hangingInstallation(dir);
+    ScriptedScope script;
+    // Alt+F4: Cancel in the question; then the button: "Stop now"; then the error notice.
+    script->answers = {orm::IdCancel, orm::IdOk, orm::IdOk};
+    auto *window = new cordane::TfrmConvert(folder);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    waitFor([&] { return encoderRunning(folder); });
+    ASSERT_TRUE(encoderRunning(folder));
+    // A picture of the window mid-run, for whoever looks at the screens.
+    if (const QString shots = qEnvironmentVariable("ORM_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        QElapsedTimer t;
+        t.start();
+        waitFor([&] { return t.elapsed() > 1500; });
+        window->grab().save(shots + "/cordane-" + qEnvironmentVariable("ORM_SCREENSHOT_TAG", "en") +
+                            ".png");
+    }
+
+    QKeyEvent altF4(QEvent::KeyPress, Qt::Key_F4, Qt::AltModifier);
+    QApplication::sendEvent(window, &altF4);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(encoderRunning(folder));
+
+    window->cancelButton()->click();
+    waitFor([&] { return !encoderRunning(folder); });
+    EXPECT_FALSE(encoderRunning(folder));
+    EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    const orm::IniFile ini(folder + "/lnh.ini");
+    EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
+              cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
+    ASSERT_EQ(script->asked.size(), 3);
+    using cordane::Msg;
+    EXPECT_EQ(script->asked[0].text, cordane::msg(Msg::MSG_ABORTENCODING));
+    EXPECT_EQ(script->asked[2].text, cordane::msg(Msg::MSG_ANERROROCCURRED));
+    EXPECT_EQ(script->asked[2].caption, cordane::msg(Msg::MSG_OOPS));
+}

@@ -1,0 +1,106 @@
+// Stands in for the parent application that hands Cordane one file to convert:
+//
+//   lanthorn-stub [--profile REL_PATH] [--preset SECTION] [--language english.ini] INPUT OUTPUT
+//
+// It writes lnh.ini beside Cordane (this program's own folder), listens for the
+// completion notice, starts Cordane, answers the notice, and prints what came
+// back. Exit status 0 only for the complete result with exactly one notice.
+#include "cordanemessages.h"
+#include "handoff.h"
+#include "parentnotice.h"
+#include "shared/ini.h"
+#include "shared/utilfuncs.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    QString profile, preset, language = QStringLiteral("english.ini");
+    while (args.size() > 2 && args.front().startsWith(u"--")) {
+        const QString option = args.takeFirst();
+        const QString value = args.takeFirst();
+        if (option == u"--profile")
+            profile = value;
+        else if (option == u"--preset")
+            preset = value;
+        else if (option == u"--language")
+            language = value;
+    }
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: lanthorn-stub [--profile REL_PATH] [--preset SECTION] "
+                             "[--language english.ini] INPUT OUTPUT\n");
+        return 2;
+    }
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString handOff = cordane::HandOffFileName(folder);
+    const qint64 parent = QCoreApplication::applicationPid();
+
+    orm::IniFile ini(handOff);
+    ini.writeInteger(u"ExternApp", u"Parent", qint32(parent));
+    ini.writeString(u"ExternApp", u"TempFile", QFileInfo(args[0]).absoluteFilePath());
+    ini.writeString(u"ExternApp", u"OutputFile", QFileInfo(args[1]).absoluteFilePath());
+    ini.writeString(u"ExternApp", u"ProfilePath",
+                    profile.isEmpty() ? cordane::kDefaultProfile.toString() : profile);
+    ini.writeString(u"ExternApp", u"ProfileItem",
+                    preset.isEmpty() ? cordane::kDefaultPreset.toString() : preset);
+    ini.writeString(u"ExternApp", u"RipResult", {});
+    ini.writeString(u"config", u"LanguagePath", QStringLiteral("lang\\"));
+    ini.writeString(u"config", u"LanguageFileName", language);
+    ini.save();
+
+    const QString socketPath = cordane::ParentSocketPath(parent);
+    QLocalServer::removeServer(socketPath);
+    QLocalServer server;
+    if (!server.listen(socketPath)) {
+        std::fprintf(stderr, "cannot listen on %s\n", qPrintable(socketPath));
+        return 2;
+    }
+    int notices = 0;
+    QString result;
+    QObject::connect(&server, &QLocalServer::newConnection, [&] {
+        QLocalSocket *client = server.nextPendingConnection();
+        QObject::connect(client, &QLocalSocket::readyRead, [&, client] {
+            while (client->canReadLine()) {
+                const QByteArray line = client->readLine().trimmed();
+                if (line != QByteArray::number(cordane::kConvertDone) + " 0 0")
+                    continue;
+                ++notices;
+                // The result is in the file before the notice comes.
+                result = orm::IniFile(handOff).readString(u"ExternApp", u"RipResult", {});
+                client->write("ok\n");
+                client->flush();
+            }
+        });
+        QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+    });
+
+    QProcess cordane;
+    cordane.setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(&cordane, &QProcess::finished, &app, [&] { app.quit(); });
+    QObject::connect(&cordane, &QProcess::errorOccurred, &app, [&](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) {
+            std::fprintf(stderr, "cannot start %s\n", qPrintable(cordane.program()));
+            app.exit(2);
+        }
+    });
+    cordane.start(folder + QStringLiteral("/Cordane"), {});
+    const int status = app.exec();
+    if (status == 2)
+        return 2;
+
+    cordane::messages().LoadLanguage(
+        cordane::CordaneLanguageFile(folder, QStringLiteral("lang\\"), language));
+    const QString complete = cordane::msg(cordane::Msg::MSG_CONVERT_COMPLETE);
+    std::printf("RipResult=%s\nnotices=%d\n", result.toUtf8().constData(), notices);
+    std::fflush(stdout);
+    return result == complete && notices == 1 ? 0 : 1;
+}
