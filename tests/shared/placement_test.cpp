@@ -19,8 +19,9 @@ QApplication &app()
     static int argc = 1;
     static char name[] = "shared_ui_tests";
     static char *argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: the toolkit's own objects may outlive a static one at exit.
+    static QApplication *instance = new QApplication(argc, argv);
+    return *instance;
 }
 } // namespace
 
