@@ -109,6 +109,16 @@ QList<int> processesInGroup(int group)
     return pids;
 }
 
+// Signalled processes die a moment after the signal: wait up to two seconds.
+bool groupEnds(int group)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!processesInGroup(group).isEmpty() && t.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return processesInGroup(group).isEmpty();
+}
+
 } // namespace
 
 TEST(Redirector, AQuietChildGivesOneEndNoticeAndNoOutput)
@@ -258,10 +268,7 @@ TEST(Redirector, TerminateEndsTheWholeGroup)
     ASSERT_TRUE(waitForEnd(rec));
     EXPECT_EQ(rec.ends, 1);
     EXPECT_EQ(rec.exitStatus, 128 + SIGKILL);
-    t.restart();
-    while (!processesInGroup(group).isEmpty() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(processesInGroup(group).isEmpty());
+    EXPECT_TRUE(groupEnds(group));
 }
 
 TEST(Redirector, HandlersNeverOverlapEvenInsideModalLoops)
@@ -312,11 +319,7 @@ TEST(Redirector, AFailingHandlerEndsTheJobAndReleasesTheChild)
     EXPECT_TRUE(r.Failed());
     EXPECT_EQ(r.FailureText(), u"handler broke");
     EXPECT_FALSE(r.Active());
-    QElapsedTimer t;
-    t.start();
-    while (!processesInGroup(group).isEmpty() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_TRUE(processesInGroup(group).isEmpty());
+    EXPECT_TRUE(groupEnds(group));
 }
 
 TEST(Redirector, DestroyingItEndsARunningChild)
@@ -340,12 +343,7 @@ TEST(Redirector, DestroyingItEndsARunningChild)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     ASSERT_GT(group, 0);
-    // The shell is reaped at once; its encoder dies from the same signal a moment later.
-    QElapsedTimer t;
-    t.start();
-    while (!processesInGroup(group).isEmpty() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_TRUE(processesInGroup(group).isEmpty());
+    EXPECT_TRUE(groupEnds(group));
     EXPECT_EQ(rec.ends, 0); // no end notice from a destroyed redirector
 }
 
