@@ -37,10 +37,10 @@ sanitize: deps
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
 # The threaded parts (redirector, console parser) under the thread sanitizer.
-TSAN_TESTS := redirect_tests engine_logic_tests
+TSAN_TESTS := redirect_tests engine_logic_tests conversion_tests
 tsan: deps
 	cmake -S . -B $(BUILD)-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DORM_TSAN=ON
-	$(NINJA) -C $(BUILD)-tsan $(TSAN_TESTS)
+	$(NINJA) -C $(BUILD)-tsan $(TSAN_TESTS) stage_data orm_testencoder
 	cd $(BUILD)-tsan && for t in $(TSAN_TESTS); do \
 		TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		QT_QPA_PLATFORM=offscreen tests/$$t || exit 1; done

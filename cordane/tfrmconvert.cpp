@@ -151,9 +151,11 @@ void TfrmConvert::StartConversion()
         const QString script = orm::WriteJobScripts(job);
         m_job->Start(script, 2, 0);
     } catch (const orm::Error &e) {
-        // The window stays with its labels; Cancel ends it with the error result.
+        // Nothing is left to run: the window closes with the error result, as
+        // Cancel would.
         m_errorOccurred = true;
         orm::ShowMessageBox(e.text(), QStringLiteral("Error"), orm::mb::kIconError);
+        close();
     }
 }
 

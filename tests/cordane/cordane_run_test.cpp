@@ -133,6 +133,21 @@ TEST(CordaneRun, ANameThatLooksLikeACommandIsJustAName)
         EXPECT_NE(QFileInfo(it.next()).fileName(), u"PWNED");
 }
 
+// A hand-off file cannot carry a line break: the name arrives without it, names
+// no file, and the job fails without running anything else.
+TEST(CordaneRun, ANameWithALineBreakCannotReachTheEncoder)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const QString input = dir.filePath("two\nlines.mp4");
+    QFile::copy(sharedClip("cordane clip.mp4", 3), input);
+    const StubRun run = runStub(app, {input, dir.filePath("out.mp4")});
+    EXPECT_EQ(run.ripResult, u"Convert Error!") << run.output.toStdString();
+    EXPECT_EQ(run.notices, 1);
+    EXPECT_TRUE(run.output.contains("No such file")) << run.output.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.mp4")));
+}
+
 TEST(CordaneRun, AMissingHandOffFileEndsWithAMessageAndTheErrorResult)
 {
     QTemporaryDir dir;
