@@ -23,8 +23,12 @@ using platform::Fd;
 
 // One child and what its reader thread shares with the main thread.
 struct TRedirector::Job {
-    std::mutex childMutex; // the child is reaped by the reader and killed by the main thread
+    // The reader thread waits for the child and reaps it; the main thread
+    // kills it by its id, which stays valid until `reaped` is set.
     platform::ChildProcess child;
+    int pid = -1;
+    std::mutex childMutex;
+    bool reaped = false;
     Fd stdinWrite; // kept open and never written, like the console's input
     Fd stdoutRead;
     Fd stderrRead;
@@ -86,11 +90,7 @@ TRedirector::~TRedirector()
         return;
     if (KillOnDestroy) {
         OnTerminated = nullptr;
-        std::lock_guard lock(m_job->childMutex);
-        m_job->child.killGroup();
-    } else {
-        std::lock_guard lock(m_job->childMutex);
-        m_job->child.abandon();
+        killChild(*m_job);
     }
     m_job->cancelled = true;
     const uint64_t one = 1;
@@ -101,6 +101,9 @@ TRedirector::~TRedirector()
     m_job->callDone.notify_all();
     if (m_job->thread.joinable())
         m_job->thread.join();
+    // The reader has gone; a child that is to go on by itself is let go.
+    if (!KillOnDestroy)
+        m_job->child.abandon();
 }
 
 QString TRedirector::CommandLine() const
@@ -154,6 +157,7 @@ void TRedirector::Execute()
                                                err.writeEnd.get(), error);
     if (!job->child.running())
         raiseLastError("Error creating process : ", error);
+    job->pid = job->child.pid();
 
     // The child has its ends; ours must go, or the pipes would never report their end.
     job->stdinWrite = std::move(in.writeEnd);
@@ -172,8 +176,14 @@ void TRedirector::Terminate(int /*exitCode*/)
 {
     if (!Active())
         throw Error(QStringLiteral("Cannot Terminate an inactive process"));
-    std::lock_guard lock(m_job->childMutex);
-    m_job->child.killGroup();
+    killChild(*m_job);
+}
+
+void TRedirector::killChild(Job &job)
+{
+    std::lock_guard lock(job.childMutex);
+    if (!job.reaped)
+        platform::killProcessGroup(job.pid);
 }
 
 bool TRedirector::deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
@@ -274,8 +284,10 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
         const bool exitSignalled = exitIndex >= 0 && (fds[exitIndex].revents & POLLIN);
         if (exitSignalled || exitFd < 0 || (!open[0] && !open[1])) {
             std::lock_guard lock(job->childMutex);
-            if (job->child.poll())
+            if (job->child.poll()) {
+                job->reaped = true;
                 job->exited = true;
+            }
         }
         if (!open[0] && !open[1] && !job->exited && ok) {
             // Output has ended; only the end itself is still to come.
@@ -302,11 +314,13 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
         return;
     if (!job->handlerError.isEmpty())
         failure = job->handlerError;
+    if (!failure.isEmpty())
+        killChild(*job); // a failed job releases its child
     {
+        // The child has ended or has just been killed: this wait is short.
         std::lock_guard lock(job->childMutex);
-        if (!failure.isEmpty())
-            job->child.killGroup(); // a failed job releases its child
         job->exitStatus = job->child.wait();
+        job->reaped = true;
     }
     job->failure = failure;
     job->exited = true;

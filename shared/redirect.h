@@ -67,6 +67,7 @@ private:
     static bool deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
                         QByteArray bytes);
     void ProcessTerminated(const std::shared_ptr<Job> &job);
+    static void killChild(Job &job);
 
     QString m_commandLine;
     bool m_defaultErrorMode = false;

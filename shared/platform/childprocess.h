@@ -44,6 +44,9 @@ struct StartRequest {
     ProcessPriority priority = ProcessPriority::Inherit;
 };
 
+// SIGKILL to a child's process group and to the child itself.
+bool killProcessGroup(int pid);
+
 // The words of a command line: blanks separate words, double quotes group them.
 std::vector<std::string> SplitCommandLine(const std::string &commandLine);
 

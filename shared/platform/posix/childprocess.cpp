@@ -238,13 +238,18 @@ ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int s
     return child;
 }
 
+bool killProcessGroup(int pid)
+{
+    if (pid <= 0)
+        return false;
+    const bool group = ::kill(-pid, SIGKILL) == 0;
+    const bool self = ::kill(pid, SIGKILL) == 0;
+    return group || self;
+}
+
 bool ChildProcess::killGroup()
 {
-    if (!running())
-        return false;
-    const bool group = ::kill(-m_pid, SIGKILL) == 0;
-    const bool self = ::kill(m_pid, SIGKILL) == 0;
-    return group || self;
+    return running() && killProcessGroup(m_pid);
 }
 
 void ChildProcess::reap(int waitStatus)
