@@ -18,6 +18,7 @@ libpng-dev
 zlib1g-dev
 libexpected-dev
 ffmpeg
+mediainfo
 libgtest-dev
 libgmock-dev
 libbenchmark-dev

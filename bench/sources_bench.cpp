@@ -1,0 +1,189 @@
+// The source list: probing files as adding them does (against the mediainfo
+// command-line program doing the same), and the list view with many rows.
+#include "sources/listviewfiles.h"
+#include "sources/sourcelist.h"
+#include "sources/sourcelistmodel.h"
+#include "sources/typelists.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace marbeck;
+
+namespace {
+
+constexpr int kProbeFiles = 500;
+constexpr int kListRows = 10000;
+
+QString encoder()
+{
+#ifdef ORM_STAGE_DIR
+    const QString staged = QStringLiteral(ORM_STAGE_DIR "/cores/avcore.dll");
+    if (QFile::exists(staged))
+        return staged;
+#endif
+    return QStringLiteral("ffmpeg");
+}
+
+bool makeClip(const QString &path, const QStringList &codec)
+{
+    QStringList arguments = {"-y",
+                             "-v",
+                             "error",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             "testsrc2=size=320x240:rate=25",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             "sine=sample_rate=44100",
+                             "-t",
+                             "1"};
+    arguments << codec << path;
+    QProcess p;
+    p.start(encoder(), arguments);
+    return p.waitForFinished(120000) && p.exitCode() == 0;
+}
+
+// 500 small files: copies of four clips of different containers.
+struct ProbeSet {
+    QTemporaryDir dir;
+    QStringList files;
+    bool ok = false;
+    ProbeSet()
+    {
+        const QList<QPair<QString, QStringList>> clips = {
+            {"clip.mp4", {"-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac"}},
+            {"clip.avi", {"-c:v", "mpeg4", "-c:a", "libmp3lame"}},
+            {"clip.mkv", {"-c:v", "libx264", "-preset", "veryfast", "-c:a", "libvorbis"}},
+            {"clip.wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}},
+        };
+        for (const auto &[name, codec] : clips) {
+            if (!makeClip(dir.filePath(name), codec))
+                return;
+        }
+        for (int i = 0; i < kProbeFiles; ++i) {
+            const auto &[name, codec] = clips.at(i % clips.size());
+            const QString copy =
+                dir.filePath(QStringLiteral("%1 %2").arg(i, 3, 10, QChar(u'0')).arg(name));
+            if (!QFile::copy(dir.filePath(name), copy))
+                return;
+            files << copy;
+        }
+        ok = true;
+    }
+};
+
+QApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "orm_bench";
+    static char *argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+void BM_SourcesProbe(benchmark::State &state)
+{
+    static ProbeSet set;
+    if (!set.ok) {
+        state.SkipWithError("could not make the clips");
+        return;
+    }
+    const QStringList types = {"Video=*.mp4;*.avi;*.mkv;*.wmv"};
+    const QString cli = QStandardPaths::findExecutable(QStringLiteral("mediainfo"));
+    double probeSeconds = 0, cliSeconds = 0;
+    for (auto _ : state) {
+        SourceListModel list;
+        QElapsedTimer clock;
+        clock.start();
+        for (const QString &file : set.files)
+            AddFile(list, file, types);
+        probeSeconds = clock.nsecsElapsed() / 1e9;
+        if (list.count() != kProbeFiles) {
+            state.SkipWithError("not every file was added");
+            return;
+        }
+        if (!cli.isEmpty()) {
+            clock.restart();
+            for (const QString &file : set.files) {
+                QProcess p;
+                p.start(cli, {file});
+                p.waitForFinished(30000);
+                benchmark::DoNotOptimize(p.readAllStandardOutput());
+            }
+            cliSeconds = clock.nsecsElapsed() / 1e9;
+        }
+    }
+    const double probeRate = kProbeFiles / probeSeconds;
+    state.counters["probe_files_per_s:files/s"] = probeRate;
+    if (cliSeconds > 0) {
+        const double cliRate = kProbeFiles / cliSeconds;
+        state.counters["mediainfo_cli_files_per_s:files/s"] = cliRate;
+        state.counters["probe_vs_cli_ratio:x"] = probeRate / cliRate;
+    }
+}
+BENCHMARK(BM_SourcesProbe)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_SourcesListView(benchmark::State &state)
+{
+    application();
+    TFileItem sample;
+    sample.Format = QStringLiteral("MPEG-4");
+    sample.PlayTime = QStringLiteral("1 s 0 ms");
+    sample.FileSize = QStringLiteral("88175");
+    sample.FileSizeText = QStringLiteral("86 KiB");
+    sample.VideoCodec = QStringLiteral("AVC");
+    sample.Width = QStringLiteral("320");
+    sample.Height = QStringLiteral("240");
+    sample.AudioCodec = QStringLiteral("AAC LC");
+    std::vector<TFileItem> records;
+    for (int i = 0; i < kListRows; ++i) {
+        TFileItem item = sample;
+        item.FileName = QStringLiteral("clip %1.mp4").arg(i);
+        item.Directory = QStringLiteral("/videos/");
+        item.CompleteName = item.Directory + item.FileName;
+        records.push_back(std::move(item));
+    }
+    double addMs = 0, deleteMs = 0;
+    for (auto _ : state) {
+        ListViewFiles view;
+        view.resize(617, 200);
+        view.show();
+        QCoreApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        // One row at a time, as adding files does.
+        for (const TFileItem &item : records)
+            view.sources().append(item);
+        QCoreApplication::processEvents();
+        addMs = clock.nsecsElapsed() / 1e6;
+
+        QItemSelection every;
+        for (int row = 1; row < kListRows; row += 2)
+            every.select(view.sources().index(row, 0), view.sources().index(row, 0));
+        view.selectionModel()->select(every, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+        clock.restart();
+        view.ActionDeleteExecute();
+        QCoreApplication::processEvents();
+        deleteMs = clock.nsecsElapsed() / 1e6;
+        if (view.sources().count() != kListRows / 2)
+            state.SkipWithError("the deletion left the wrong rows");
+    }
+    state.counters["list_add_10k_ms:ms"] = addMs;
+    state.counters["list_delete_every_second_ms:ms"] = deleteMs;
+}
+BENCHMARK(BM_SourcesListView)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

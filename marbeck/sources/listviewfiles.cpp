@@ -1,0 +1,476 @@
+#include "listviewfiles.h"
+
+#include "filedialogs.h"
+#include "lang/marbeckmessages.h"
+#include "platform/platform.h"
+#include "shared/error.h"
+#include "shared/interaction.h"
+#include "shared/ui/busycursor.h"
+#include "shared/utilfuncs.h"
+#include "shell/globalvars.h"
+#include "sourcelistmodel.h"
+#include "tfrmfileinfo.h"
+#include "typelists.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QStyle>
+#include <QUrl>
+
+namespace marbeck {
+
+namespace {
+
+// Folder dialog flags: only file-system folders, new dialog style.
+constexpr unsigned kBrowseFlags = 65;
+
+// No exception leaves an event: it ends that event in the error box.
+template <class F> void guarded(F &&f)
+{
+    try {
+        f();
+    } catch (const orm::Error &e) {
+        ShowErrorBox(e.text());
+    }
+}
+
+QStringList localFiles(const QMimeData *data)
+{
+    QStringList paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
+ListViewFiles::ListViewFiles(QWidget *parent)
+    : QTreeView(parent), m_model(new SourceListModel(this))
+{
+    setModel(m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setIconSize(QSize(20, 18));
+    // Image 0 until the main window gives its own; it also keeps the rows as
+    // high as the picture.
+    setItemIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    setTextElideMode(Qt::ElideRight);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(true);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int column = 0; column < kSourceColumnCount; ++column)
+        setColumnWidth(column, kSourceColumns[column].width);
+
+    // The selection stays as visible when the list loses the focus.
+    QPalette p = palette();
+    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
+    setPalette(p);
+
+    m_actionAddFiles =
+        makeAction(QKeySequence(Qt::CTRL | Qt::Key_O), &ListViewFiles::ActionAddFilesExecute);
+    m_actionDelete = makeAction(QKeySequence(Qt::Key_Delete), &ListViewFiles::ActionDeleteExecute);
+    m_actionClearList = makeAction({}, &ListViewFiles::ActionClearListExecute);
+    m_actionSelectAll =
+        makeAction(QKeySequence(Qt::CTRL | Qt::Key_A), &ListViewFiles::ActionSelectAllExecute);
+    m_actionPlaySource =
+        makeAction(QKeySequence(Qt::CTRL | Qt::Key_P), &ListViewFiles::ActionPlaySourceExecute);
+    m_actionOpenDestinationFolder =
+        makeAction({}, &ListViewFiles::ActionOpenDestinationFolderExecute);
+    m_actionOutputBrowse = makeAction({}, &ListViewFiles::ActionOutputBrowseExecute);
+    m_actionMoreInformation = makeAction({}, &ListViewFiles::ActionMoreInformationExecute);
+
+    m_popupMenu = new QMenu(this);
+    m_popupMenu->addAction(m_actionAddFiles);
+    m_popupMenu->addAction(m_actionOpenDestinationFolder);
+    m_popupMenu->addSeparator();
+    m_popupMenu->addAction(m_actionDelete);
+    m_popupMenu->addAction(m_actionClearList);
+    m_popupMenu->addSeparator();
+    m_convertPlace = m_popupMenu->addSeparator();
+    m_popupMenu->addAction(m_actionMoreInformation);
+
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &ListViewFiles::listChanged);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &ListViewFiles::listChanged);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, &ListViewFiles::listChanged);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ListViewFiles::listChanged);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ListViewFiles::UpdateActions);
+
+    ApplyLanguage();
+    UpdateStatus();
+    UpdateActions();
+}
+
+ListViewFiles::~ListViewFiles() = default;
+
+QAction *ListViewFiles::makeAction(const QKeySequence &shortcut, void (ListViewFiles::*handler)())
+{
+    auto *action = new QAction(this);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this,
+            [this, handler] { guarded([&] { (this->*handler)(); }); });
+    addAction(action);
+    return action;
+}
+
+void ListViewFiles::setActionConvert(QAction *action)
+{
+    if (m_actionConvert)
+        m_popupMenu->removeAction(m_actionConvert);
+    m_actionConvert = action;
+    if (action)
+        m_popupMenu->insertAction(m_convertPlace, action);
+    UpdateActions();
+}
+
+void ListViewFiles::setOutputFolderEdit(QLineEdit *edit)
+{
+    m_outputEdit = edit;
+}
+
+void ListViewFiles::setStatusLabel(QLabel *label)
+{
+    m_statusLabel = label;
+    UpdateStatus();
+}
+
+void ListViewFiles::setItemIcon(const QIcon &icon)
+{
+    m_model->setDecoration(icon);
+}
+
+void ListViewFiles::ApplyLanguage()
+{
+    m_model->setCaptions({
+        msg(Msg::MSG_LISTVIEW_FILE_NAME),
+        msg(Msg::MSG_LISTVIEW_FORMAT),
+        msg(Msg::MSG_LISTVIEW_PLAYTIME),
+        msg(Msg::MSG_LISTVIEW_FILESIZE),
+        msg(Msg::MSG_LISTVIEW_VIDEOCODEC),
+        msg(Msg::MSG_LISTVIEW_WIDTH),
+        msg(Msg::MSG_LISTVIEW_HEIGHT),
+        msg(Msg::MSG_LISTVIEW_VIDEOBITRATE),
+        msg(Msg::MSG_LISTVIEW_ASPECTRATIO),
+        msg(Msg::MSG_LISTVIEW_FRAMERATE),
+        msg(Msg::MSG_LISTVIEW_AUDIOCODEC),
+        msg(Msg::MSG_LISTVIEW_AUDIOBITRATE),
+        msg(Msg::MSG_LISTVIEW_CHANNELS),
+        msg(Msg::MSG_LISTVIEW_SAMPLINGRATE),
+        msg(Msg::MSG_LISTVIEW_AUDIOCOUNT),
+        msg(Msg::MSG_LISTVIEW_VIDEOCOUNT),
+        msg(Msg::MSG_LISTVIEW_COMPLETENAME),
+    });
+    m_actionAddFiles->setText(msg(Msg::MSG_ADD_FILES));
+    m_actionDelete->setText(msg(Msg::MSG_DELETE));
+    m_actionClearList->setText(msg(Msg::MSG_CLEAR_LIST));
+    m_actionSelectAll->setText(msg(Msg::MSG_SELECT_ALL));
+    m_actionPlaySource->setText(msg(Msg::MSG_PLAY_SOURCE));
+    m_actionOpenDestinationFolder->setText(msg(Msg::MSG_OPEN_DESTINATION_FOLDER));
+    m_actionOutputBrowse->setText(msg(Msg::MSG_OUTPUT_BROWSE));
+    m_actionMoreInformation->setText(msg(Msg::MSG_MORE_INFO));
+    UpdateStatus();
+}
+
+AddResult ListViewFiles::AddFile(const QString &path)
+{
+    // A long addition keeps the window painted and answering.
+    QCoreApplication::processEvents();
+    return marbeck::AddFile(*m_model, path, typeLists().InputFileTypes);
+}
+
+void ListViewFiles::AddFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        AddFile(path);
+}
+
+void ListViewFiles::DropFiles(const QStringList &paths)
+{
+    orm::BusyScope busy;
+    guarded([&] {
+        for (const QString &path : paths) {
+            if (!orm::platform::directoryExists(path.toStdString()))
+                AddFile(path);
+        }
+    });
+    UpdateStatus();
+}
+
+void ListViewFiles::SelectItem(int index)
+{
+    const int row = SelectionTarget(index, m_model->count());
+    if (row < 0)
+        return;
+    const QModelIndex target = m_model->index(row, 0);
+    selectionModel()->select(target,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+    scrollTo(target, QAbstractItemView::EnsureVisible);
+}
+
+QString ListViewFiles::statusText() const
+{
+    return StatusText(m_model->count());
+}
+
+void ListViewFiles::UpdateStatus()
+{
+    const QString text = statusText();
+    if (m_statusLabel)
+        m_statusLabel->setText(text);
+    emit statusChanged(text);
+}
+
+void ListViewFiles::listChanged()
+{
+    UpdateStatus();
+    UpdateActions();
+}
+
+bool ListViewFiles::RemoveSourceItem(const QString &path)
+{
+    const bool removed = m_model->RemoveSourceItem(path);
+    UpdateStatus();
+    return removed;
+}
+
+bool ListViewFiles::MoveSourceItemToEnd(const QString &path)
+{
+    setUpdatesEnabled(false);
+    const bool moved = m_model->MoveSourceItemToEnd(path);
+    setUpdatesEnabled(true);
+    return moved;
+}
+
+QList<int> ListViewFiles::selectedRowList() const
+{
+    // From the ranges: asking row by row costs rows times ranges.
+    QList<int> rows;
+    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows << row;
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int ListViewFiles::firstSelectedRow() const
+{
+    const QList<int> rows = selectedRowList();
+    return rows.isEmpty() ? -1 : rows.first();
+}
+
+void ListViewFiles::UpdateActions()
+{
+    const bool selected = selectionModel()->hasSelection();
+    const bool filled = m_model->count() > 0;
+    m_actionDelete->setEnabled(selected);
+    m_actionPlaySource->setEnabled(selected);
+    m_actionMoreInformation->setEnabled(selected);
+    m_actionClearList->setEnabled(filled);
+    m_actionSelectAll->setEnabled(filled);
+    if (m_actionConvert)
+        m_actionConvert->setEnabled(filled);
+}
+
+void ListViewFiles::ActionAddFilesExecute()
+{
+    OpenFilesRequest request;
+    request.owner = window();
+    request.startFolder = globals().InputPath;
+    request.filter = QtFileDialogFilter(m_openFilter);
+    request.fileName = m_rememberedFileName;
+    const auto names = AskOpenFiles(request);
+    if (!names || names->isEmpty())
+        return;
+    orm::BusyScope busy;
+    AddFiles(*names);
+    SelectItem(m_model->count());
+    globals().InputPath = orm::ExtractFilePath(names->first());
+    m_rememberedFileName = names->size() > 1 ? QString() : orm::ExtractFileName(names->first());
+}
+
+void ListViewFiles::ActionDeleteExecute()
+{
+    const QList<int> rows = selectedRowList();
+    if (rows.isEmpty())
+        return;
+    setUpdatesEnabled(false);
+    // The selection is set afresh below; dropping it first spares the
+    // selection model from following every removed run of rows.
+    selectionModel()->clearSelection();
+    const int lowest = m_model->removeRowSet(rows);
+    setUpdatesEnabled(true);
+    SelectItem(lowest);
+}
+
+void ListViewFiles::ActionClearListExecute()
+{
+    m_model->clear();
+    UpdateStatus();
+}
+
+void ListViewFiles::ActionSelectAllExecute()
+{
+    selectAll();
+}
+
+void ListViewFiles::ActionPlaySourceExecute()
+{
+    const int row = firstSelectedRow();
+    if (row >= 0)
+        orm::ShellOpen(m_model->item(row).path());
+}
+
+void ListViewFiles::ActionOpenDestinationFolderExecute()
+{
+    const QString folder = m_outputEdit ? m_outputEdit->text() : globals().OutputPath;
+    if (!EnsureOutputFolder(folder))
+        return;
+    globals().OutputPath = folder;
+    orm::ShellOpen(folder);
+}
+
+void ListViewFiles::ActionOutputBrowseExecute()
+{
+    QString folder = globals().OutputPath;
+    if (!orm::BrowseForFolder(window(), folder, msg(Msg::MSG_SELECT_FOLDER), kBrowseFlags))
+        return;
+    globals().OutputPath = folder;
+    if (m_outputEdit)
+        m_outputEdit->setText(folder);
+}
+
+void ListViewFiles::ActionMoreInformationExecute()
+{
+    const int row = firstSelectedRow();
+    if (row >= 0)
+        ShowFileInformation(window(), m_model->item(row));
+}
+
+void ListViewFiles::contextMenuEvent(QContextMenuEvent *event)
+{
+    UpdateActions();
+    m_popupMenu->popup(event->globalPos());
+    event->accept();
+}
+
+QByteArray ListViewFiles::dragToken() const
+{
+    return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+           QByteArray::number(quintptr(this));
+}
+
+bool ListViewFiles::isOwnDrag(const QMimeData *data) const
+{
+    return data && data->data(QString::fromLatin1(kSourceRowMimeType)) == dragToken();
+}
+
+QMimeData *ListViewFiles::dragData() const
+{
+    auto *data = new QMimeData;
+    data->setData(QString::fromLatin1(kSourceRowMimeType), dragToken());
+    return data;
+}
+
+void ListViewFiles::startDrag(Qt::DropActions)
+{
+    if (!currentIndex().isValid())
+        return;
+    m_dropTarget = -1;
+    // The drop below moves the row itself; the drag's result removes nothing.
+    auto *drag = new QDrag(this);
+    drag->setMimeData(dragData());
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+}
+
+void ListViewFiles::dragEnterEvent(QDragEnterEvent *event)
+{
+    QTreeView::dragEnterEvent(event);
+    if (isOwnDrag(event->mimeData())) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+    } else if (!localFiles(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void ListViewFiles::dragMoveEvent(QDragMoveEvent *event)
+{
+    QTreeView::dragMoveEvent(event); // scrolling near the edges, the drop indicator
+    if (isOwnDrag(event->mimeData())) {
+        const int row = indexAt(event->position().toPoint()).row();
+        if (row >= 0)
+            m_dropTarget = row;
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+    } else if (!localFiles(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void ListViewFiles::dropEvent(QDropEvent *event)
+{
+    stopAutoScroll();
+    setState(QAbstractItemView::NoState);
+    viewport()->update();
+    if (isOwnDrag(event->mimeData())) {
+        const int from = currentIndex().row();
+        const int under = indexAt(event->position().toPoint()).row();
+        // Onto a row: the moved row lands before it. Past the rows: after the
+        // last row the drag passed over.
+        const int before = under >= 0 ? under : m_dropTarget >= 0 ? m_dropTarget + 1 : -1;
+        if (from >= 0 && before >= 0) {
+            setUpdatesEnabled(false);
+            m_model->moveRowBefore(from, std::min(before, m_model->count()));
+            setUpdatesEnabled(true);
+        }
+        m_dropTarget = -1;
+        UpdateStatus();
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        return;
+    }
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    DropFiles(paths);
+}
+
+} // namespace marbeck

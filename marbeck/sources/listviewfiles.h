@@ -1,0 +1,123 @@
+#pragma once
+// The source list of the main window: seventeen columns over a
+// SourceListModel, its actions and context menu, dragging rows within the
+// list and files dropped from the file manager.
+#include "sourcelist.h"
+
+#include <QPointer>
+#include <QTreeView>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMimeData;
+
+namespace marbeck {
+
+class SourceListModel;
+
+class ListViewFiles : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ListViewFiles(QWidget *parent = nullptr);
+    ~ListViewFiles() override;
+
+    SourceListModel &sources() const { return *m_model; }
+
+    QAction *ActionAddFiles() const { return m_actionAddFiles; }
+    QAction *ActionDelete() const { return m_actionDelete; }
+    QAction *ActionClearList() const { return m_actionClearList; }
+    QAction *ActionSelectAll() const { return m_actionSelectAll; }
+    QAction *ActionPlaySource() const { return m_actionPlaySource; }
+    QAction *ActionOpenDestinationFolder() const { return m_actionOpenDestinationFolder; }
+    QAction *ActionOutputBrowse() const { return m_actionOutputBrowse; }
+    QAction *ActionMoreInformation() const { return m_actionMoreInformation; }
+    QMenu *PopupMenuListView() const { return m_popupMenu; }
+
+    // The main window's "Convert Now": placed in the context menu and enabled
+    // while the list has rows; what it does stays the main window's.
+    void setActionConvert(QAction *action);
+    // The main window's output-folder box, read by Open Destination Folder and
+    // filled by Browse.
+    void setOutputFolderEdit(QLineEdit *edit);
+    // The label under the list that shows the number of rows.
+    void setStatusLabel(QLabel *label);
+    // The picture every row shows before its caption.
+    void setItemIcon(const QIcon &icon);
+    // The open dialog's filter as BuildOpenFilter makes it.
+    void setOpenFilter(const QString &filter) { m_openFilter = filter; }
+    QString openFilter() const { return m_openFilter; }
+
+    // Column captions and action captions from the message table.
+    void ApplyLanguage();
+
+    AddResult AddFile(const QString &path);
+    void AddFiles(const QStringList &paths);
+    // Files dropped from the file manager: folders are skipped, the selection stays.
+    void DropFiles(const QStringList &paths);
+    // Selects only the row at `index` (the last row when past it), makes it
+    // current and scrolls it into view; an empty list is left alone.
+    void SelectItem(int index);
+    void UpdateStatus();
+    QString statusText() const;
+
+    // The batch driver's two row operations, by source path.
+    bool RemoveSourceItem(const QString &path);
+    bool MoveSourceItemToEnd(const QString &path);
+
+    // Selected rows in ascending order; -1 when none for firstSelectedRow().
+    QList<int> selectedRowList() const;
+    int firstSelectedRow() const;
+
+    // What a drag of the current row carries (the caller owns it).
+    QMimeData *dragData() const;
+
+public slots:
+    void ActionAddFilesExecute();
+    void ActionDeleteExecute();
+    void ActionClearListExecute();
+    void ActionSelectAllExecute();
+    void ActionPlaySourceExecute();
+    void ActionOpenDestinationFolderExecute();
+    void ActionOutputBrowseExecute();
+    void ActionMoreInformationExecute();
+    // Recomputes which actions are enabled.
+    void UpdateActions();
+
+signals:
+    void statusChanged(const QString &text);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    QAction *makeAction(const QKeySequence &shortcut, void (ListViewFiles::*handler)());
+    bool isOwnDrag(const QMimeData *data) const;
+    QByteArray dragToken() const;
+    void listChanged();
+
+    SourceListModel *m_model;
+    QAction *m_actionAddFiles;
+    QAction *m_actionDelete;
+    QAction *m_actionClearList;
+    QAction *m_actionSelectAll;
+    QAction *m_actionPlaySource;
+    QAction *m_actionOpenDestinationFolder;
+    QAction *m_actionOutputBrowse;
+    QAction *m_actionMoreInformation;
+    QPointer<QAction> m_actionConvert;
+    QMenu *m_popupMenu;
+    QAction *m_convertPlace; // the separator the convert item stands before
+    QPointer<QLineEdit> m_outputEdit;
+    QPointer<QLabel> m_statusLabel;
+    QString m_openFilter;
+    QString m_rememberedFileName; // the open dialog's name box
+    int m_dropTarget = -1;        // the last row a drag of ours passed over
+};
+
+} // namespace marbeck

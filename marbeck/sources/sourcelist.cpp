@@ -1,0 +1,106 @@
+#include "sourcelist.h"
+
+#include "lang/marbeckmessages.h"
+#include "platform/platform.h"
+#include "shared/interaction.h"
+#include "shared/utilfuncs.h"
+#include "sourcelistmodel.h"
+#include "typelists.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace marbeck {
+
+AddResult AddFile(SourceListModel &list, const QString &path, const QStringList &inputFileTypes,
+                  const ProbeFunction &probe)
+{
+    if (!orm::platform::fileExists(path.toStdString()))
+        return AddResult::Missing;
+    if (!IsAcceptedType(orm::ExtractFileExt(path), inputFileTypes))
+        return AddResult::RefusedType;
+    if (list.containsPath(path))
+        return AddResult::Duplicate;
+
+    TFileItem item = probe ? probe(path) : ProbeFile(path);
+    if (item.CompleteName.isEmpty()) {
+        orm::ShowMessageBox(FormatMessage(msg(Msg::MSG_ADD_ERROR1), {path}), msg(Msg::MSG_ERROR),
+                            orm::mb::kIconInformation);
+        return AddResult::NoCompleteName;
+    }
+    if (item.FileSize.isEmpty()) {
+        orm::ShowMessageBox(FormatMessage(msg(Msg::MSG_ADD_ERROR2), {path}), msg(Msg::MSG_ERROR),
+                            orm::mb::kIconInformation);
+        return AddResult::NoFileSize;
+    }
+    list.append(std::move(item));
+    return AddResult::Added;
+}
+
+void ShowErrorBox(const QString &text)
+{
+    orm::ShowMessageBox(text, msg(Msg::MSG_APPLICATION_TITLE), orm::mb::kIconError);
+}
+
+QString FormatMessage(const QString &pattern, const QStringList &arguments)
+{
+    QString out;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern.at(i);
+        if (c == u'%' && i + 1 < pattern.size()) {
+            const QChar kind = pattern.at(i + 1);
+            if (kind == u's' || kind == u'd') {
+                out += arguments.value(next++);
+                ++i;
+                continue;
+            }
+            if (kind == u'%') {
+                out += u'%';
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+QString StatusText(int count)
+{
+    if (count == 0)
+        return msg(Msg::MSG_STATUS_NOFILES);
+    if (count == 1)
+        return msg(Msg::MSG_STATUS_ONEFILE);
+    return FormatMessage(msg(Msg::MSG_STATUS_FILES), {QString::number(count)});
+}
+
+bool EnsureOutputFolder(const QString &folder)
+{
+    if (folder.trimmed().isEmpty()) {
+        orm::ShowMessageBox(msg(Msg::MSG_EMPTY_DIR), msg(Msg::MSG_ERROR), orm::mb::kIconQuestion);
+        return false;
+    }
+    if (orm::platform::directoryExists(folder.toStdString()))
+        return true;
+    const int answer = orm::ShowMessageBox(msg(Msg::MSG_CREATEDIR), msg(Msg::MSG_QUESTION),
+                                           orm::mb::kIconQuestion | orm::mb::kYesNoCancel);
+    if (answer != orm::IdYes)
+        return false;
+    if (!QDir().mkpath(folder) || !orm::platform::directoryExists(folder.toStdString())) {
+        orm::ShowMessageBox(msg(Msg::MSG_CREATEDIR_FAIL), msg(Msg::MSG_ERROR),
+                            orm::mb::kIconQuestion);
+        return false;
+    }
+    return true;
+}
+
+int SelectionTarget(int index, int rowCount)
+{
+    if (rowCount <= 0)
+        return -1;
+    return std::clamp(index, 0, rowCount - 1);
+}
+
+} // namespace marbeck

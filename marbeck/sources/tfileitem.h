@@ -1,0 +1,51 @@
+#pragma once
+// The record kept with each row of the source list: what the MediaInfo
+// library says about the file, as the texts it returns.
+#include <QString>
+
+#include <array>
+
+namespace marbeck {
+
+class MediaInfoLibrary;
+
+struct TFileItem {
+    QString FileName;  // without folder
+    QString Directory; // with its trailing separator
+    QString CompleteName;
+    QString FileSize; // bytes, decimal digits
+    QString FileSizeText;
+    QString Format;
+    QString PlayTime;
+    QString AudioCount;
+    QString VideoCount;
+    QString VideoCodec;
+    QString Width;
+    QString Height;
+    QString VideoBitRate;
+    QString AspectRatio;
+    QString FrameRate;
+    QString AudioCodec;
+    QString AudioBitRate;
+    QString Channels;
+    QString SamplingRate;
+
+    // Directory + FileName: the file that Play Source and More Information open.
+    QString path() const;
+};
+
+// The columns of the list, left to right: the field each shows and its width.
+struct SourceColumn {
+    QString TFileItem::*field;
+    int width;
+};
+inline constexpr int kSourceColumnCount = 17;
+extern const std::array<SourceColumn, kSourceColumnCount> kSourceColumns;
+
+// Fills a record from the library: the seventeen fields in a fixed order from
+// one opening of the file. Where the library leaves a stream's "Codec/String"
+// empty (as current versions do), its "Format/String" stands in.
+TFileItem ProbeFile(const QString &path);
+TFileItem ProbeFile(const QString &path, const MediaInfoLibrary &library);
+
+} // namespace marbeck
