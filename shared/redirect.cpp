@@ -28,7 +28,7 @@ struct TRedirector::Job {
     platform::ChildProcess child;
     int pid = -1;
     std::mutex childMutex;
-    bool reaped = false;
+    std::atomic<bool> reaped{false};
     Fd stdinWrite; // kept open and never written, like the console's input
     Fd stdoutRead;
     Fd stderrRead;
