@@ -1,5 +1,6 @@
 // Stopping Cordane's window in the middle of a run.
 #include "shared/ini.h"
+#include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 #include "cordanemessages.h"
@@ -19,15 +20,7 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "cordane_stop_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: the toolkit's own objects may outlive a static one at exit.
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
+QApplication &app() { return ormtest::testApp<QApplication>(); }
 
 QString hangingInstallation(QTemporaryDir &dir)
 {

@@ -2,6 +2,7 @@
 #include "shared/interaction.h"
 #include "shared/ui/busycursor.h"
 #include "shared/ui/qtinteraction.h"
+#include "support/apps.h"
 #include "support/scriptedinteraction.h"
 
 #include <QApplication>
@@ -14,15 +15,7 @@
 using namespace orm;
 
 namespace {
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "shared_ui_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: the toolkit's own objects may outlive a static one at exit.
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
+QApplication &app() { return ormtest::testApp<QApplication>(); }
 
 // Presses the button with the given text in the next modal box, and notes the box.
 struct BoxPress {

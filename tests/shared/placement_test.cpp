@@ -1,6 +1,7 @@
 #include "shared/error.h"
 #include "shared/ini.h"
 #include "shared/placement.h"
+#include "support/apps.h"
 #include "support/testfiles.h"
 
 #include <QApplication>
@@ -14,15 +15,7 @@ using namespace orm;
 using namespace ormtest;
 
 namespace {
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "shared_ui_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: the toolkit's own objects may outlive a static one at exit.
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
+QApplication &app() { return ormtest::testApp<QApplication>(); }
 } // namespace
 
 TEST(Placement, KeepsAStoredPlaceOnTheScreen)

@@ -1,5 +1,6 @@
 #include "shared/error.h"
 #include "shared/redirect.h"
+#include "support/apps.h"
 #include "support/testfiles.h"
 
 #include <QCoreApplication>
@@ -19,14 +20,7 @@ using namespace ormtest;
 
 namespace {
 
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "redirect_tests";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
+QCoreApplication &app() { return ormtest::testApp<QCoreApplication>(); }
 
 // What one child printed and how it ended, as the handlers saw it.
 struct Recording {

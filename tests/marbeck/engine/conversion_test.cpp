@@ -4,6 +4,7 @@
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
 #include "shared/utilfuncs.h"
+#include "support/apps.h"
 #include "support/media.h"
 #include "support/testfiles.h"
 
@@ -21,14 +22,7 @@ using namespace ormtest;
 
 namespace {
 
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "conversion_tests";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
+QCoreApplication &app() { return ormtest::testApp<QCoreApplication>(); }
 
 struct JobRun {
     QList<int> percents;

@@ -6,6 +6,7 @@
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/tfrmfileinfo.h"
+#include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 
@@ -24,15 +25,7 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "sources_ui_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: at exit it would go after the toolkit's own statics.
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
+QApplication &app() { return ormtest::testApp<QApplication>(); }
 
 struct SeenWindow {
     bool opened = false;

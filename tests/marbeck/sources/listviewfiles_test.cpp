@@ -8,6 +8,7 @@
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
+#include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 
@@ -30,15 +31,7 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "sources_ui_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: at exit it would go after the toolkit's own statics.
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
+QApplication &app() { return ormtest::testApp<QApplication>(); }
 
 TFileItem record(const QString &path)
 {
