@@ -413,6 +413,12 @@ void ListViewFiles::startDrag(Qt::DropActions)
 void ListViewFiles::dragEnterEvent(QDragEnterEvent *event)
 {
     QTreeView::dragEnterEvent(event);
+    acceptDrag(event);
+}
+
+// Rows of this list move; files from outside are added; anything else is refused.
+void ListViewFiles::acceptDrag(QDropEvent *event)
+{
     if (isOwnDrag(event->mimeData())) {
         event->setDropAction(Qt::MoveAction);
         event->accept();
@@ -431,14 +437,8 @@ void ListViewFiles::dragMoveEvent(QDragMoveEvent *event)
         const int row = indexAt(event->position().toPoint()).row();
         if (row >= 0)
             m_dropTarget = row;
-        event->setDropAction(Qt::MoveAction);
-        event->accept();
-    } else if (!localFiles(event->mimeData()).isEmpty()) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
     }
+    acceptDrag(event);
 }
 
 void ListViewFiles::dropEvent(QDropEvent *event)

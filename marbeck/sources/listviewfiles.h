@@ -93,6 +93,7 @@ protected:
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
+    void acceptDrag(QDropEvent *event);
     void dropEvent(QDropEvent *event) override;
 
 private:
