@@ -1,0 +1,85 @@
+#include "profiles/chooserstate.h"
+
+#include "lang/marbeckmessages.h"
+#include "shared/interaction.h"
+
+namespace marbeck {
+
+ChooserState::ChooserState(TGlobalVars &g)
+    : m_globals(g)
+{
+    m_globals.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
+}
+
+bool ChooserState::prepare()
+{
+    m_doNotDisplay = !m_globals.ShowWindow;
+    auto catalogue = ProfileCatalogue::ListProfiles(AppRelativePath(m_globals, m_globals.ProfileFolderName));
+    if (!catalogue) {
+        orm::ShowMessageBox(msg(Msg::MSG_PROFILE_FOLDER_ERROR), msg(Msg::MSG_INFORMATION),
+                            orm::mb::kIconQuestion | orm::mb::kOk);
+        return false;
+    }
+    m_catalogue = std::move(*catalogue);
+    select(FormatPSP, m_globals.FormatPSPIndex);
+    select(FormatiPod, m_globals.FormatiPodIndex);
+    select(Format3GP, m_globals.Format3GPIndex);
+    select(FormatOther, m_globals.FormatOtherIndex);
+    m_active.reset();
+    if (m_globals.FormatType < kFamilyCount)
+        m_active = static_cast<FormatType>(m_globals.FormatType);
+    return true;
+}
+
+void ChooserState::select(FormatType family, int row)
+{
+    m_selected[family] = (row >= 0 && row < list(family).size()) ? row : -1;
+}
+
+QString ChooserState::description(FormatType family) const
+{
+    const int row = m_selected[family];
+    return row < 0 ? QString() : list(family).at(row).Description;
+}
+
+bool ChooserState::canApply() const { return m_active && m_selected[*m_active] >= 0; }
+
+bool ChooserState::apply()
+{
+    if (!canApply())
+        return false;
+    m_globals.ShowWindow = !m_doNotDisplay;
+    m_globals.FormatType = *m_active;
+    m_globals.ProfilePath = list(*m_active).at(m_selected[*m_active]).FileName;
+    m_globals.FormatPSPIndex = m_selected[FormatPSP];
+    m_globals.FormatiPodIndex = m_selected[FormatiPod];
+    m_globals.Format3GPIndex = m_selected[Format3GP];
+    m_globals.FormatOtherIndex = m_selected[FormatOther];
+    return true;
+}
+
+ChooserExit ChooserState::cancel(bool allowCancel)
+{
+    if (allowCancel)
+        return ChooserExit::Close;
+    const int answer = orm::ShowMessageBox(msg(Msg::MSG_SURE_TO_EXIT), msg(Msg::MSG_EXIT),
+                                           orm::mb::kIconQuestion | orm::mb::kYesNo);
+    return answer == orm::IdYes ? ChooserExit::EndProgram : ChooserExit::Stay;
+}
+
+QList<FormatType> ChooserState::familyButtons(DeviceFamily family)
+{
+    switch (family) {
+    case DeviceFamily::Phones:
+        return {Format3GP, FormatOther};
+    case DeviceFamily::IPod:
+        return {FormatiPod, FormatOther};
+    case DeviceFamily::PSP:
+        return {FormatPSP, FormatOther};
+    case DeviceFamily::All:
+        break;
+    }
+    return {FormatPSP, FormatiPod, Format3GP, FormatOther};
+}
+
+} // namespace marbeck

@@ -1,0 +1,62 @@
+#pragma once
+// The profile chooser without its window: the four family lists, the row
+// selected in each, the active family and what leaving the window does.
+#include "profiles/profilecatalogue.h"
+#include "shell/globalvars.h"
+
+#include <QList>
+
+#include <array>
+#include <optional>
+
+namespace marbeck {
+
+// What a press on "Exit" leads to.
+enum class ChooserExit { Stay, Close, EndProgram };
+
+class ChooserState {
+public:
+    // Picks the profile folder for the record's language, as every opening does.
+    explicit ChooserState(TGlobalVars &g);
+
+    // Reads the catalogue and takes the stored rows and family from the record;
+    // false (after telling the user) when the profile folder is missing.
+    bool prepare();
+
+    const QList<TProfileItem> &list(FormatType family) const { return m_catalogue.family(family); }
+    // -1 when the family's list has no selection.
+    int selectedRow(FormatType family) const { return m_selected[family]; }
+    // A row outside the list clears the selection.
+    void select(FormatType family, int row);
+
+    std::optional<FormatType> activeFamily() const { return m_active; }
+    void showFamily(FormatType family) { m_active = family; }
+
+    // The description of the family's selected entry; empty without one.
+    QString description(FormatType family) const;
+
+    bool doNotDisplay() const { return m_doNotDisplay; }
+    void setDoNotDisplay(bool on) { m_doNotDisplay = on; }
+
+    // Applying needs a selected row in the active family.
+    bool canApply() const;
+    // Puts the choice into the record; nothing when canApply() is false.
+    bool apply();
+
+    // "Exit": closes at once when leaving is allowed, else asks whether to quit.
+    static ChooserExit cancel(bool allowCancel);
+
+    // The family buttons a device family offers, from the left.
+    static QList<FormatType> familyButtons(DeviceFamily family);
+
+    const TGlobalVars &record() const { return m_globals; }
+
+private:
+    TGlobalVars &m_globals;
+    ProfileCatalogue m_catalogue;
+    std::array<int, kFamilyCount> m_selected{-1, -1, -1, -1};
+    std::optional<FormatType> m_active;
+    bool m_doNotDisplay = false;
+};
+
+} // namespace marbeck

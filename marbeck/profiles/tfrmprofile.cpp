@@ -1,0 +1,275 @@
+#include "profiles/tfrmprofile.h"
+
+#include "lang/marbeckmessages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWindow>
+
+namespace marbeck {
+
+namespace {
+
+constexpr std::array<FormatType, kFamilyCount> kFamilies{FormatPSP, FormatiPod, Format3GP,
+                                                         FormatOther};
+constexpr std::array<const char *, kFamilyCount> kFamilyNames{"PSP", "iPod", "3GP", "Other"};
+// The places of the family buttons from the left; the shown ones fill them in order.
+constexpr std::array<QRect, kFamilyCount> kButtonSlots{QRect(0, 0, 75, 63), QRect(75, 0, 74, 63),
+                                                       QRect(149, 0, 74, 63),
+                                                       QRect(223, 0, 74, 63)};
+constexpr int kRowHeight = 20;
+// Stands in for the skin's background picture until skins are applied.
+const QColor kBackground(38, 50, 64);
+const QColor kCheckBoxColour(127, 158, 180);
+
+QFont pixelFont(QFont font, int pixels)
+{
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QLabel *whiteBoldLabel(QWidget *parent, const char *name, QPoint place)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(p);
+    label->move(place);
+    return label;
+}
+
+} // namespace
+
+TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
+    , m_state(g)
+    , m_imageProfile(new QWidget(this))
+{
+    setObjectName(QStringLiteral("frmProfile"));
+    setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
+    setFixedSize(556, 544);
+
+    m_imageProfile->setObjectName(QStringLiteral("ImageProfile"));
+    m_imageProfile->setGeometry(0, 0, 556, 544);
+    m_imageProfile->setAutoFillBackground(true);
+    QPalette back = m_imageProfile->palette();
+    back.setColor(QPalette::Window, kBackground);
+    m_imageProfile->setPalette(back);
+    m_imageProfile->installEventFilter(this);
+
+    for (FormatType family : kFamilies) {
+        const QString name = QLatin1String(kFamilyNames[family]);
+        auto *button = new QPushButton(this);
+        button->setObjectName(QStringLiteral("Button") + name);
+        button->setGeometry(kButtonSlots[family]);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, family] { ShowFamily(family); });
+        m_familyButtons[family] = button;
+
+        auto *image = new QLabel(this);
+        image->setObjectName(QStringLiteral("Image") + name);
+        image->setGeometry(32, 120, 120, 144);
+        image->installEventFilter(this);
+        m_images[family] = image;
+
+        auto *list = new QListWidget(this);
+        list->setObjectName(QStringLiteral("ListBox") + name);
+        list->setGeometry(184, 80, 345, 220);
+        list->setUniformItemSizes(true);
+        connect(list, &QListWidget::currentRowChanged, this,
+                [this, family](int row) { listRowChanged(family, row); });
+        connect(list, &QListWidget::itemDoubleClicked, this, &TfrmProfile::ButtonApplyClick);
+        m_listBoxes[family] = list;
+    }
+
+    m_labelDiscription = whiteBoldLabel(this, "LabelDiscription", {18, 328});
+    m_labelDiscription->installEventFilter(this);
+    m_memoDiscription = new QPlainTextEdit(this);
+    m_memoDiscription->setObjectName(QStringLiteral("MemoDiscription"));
+    m_memoDiscription->setGeometry(16, 352, 529, 89);
+    m_memoDiscription->setReadOnly(true);
+
+    m_labelLanguage = whiteBoldLabel(this, "LabelLanguage", {16, 468});
+    m_labelLanguage->installEventFilter(this);
+    m_comboBoxLanguage = new QComboBox(this);
+    m_comboBoxLanguage->setObjectName(QStringLiteral("ComboBoxLanguage"));
+    m_comboBoxLanguage->addItem(QStringLiteral("English"));
+    m_comboBoxLanguage->setCurrentIndex(0);
+    m_comboBoxLanguage->move(88, 464);
+    m_comboBoxLanguage->resize(105, m_comboBoxLanguage->sizeHint().height());
+
+    m_checkBoxDoNotDisplay = new QCheckBox(this);
+    m_checkBoxDoNotDisplay->setObjectName(QStringLiteral("CheckBoxDoNotDisplay"));
+    m_checkBoxDoNotDisplay->setGeometry(16, 506, 13, 13);
+    QPalette check = m_checkBoxDoNotDisplay->palette();
+    check.setColor(QPalette::Window, kCheckBoxColour);
+    check.setColor(QPalette::Base, kCheckBoxColour);
+    check.setColor(QPalette::Button, kCheckBoxColour);
+    m_checkBoxDoNotDisplay->setPalette(check);
+    m_labelDoNotDisplay = whiteBoldLabel(this, "LabelDoNotDisplay", {42, 505});
+    m_labelDoNotDisplay->installEventFilter(this);
+
+    m_buttonApply = new QPushButton(this);
+    m_buttonApply->setObjectName(QStringLiteral("ButtonApply"));
+    m_buttonApply->setGeometry(296, 480, 111, 27);
+    m_buttonApply->setDefault(true);
+    connect(m_buttonApply, &QPushButton::clicked, this, &TfrmProfile::ButtonApplyClick);
+    m_buttonCancel = new QPushButton(this);
+    m_buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    m_buttonCancel->setGeometry(424, 480, 111, 27);
+    m_buttonCancel->setAutoDefault(false);
+    connect(m_buttonCancel, &QPushButton::clicked, this, &TfrmProfile::ButtonCancelClick);
+
+    ApplyLanguage();
+}
+
+void TfrmProfile::ApplyLanguage()
+{
+    setWindowTitle(msg(Msg::MSG_CONFIGURATION_MANAGER));
+    m_labelDiscription->setText(msg(Msg::MSG_DISCRIPTION));
+    m_labelLanguage->setText(msg(Msg::MSG_LANGUAGE));
+    m_labelDoNotDisplay->setText(msg(Msg::MSG_DONOTDISPLAY));
+    for (QLabel *label : {m_labelDiscription, m_labelLanguage, m_labelDoNotDisplay})
+        label->adjustSize();
+    // These keep their own captions in every language; the family texts stand
+    // in for the skin's pictures.
+    m_buttonApply->setText(QStringLiteral("Apply"));
+    m_buttonCancel->setText(QStringLiteral("Exit"));
+    for (FormatType family : kFamilies)
+        m_familyButtons[family]->setText(QLatin1String(kFamilyNames[family]));
+}
+
+bool TfrmProfile::PrepareChooser()
+{
+    if (!m_state.prepare())
+        return false;
+    m_checkBoxDoNotDisplay->setChecked(m_state.doNotDisplay());
+    for (FormatType family : kFamilies) {
+        QListWidget *list = m_listBoxes[family];
+        const int row = m_state.selectedRow(family);
+        const QSignalBlocker quiet(list);
+        list->clear();
+        for (const TProfileItem &item : m_state.list(family)) {
+            auto *entry = new QListWidgetItem(item.Title, list);
+            entry->setSizeHint(QSize(0, kRowHeight));
+        }
+        list->setCurrentRow(row);
+    }
+    if (const auto active = m_state.activeFamily())
+        ShowFamily(*active);
+    return true;
+}
+
+void TfrmProfile::ShowFamily(FormatType family)
+{
+    m_state.showFamily(family);
+    for (FormatType f : kFamilies)
+        m_familyButtons[f]->setEnabled(f != family);
+    m_listBoxes[family]->raise();
+    ShowDescription(family);
+    m_images[family]->raise();
+}
+
+void TfrmProfile::ShowDescription(FormatType family)
+{
+    m_memoDiscription->setPlainText(m_state.description(family));
+}
+
+void TfrmProfile::listRowChanged(FormatType family, int row)
+{
+    m_state.select(family, row);
+    ShowDescription(family);
+}
+
+bool TfrmProfile::ApplyChoice()
+{
+    m_state.setDoNotDisplay(m_checkBoxDoNotDisplay->isChecked());
+    return m_state.apply();
+}
+
+void TfrmProfile::ButtonApplyClick()
+{
+    // Without a selected row in the active family there is nothing to take.
+    if (m_state.canApply())
+        done(QDialog::Accepted);
+}
+
+void TfrmProfile::ButtonCancelClick()
+{
+    switch (ChooserState::cancel(AllowCancel)) {
+    case ChooserExit::Close:
+        done(2);
+        break;
+    case ChooserExit::EndProgram:
+        done(kResultEndProgram);
+        break;
+    case ChooserExit::Stay:
+        break;
+    }
+}
+
+void TfrmProfile::reject() { ButtonCancelClick(); }
+
+void TfrmProfile::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    ArrangeFamilyButtons();
+}
+
+void TfrmProfile::ArrangeFamilyButtons()
+{
+    const QList<FormatType> shown = ChooserState::familyButtons(m_state.record().Family);
+    for (FormatType family : kFamilies)
+        m_familyButtons[family]->hide();
+    for (qsizetype slot = 0; slot < shown.size(); ++slot) {
+        QPushButton *button = m_familyButtons[shown[slot]];
+        button->setGeometry(kButtonSlots[slot]);
+        button->show();
+    }
+}
+
+bool TfrmProfile::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_labelDoNotDisplay) {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
+            m_labelDoNotDisplay->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint()))
+            m_checkBoxDoNotDisplay->toggle();
+        return QDialog::eventFilter(watched, event);
+    }
+    // The background, the pictures and two labels drag the borderless window.
+    if (event->type() == QEvent::MouseButtonPress && windowHandle()) {
+        windowHandle()->startSystemMove();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool ShowProfileChooser(QWidget *owner, bool allowCancel)
+{
+    TfrmProfile window(globals(), owner);
+    if (owner) {
+        const QRect main = owner->geometry();
+        window.move(main.left() + (main.width() - window.width()) / 2,
+                    main.top() + (main.height() - window.height()) / 2);
+    }
+    if (!window.PrepareChooser())
+        return false;
+    window.AllowCancel = allowCancel;
+    if (window.exec() == QDialog::Accepted) {
+        window.ApplyChoice();
+        return true;
+    }
+    return allowCancel;
+}
+
+} // namespace marbeck

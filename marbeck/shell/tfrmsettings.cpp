@@ -1,0 +1,183 @@
+#include "shell/tfrmsettings.h"
+
+#include "lang/marbeckmessages.h"
+#include "shared/error.h"
+#include "shared/interaction.h"
+#include "shell/globalvars.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace marbeck {
+
+namespace {
+
+constexpr int kPanelHeight = 39;
+// The reader behind the switch: without AviSynth a source sent through it cannot convert.
+const char kAviSynthNote[] = "(needs AviSynth)";
+const char kAviSynthHint[] = "Sources are read through an AviSynth script; this needs AviSynth, "
+                             "which this system may not have.";
+
+QFont pixelFont(QFont font, int pixels)
+{
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// A group box with a bold caption whose contents keep the window's font.
+QGroupBox *boldGroupBox(QWidget *parent, const char *name, const QRect &place)
+{
+    auto *box = new QGroupBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(place);
+    QFont bold = box->font();
+    bold.setBold(true);
+    box->setFont(bold);
+    return box;
+}
+
+QFont plainFont(const QWidget *window)
+{
+    QFont f = window->font();
+    f.setBold(false);
+    return f;
+}
+
+} // namespace
+
+quint8 StoredListIndex(int itemIndex) { return static_cast<quint8>(itemIndex); }
+
+TfrmSettings::TfrmSettings(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+    , m_pageControlOptions(new QTabWidget(this))
+    , m_tabSheetGeneral(new QWidget)
+    , m_panelBottom(new QWidget(this))
+{
+    setObjectName(QStringLiteral("frmSettings"));
+    setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
+    setFixedSize(346, 274);
+
+    m_pageControlOptions->setObjectName(QStringLiteral("PageControlOptions"));
+    m_pageControlOptions->setGeometry(0, 0, 346, 274 - kPanelHeight);
+    m_tabSheetGeneral->setObjectName(QStringLiteral("TabSheetGeneral"));
+    m_pageControlOptions->addTab(m_tabSheetGeneral, QString());
+
+    m_groupBoxPriority = boldGroupBox(m_tabSheetGeneral, "GroupBoxPriority", {8, 16, 321, 57});
+    m_comboBoxPriority = new QComboBox(m_groupBoxPriority);
+    m_comboBoxPriority->setObjectName(QStringLiteral("ComboBoxPriority"));
+    m_comboBoxPriority->setFont(plainFont(this));
+    m_comboBoxPriority->move(16, 20);
+    m_comboBoxPriority->resize(177, m_comboBoxPriority->sizeHint().height());
+
+    m_groupBoxDirectShow = boldGroupBox(m_tabSheetGeneral, "GroupBoxDirectShow", {8, 80, 321, 57});
+    m_checkBoxDirectShow = new QCheckBox(m_groupBoxDirectShow);
+    m_checkBoxDirectShow->setObjectName(QStringLiteral("CheckBoxDirectShow"));
+    m_checkBoxDirectShow->setFont(plainFont(this));
+    m_checkBoxDirectShow->move(16, 24);
+    m_checkBoxDirectShow->resize(289, m_checkBoxDirectShow->sizeHint().height());
+    m_checkBoxDirectShow->setToolTip(QString::fromLatin1(kAviSynthHint));
+    m_labelAviSynthNote = new QLabel(QString::fromLatin1(kAviSynthNote), m_groupBoxDirectShow);
+    m_labelAviSynthNote->setObjectName(QStringLiteral("LabelAviSynthNote"));
+    m_labelAviSynthNote->setFont(plainFont(this));
+    m_labelAviSynthNote->setForegroundRole(QPalette::PlaceholderText);
+    // Lies over the check box's empty right part; clicks there still reach the box.
+    m_labelAviSynthNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_labelShutDown = new QLabel(m_tabSheetGeneral);
+    m_labelShutDown->setObjectName(QStringLiteral("LabelShutDown"));
+    m_labelShutDown->move(8, 152);
+    m_comboBoxShutdownFlag = new QComboBox(m_tabSheetGeneral);
+    m_comboBoxShutdownFlag->setObjectName(QStringLiteral("ComboBoxShutdownFlag"));
+    m_comboBoxShutdownFlag->move(8, 172);
+    m_comboBoxShutdownFlag->resize(241, m_comboBoxShutdownFlag->sizeHint().height());
+
+    m_panelBottom->setObjectName(QStringLiteral("PanelBottom"));
+    m_panelBottom->setGeometry(0, 274 - kPanelHeight, 346, kPanelHeight);
+    m_buttonOK = new QPushButton(m_panelBottom);
+    m_buttonOK->setObjectName(QStringLiteral("ButtonOK"));
+    m_buttonOK->setGeometry(97, 10, 75, 23);
+    m_buttonOK->setDefault(true);
+    m_buttonCancel = new QPushButton(m_panelBottom);
+    m_buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    m_buttonCancel->setGeometry(177, 10, 75, 23);
+    m_buttonCancel->setAutoDefault(false);
+    connect(m_buttonOK, &QPushButton::clicked, this, [this] { done(1); });
+    connect(m_buttonCancel, &QPushButton::clicked, this, [this] { done(2); });
+
+    setTabOrder(m_comboBoxPriority, m_comboBoxShutdownFlag);
+    setTabOrder(m_comboBoxShutdownFlag, m_checkBoxDirectShow);
+    setTabOrder(m_checkBoxDirectShow, m_buttonOK);
+    setTabOrder(m_buttonOK, m_buttonCancel);
+
+    ApplyLanguage();
+}
+
+void TfrmSettings::ApplyLanguage()
+{
+    setWindowTitle(msg(Msg::MSG_SETTINGS_TITLE));
+    m_pageControlOptions->setTabText(0, msg(Msg::MSG_GENERAL_PAGE));
+    m_groupBoxPriority->setTitle(msg(Msg::MSG_THREADPRIORITY));
+    m_groupBoxDirectShow->setTitle(msg(Msg::MSG_DIRECTSHOW));
+    m_checkBoxDirectShow->setText(msg(Msg::MSG_USE_DIRECTSHOW));
+    m_comboBoxPriority->clear();
+    m_comboBoxPriority->addItems({msg(Msg::MSG_IDLE), msg(Msg::MSG_NORMAL), msg(Msg::MSG_HIGH),
+                                  msg(Msg::MSG_REALTIME)});
+    m_labelShutDown->setText(msg(Msg::MSG_SHUTDOWN_REAL_DOES));
+    m_labelShutDown->adjustSize();
+    // The list positions are the stored values of ShutdownFlag, so the order is fixed.
+    m_comboBoxShutdownFlag->clear();
+    m_comboBoxShutdownFlag->addItems(
+        {msg(Msg::MSG_CLOSE_APP).replace(QLatin1String("%s"), msg(Msg::MSG_APPLICATION_TITLE)),
+         msg(Msg::MSG_SHUTDOWN), msg(Msg::MSG_LOGOFF), msg(Msg::MSG_RESTART),
+         msg(Msg::MSG_HIBERNATE), msg(Msg::MSG_SUSPEMD)});
+    m_buttonOK->setText(msg(Msg::MSG_OK));
+    m_buttonCancel->setText(msg(Msg::MSG_CANCEL));
+
+    // The note follows the check box's text, whose length the language decides.
+    m_labelAviSynthNote->adjustSize();
+    const int textEnd = m_checkBoxDirectShow->x() + m_checkBoxDirectShow->sizeHint().width();
+    m_labelAviSynthNote->move(textEnd + 8, m_checkBoxDirectShow->y() +
+                                               (m_checkBoxDirectShow->height() -
+                                                m_labelAviSynthNote->height()) / 2);
+}
+
+void TfrmSettings::LoadControls(const TGlobalVars &g)
+{
+    // A value outside a list (a hand-edited file) leaves it without a selection.
+    m_comboBoxPriority->setCurrentIndex(g.Priority < m_comboBoxPriority->count() ? g.Priority : -1);
+    m_comboBoxShutdownFlag->setCurrentIndex(
+        g.ShutdownFlag < m_comboBoxShutdownFlag->count() ? g.ShutdownFlag : -1);
+    m_checkBoxDirectShow->setChecked(g.UseDirectShow);
+}
+
+void TfrmSettings::StoreControls(TGlobalVars &g) const
+{
+    g.Priority = StoredListIndex(m_comboBoxPriority->currentIndex());
+    g.ShutdownFlag = StoredListIndex(m_comboBoxShutdownFlag->currentIndex());
+    g.UseDirectShow = m_checkBoxDirectShow->isChecked();
+}
+
+void RunSettingsDialog(QWidget *owner)
+{
+    TfrmSettings window(owner);
+    if (owner) {
+        const QRect main = owner->geometry();
+        window.move(main.left() + (main.width() - window.width()) / 2,
+                    main.top() + (main.height() - window.height()) / 2);
+    }
+    window.LoadControls(globals());
+    if (window.exec() != 1)
+        return;
+    window.StoreControls(globals());
+    try {
+        SaveSettings(globals());
+    } catch (const orm::Error &e) {
+        orm::ShowMessageBox(e.text(), msg(Msg::MSG_APPLICATION_TITLE), orm::mb::kIconError);
+    }
+}
+
+} // namespace marbeck
