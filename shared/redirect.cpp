@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -78,7 +79,19 @@ platform::Pipe createPipe(const char *text)
 
 void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
-constexpr qsizetype kReadSize = 64 * 1024;
+// A large pipe lets a talkative child write on while the main thread is busy,
+// and each hand-over carry more: fewer round trips between the threads.
+constexpr int kPipeSize = 1024 * 1024;
+constexpr qsizetype kMinimumRead = 4096;
+
+// What the pipe holds now (at least a small read, to see its end).
+qsizetype availableBytes(int fd)
+{
+    int available = 0;
+    if (::ioctl(fd, FIONREAD, &available) != 0 || available < kMinimumRead)
+        return kMinimumRead;
+    return available;
+}
 
 } // namespace
 
@@ -165,6 +178,9 @@ void TRedirector::Execute()
     job->stderrRead = std::move(err.readEnd);
     setNonBlocking(job->stdoutRead.get());
     setNonBlocking(job->stderrRead.get());
+    // Refused beyond the system's limit: the default size then stays.
+    ::fcntl(job->stdoutRead.get(), F_SETPIPE_SZ, kPipeSize);
+    ::fcntl(job->stderrRead.get(), F_SETPIPE_SZ, kPipeSize);
     job->wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     m_failure.clear();
     m_exitStatus = 0;
@@ -187,7 +203,7 @@ void TRedirector::killChild(Job &job)
 }
 
 bool TRedirector::deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
-                          QByteArray bytes)
+                          QByteArrayView bytes)
 {
     {
         std::lock_guard lock(job->callMutex);
@@ -195,12 +211,14 @@ bool TRedirector::deliver(TRedirector *self, const std::shared_ptr<Job> &job, St
     }
     QMetaObject::invokeMethod(
         self,
-        [self, job, stream, bytes = std::move(bytes)] {
+        // The bytes stay in the job's buffer: the reader reads again only
+        // after this call has run, or after the job was cancelled.
+        [self, job, stream, bytes] {
             if (!job->cancelled) {
                 const DataEvent &handler = stream == Stream::Out ? self->OnStdOut : self->OnStdErr;
                 try {
                     if (handler)
-                        handler(*self, bytes.constData(), bytes.size());
+                        handler(*self, bytes.data(), bytes.size());
                 } catch (const std::exception &e) {
                     job->handlerError = QString::fromUtf8(e.what());
                 } catch (...) {
@@ -226,17 +244,21 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     bool open[2] = {true, true};
     QString failure;
 
+    // One buffer for the whole job: each chunk is handed over and used up
+    // before the next read.
+    QByteArray buffer(kPipeSize, Qt::Uninitialized);
+
     // Reads what a pipe holds now; false when the job must end.
     auto drainPipe = [&](int i, bool &gotData) {
         for (;;) {
-            QByteArray buffer(kReadSize, Qt::Uninitialized);
-            const ssize_t n = ::read(pipes[i]->get(), buffer.data(), size_t(buffer.size()));
+            const qsizetype size = std::min(availableBytes(pipes[i]->get()), buffer.size());
+            const ssize_t n = ::read(pipes[i]->get(), buffer.data(), size_t(size));
             if (n > 0) {
                 gotData = true;
-                buffer.truncate(n);
-                if (!deliver(self, job, i == 0 ? Stream::Out : Stream::Err, std::move(buffer)))
+                if (!deliver(self, job, i == 0 ? Stream::Out : Stream::Err,
+                             QByteArrayView(buffer.constData(), n)))
                     return false;
-                if (n < kReadSize)
+                if (n < size)
                     return true;
                 continue;
             }

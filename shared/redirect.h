@@ -7,6 +7,7 @@
 // lives in and the reader waits until the handler has run there, so handlers
 // never overlap and run inside modal loops too. The end notice follows the
 // last chunk.
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
@@ -65,7 +66,7 @@ private:
 
     static void readerLoop(TRedirector *self, std::shared_ptr<Job> job);
     static bool deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
-                        QByteArray bytes);
+                        QByteArrayView bytes);
     void ProcessTerminated(const std::shared_ptr<Job> &job);
     static void killChild(Job &job);
 
