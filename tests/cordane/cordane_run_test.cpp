@@ -38,6 +38,15 @@ QString cordaneInstallation(const QString &folder)
     return folder;
 }
 
+// Cordane as a child process: offscreen, every question answered and written out.
+QProcessEnvironment childEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORM_ANSWER_DIALOGS", "1");
+    return env;
+}
+
 struct StubRun {
     int exitCode = -1;
     QString ripResult;
@@ -48,10 +57,7 @@ struct StubRun {
 StubRun runStub(const QString &installation, const QStringList &arguments)
 {
     QProcess stub;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ORM_ANSWER_DIALOGS", "1");
-    stub.setProcessEnvironment(env);
+    stub.setProcessEnvironment(childEnvironment());
     stub.setProcessChannelMode(QProcess::MergedChannels);
     stub.start(installation + "/lanthorn-stub", arguments);
     StubRun run;
@@ -152,11 +158,8 @@ TEST(CordaneRun, AMissingHandOffFileEndsWithAMessageAndTheErrorResult)
 {
     QTemporaryDir dir;
     const QString app = cordaneInstallation(dir.filePath("app"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ORM_ANSWER_DIALOGS", "1");
     QProcess cordane;
-    cordane.setProcessEnvironment(env);
+    cordane.setProcessEnvironment(childEnvironment());
     cordane.setProcessChannelMode(QProcess::MergedChannels);
     cordane.start(app + "/Cordane", {});
     ASSERT_TRUE(cordane.waitForFinished(20000));
@@ -184,11 +187,8 @@ TEST(CordaneRun, AParentThatNeverAnswersDoesNotHoldCordane)
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
     ::listen(fd, 1);
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ORM_ANSWER_DIALOGS", "1");
     QProcess cordane;
-    cordane.setProcessEnvironment(env);
+    cordane.setProcessEnvironment(childEnvironment());
     QElapsedTimer timer;
     timer.start();
     cordane.start(app + "/Cordane", {});

@@ -4,6 +4,7 @@
 #include "profiles/chooserstate.h"
 #include "profiles/tfrmprofile.h"
 #include "shared/ui/qtinteraction.h"
+#include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 
@@ -31,16 +32,10 @@ namespace {
 
 QApplication &app()
 {
-    static int argc = 1;
-    static char name[] = "profiles_ui_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: at exit it would go after the toolkit's own statics.
-    static QApplication *instance = [] {
-        auto *a = new QApplication(argc, argv);
-        orm::RegisterLayoutFonts();
-        return a;
-    }();
-    return *instance;
+    QApplication &a = testApp<QApplication>();
+    static const bool fonts = (orm::RegisterLayoutFonts(), true);
+    (void)fonts;
+    return a;
 }
 
 void writeProfile(const QString &folder, const QString &file, const QString &title,

@@ -5,6 +5,7 @@
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
 #include "shell/tfrmsettings.h"
+#include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 
@@ -29,16 +30,10 @@ namespace {
 
 QApplication &app()
 {
-    static int argc = 1;
-    static char name[] = "shell_ui_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: at exit it would go after the toolkit's own statics.
-    static QApplication *instance = [] {
-        auto *a = new QApplication(argc, argv);
-        orm::RegisterLayoutFonts();
-        return a;
-    }();
-    return *instance;
+    QApplication &a = testApp<QApplication>();
+    static const bool fonts = (orm::RegisterLayoutFonts(), true);
+    (void)fonts;
+    return a;
 }
 
 TGlobalVars &freshGlobals(const QString &folder)
