@@ -213,7 +213,16 @@ bool TfrmMain::FormCreate()
     QLocale::setDefault(QLocale::c());
     orm::SetDefaultPlacementFile(SettingsFileName(g));
 
-    if (!LoadSettings(g)) {
+    bool firstRun = false;
+    try {
+        firstRun = !LoadSettings(g);
+    } catch (const orm::Error &e) {
+        // A folder the settings cannot be written to: the program runs on the
+        // defaults, and the user knows that nothing will be kept.
+        ShowErrorBox(e.text());
+        firstRun = true;
+    }
+    if (firstRun) {
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             const QSize s = screen->geometry().size();
             move((s.width() - width()) / 2, (s.height() - height()) / 2);
