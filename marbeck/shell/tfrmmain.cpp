@@ -81,16 +81,6 @@ void bindButton(QAbstractButton *button, QAction *action)
 
 QString buttonCaption(int blanks, Msg key) { return QString(blanks, u' ') + msg(key); }
 
-QStringList droppedFiles(const QMimeData *data)
-{
-    QStringList paths;
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    return paths;
-}
-
 } // namespace
 
 QString ApplicationTitle()
@@ -423,7 +413,7 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent *event)
 
 void TfrmMain::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = droppedFiles(event->mimeData());
+    const QStringList paths = localFiles(event->mimeData());
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();

@@ -5,12 +5,11 @@
 #include "lang/marbeckmessages.h"
 #include "profiles/tfrmprofile.h"
 #include "shared/ini.h"
-#include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
 #include "shell/tfrmmain.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
-#include "support/apps.h"
+#include "support/windowapp.h"
 #include "support/media.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
@@ -42,13 +41,7 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app()
-{
-    QApplication &a = testApp<QApplication>();
-    static const bool fonts = (orm::RegisterLayoutFonts(), true);
-    (void)fonts;
-    return a;
-}
+QApplication &app() { return windowApp(); }
 
 // A program folder with the shipped language, type and profile files.
 class Installation {
