@@ -27,9 +27,11 @@ public:
     QTimer *TimerShutdown() const { return m_timerShutdown; }
     int Remaining() const { return m_countdown.Remaining(); }
 
+    // One tick of TimerShutdown.
+    void TimerShutdownTimer();
+
 private:
     void FormCreate();
-    void TimerShutdownTimer();
 
     ShutdownCountdown m_countdown;
     QWidget *m_panelLabel;
