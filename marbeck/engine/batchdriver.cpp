@@ -32,6 +32,8 @@ namespace {
 constexpr char kEncoderProgram[] = "avcore.dll";
 // How long a stopped job's end notice is waited for; a killed child ends at once.
 constexpr int kStopWaitMs = 10000;
+// The least time between two paintings of the list during a batch.
+constexpr int kListPaintMs = 500;
 
 qint64 fileSizeOf(const QString &text)
 {
@@ -68,6 +70,8 @@ BatchDriver::BatchDriver(ListViewFiles &list, QWidget *mainWindow)
     m_job = std::make_unique<orm::ConversionJob>(*m_model);
     m_job->OnProgress = [this] { ShowProgress(); };
     m_job->OnEnded = [this](const orm::JobEnd &end) { ProcessEnded(end); };
+    m_listPaintTimer.setSingleShot(true);
+    connect(&m_listPaintTimer, &QTimer::timeout, this, &BatchDriver::ResumeListPainting);
 }
 
 BatchDriver::~BatchDriver()
@@ -83,6 +87,8 @@ BatchDriver::~BatchDriver()
 }
 
 bool BatchDriver::Active() const { return m_job->Active(); }
+
+TfrmProgress *BatchDriver::progressWindow() const { return m_progress; }
 
 void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
                                        const QString &outputFolderText)
@@ -119,8 +125,10 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
     const auto release = qScopeGuard([this, progress] {
         m_progress = nullptr;
         StopRunningJob();
+        ResumeListPainting();
         delete progress.data();
     });
+    m_listPainted.invalidate();
 
     progress->PlaceOver(m_mainWindow);
     progress->setWindowTitle(msg(Msg::MSG_ENC_IN_PROGRESS));
@@ -237,6 +245,8 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
             end.outcome, globals().DeleteFileAfterProcessing, m_progress->StopWhenDone());
         if (steps.deleteSource)
             QFile::remove(m_currentSource); // a failure is passed over
+        if (steps.removeRow || steps.moveRowToEnd)
+            PaceListPainting();
         if (steps.removeRow)
             m_list.RemoveSourceItem(m_currentSource);
         if (steps.moveRowToEnd)
@@ -285,6 +295,26 @@ void BatchDriver::StopRunningJob()
                                             50);
     }
     orm::DeleteTempFiles(globals().AppFolder);
+}
+
+void BatchDriver::PaceListPainting()
+{
+    if (m_listPaintTimer.isActive())
+        return; // already held back; it paints when the moment is over
+    if (!m_listPainted.isValid() || m_listPainted.elapsed() >= kListPaintMs) {
+        m_listPainted.start();
+        return;
+    }
+    m_list.setUpdatesEnabled(false);
+    m_listPaintTimer.start(int(kListPaintMs - m_listPainted.elapsed()));
+}
+
+void BatchDriver::ResumeListPainting()
+{
+    m_listPaintTimer.stop();
+    if (!m_list.updatesEnabled())
+        m_list.setUpdatesEnabled(true); // paints what changed meanwhile
+    m_listPainted.start();
 }
 
 void BatchDriver::Terminate()

@@ -5,9 +5,11 @@
 #include "batchrun.h"
 #include "profiles/profilecatalogue.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -44,7 +46,7 @@ public:
     void Terminate();
 
     // The running batch's progress window; null between batches.
-    TfrmProgress *progressWindow() const { return m_progress; }
+    TfrmProgress *progressWindow() const;
     // The counters of the running or the last batch.
     const BatchRun &batch() const { return m_run; }
     // How the last batch's progress window closed: 1 by itself or after
@@ -71,6 +73,12 @@ private:
     // and deletes the generated files.
     void StopRunningJob();
     void AfterBatch();
+    // Rows change after every job; repainting the list for each of many
+    // short jobs would cost more than the jobs. Called before each change:
+    // the list paints at once unless it painted less than a moment ago, and
+    // then at the end of that moment.
+    void PaceListPainting();
+    void ResumeListPainting();
 
     ListViewFiles &m_list;
     QPointer<QWidget> m_mainWindow;
@@ -81,6 +89,8 @@ private:
     TProfileDetailItem m_preset;
     QString m_outputFolderText;
     QString m_currentSource;
+    QElapsedTimer m_listPainted;
+    QTimer m_listPaintTimer;
     int m_lastModalResult = 0;
     int m_countdownTickMs = 1000;
     bool m_terminated = false;
