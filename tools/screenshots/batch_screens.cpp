@@ -133,8 +133,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: batch_screens <stage folder> <picture folder>\n");
         return 2;
     }
-    const QString stage = QString::fromLocal8Bit(argv[1]);
-    const QString out = QString::fromLocal8Bit(argv[2]);
+    // Absolute: every batch makes the program folder the current one.
+    const QString stage = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString out = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
     QDir().mkpath(out);
     orm::RegisterLayoutFonts();
     orm::setInteraction(std::make_unique<orm::QtInteraction>());
