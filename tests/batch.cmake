@@ -20,5 +20,5 @@ target_link_libraries(batch_run_tests PRIVATE orm_batch_test_setup)
 add_executable(batch_stop_tests marbeck/engine/batch_stop_test.cpp)
 set_target_properties(batch_stop_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(batch_stop_tests PRIVATE orm_batch_test_setup GTest::gtest_main)
-gtest_discover_tests(batch_stop_tests
-  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORM_NO_POWER_ACTIONS=1" RUN_SERIAL TRUE)
+gtest_discover_tests(batch_stop_tests PROPERTIES RUN_SERIAL TRUE)
+orm_test_environment(batch_stop_tests)

@@ -83,7 +83,8 @@ BatchDriver::~BatchDriver()
         orm::platform::killProcessesByName(kEncoderProgram);
     }
     m_job.reset();
-    orm::DeleteTempFiles(globals().AppFolder);
+    if (!globals().AppFolder.isEmpty())
+        orm::DeleteTempFiles(globals().AppFolder);
 }
 
 bool BatchDriver::Active() const { return m_job->Active(); }
@@ -305,6 +306,7 @@ void BatchDriver::PaceListPainting()
         m_listPainted.start();
         return;
     }
+    m_listHeld = true;
     m_list.setUpdatesEnabled(false);
     m_listPaintTimer.start(int(kListPaintMs - m_listPainted.elapsed()));
 }
@@ -312,8 +314,9 @@ void BatchDriver::PaceListPainting()
 void BatchDriver::ResumeListPainting()
 {
     m_listPaintTimer.stop();
-    if (!m_list.updatesEnabled())
+    if (m_listHeld)
         m_list.setUpdatesEnabled(true); // paints what changed meanwhile
+    m_listHeld = false;
     m_listPainted.start();
 }
 

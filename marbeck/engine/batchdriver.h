@@ -91,6 +91,7 @@ private:
     QString m_currentSource;
     QElapsedTimer m_listPainted;
     QTimer m_listPaintTimer;
+    bool m_listHeld = false; // painting of the list is held back by us
     int m_lastModalResult = 0;
     int m_countdownTickMs = 1000;
     bool m_terminated = false;

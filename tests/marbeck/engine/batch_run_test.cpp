@@ -196,6 +196,8 @@ TEST(BatchRun, TickingDeleteDuringTheFirstJobDeletesEveryConvertedSource)
     EXPECT_FALSE(QFileInfo::exists(a));
     EXPECT_FALSE(QFileInfo::exists(b));
     EXPECT_TRUE(globals().DeleteFileAfterProcessing);
+    // Painting of the list, held back between quick jobs, is on again.
+    EXPECT_TRUE(s.list->updatesEnabled());
 }
 
 namespace {
