@@ -1,5 +1,6 @@
 #include "tfrmmain.h"
 
+#include "engine/batchdriver.h"
 #include "globalvars.h"
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
@@ -188,6 +189,9 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     setTabOrder(m_buttonChooseProfile, m_buttonSettings);
     setTabOrder(m_buttonSettings, m_buttonConvert);
 
+    m_batch = new BatchDriver(*m_listViewFiles, this);
+    connect(m_batch, &BatchDriver::closeProgramRequested, this, &QWidget::close);
+
     RestartProgram = [] {
         QProcess::startDetached(QCoreApplication::applicationFilePath(),
                                 QCoreApplication::arguments().mid(1, 1));
@@ -355,12 +359,7 @@ const TProfileDetailItem *TfrmMain::selectedPreset() const
 
 void TfrmMain::ActionConvertExecute()
 {
-    // The batch itself arrives with the batch driver; until then the checks
-    // that need no batch are made here.
-    if (m_listViewFiles->sources().count() == 0) {
-        orm::ShowMessageBox(msg(Msg::MSG_NOFILES), msg(Msg::MSG_HINT), orm::mb::kIconExclamation);
-        return;
-    }
+    m_batch->ActionConvertExecute(selectedPreset(), m_editOutputDir->text());
 }
 
 void TfrmMain::ActionChooseProfileExecute()
@@ -379,6 +378,9 @@ void TfrmMain::ButtonCloseClick() { close(); }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    // Closing is always allowed; a running conversion ends with the window.
+    if (m_batch->Active())
+        m_batch->Terminate();
     try {
         SaveSettings(globals());
         orm::SavePlacement(QStringLiteral("form"), this);

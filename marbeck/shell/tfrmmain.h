@@ -19,6 +19,7 @@ class QMenu;
 
 namespace marbeck {
 
+class BatchDriver;
 class ListViewFiles;
 
 // The title every window of the program shows: "Ormolux version: 3.0.2".
@@ -52,6 +53,7 @@ public:
     std::function<void()> RestartProgram;
 
     ListViewFiles *listViewFiles() const { return m_listViewFiles; }
+    BatchDriver &batch() const { return *m_batch; }
     QLabel *ImageMain() const { return m_imageMain; }
     QLabel *LabelAppTitle() const { return m_labelAppTitle; }
     QLabel *LabelStatusBar() const { return m_labelStatusBar; }
@@ -124,6 +126,8 @@ private:
     QMenu *m_languagesMI;
     QAction *m_actionConvert;
     QAction *m_actionChooseProfile;
+    // Runs the batches; created at start-up, like the console redirector it owns.
+    BatchDriver *m_batch = nullptr;
 };
 
 } // namespace marbeck

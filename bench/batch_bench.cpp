@@ -1,0 +1,235 @@
+// Batches through the batch driver on the offscreen platform: against the
+// same encoder commands run one after another by a shell, and the driver's
+// own cost per job over a list of 10,000 rows.
+#include "engine/batchdriver.h"
+#include "engine/jobvalues.h"
+#include "shared/batchscript.h"
+#include "shell/globalvars.h"
+#include "shell/poweractions.h"
+#include "sources/listviewfiles.h"
+#include "sources/sourcelistmodel.h"
+#include "sources/typelists.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// No benchmark may ever reach the system's power requests.
+const bool kPowerGuard = [] {
+    qputenv(marbeck::kNoPowerActionsVariable, "1");
+    return true;
+}();
+
+QApplication &batchApplication()
+{
+    if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return *app;
+    static int argc = 1;
+    static char name[] = "orm_bench";
+    static char *argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double cpuSecondsOfThisThread()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double cpuSecondsOfThisProcess()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A main window with its source list and one driver, as the program has them.
+struct Converter {
+    QWidget mainWindow;
+    marbeck::ListViewFiles *list;
+    marbeck::BatchDriver driver;
+    Converter()
+        : list(new marbeck::ListViewFiles(&mainWindow)), driver(*list, &mainWindow)
+    {
+        mainWindow.resize(760, 520);
+        list->resize(740, 400);
+        mainWindow.show();
+    }
+};
+
+void setBatchSettings(const QString &appFolder)
+{
+    marbeck::TGlobalVars &g = marbeck::globals();
+    g.AppFolder = appFolder;
+    g.DeleteFileAfterProcessing = false;
+    g.ShutdownWindowsWhenDone = false;
+    g.UseDirectShow = false;
+    g.Priority = 1; // normal, as the shell runs its commands
+    marbeck::typeLists().InputFileTypes = {"Video=*.mp4"};
+    marbeck::typeLists().AVSExt = {};
+}
+
+void BatchOverhead(benchmark::State &state)
+{
+    batchApplication();
+    const QString stage = QStringLiteral(ORM_STAGE_DIR);
+    QTemporaryDir dir;
+    const QString app = dir.filePath("app");
+    QDir().mkpath(app + "/cores");
+    QFile::copy(stage + "/cores/avcore.dll", app + "/cores/avcore.dll");
+    setBatchSettings(app);
+    const QString profile = stage + "/default_setting/Transcoding_iPod.ini";
+
+    QStringList clips;
+    for (int i = 0; i < 5; ++i) {
+        const QString clip = dir.filePath(QStringLiteral("clip%1.mp4").arg(i));
+        const QByteArray make =
+            QStringLiteral("'%1/cores/avcore.dll' -y -v error -f lavfi -i "
+                           "testsrc2=size=640x360:rate=25 -f lavfi -i sine=frequency=%2 -t 10 "
+                           "-c:v libx264 -preset ultrafast -c:a aac '%3'")
+                .arg(stage)
+                .arg(300 + 100 * i)
+                .arg(clip)
+                .toLocal8Bit();
+        if (std::system(make.constData()) != 0)
+            return state.SkipWithError("no clip");
+        clips << clip;
+    }
+
+    // The same five commands, one after another in one shell script.
+    const QString plainOut = dir.filePath("plain");
+    QDir().mkpath(plainOut);
+    QByteArray plainScript;
+    for (const QString &clip : clips) {
+        orm::ScriptJob job;
+        job.programFolder = dir.path();
+        job.profileFile = profile;
+        job.section = "Item0";
+        job.values = marbeck::JobPlaceholders(app, plainOut, clip);
+        plainScript += orm::ReadTextLines(orm::WriteJobScripts(job)).join('\n').toLocal8Bit() + '\n';
+    }
+    const QString plainPath = dir.filePath("plain.sh");
+    QFile f(plainPath);
+    if (!f.open(QIODevice::WriteOnly) || f.write(plainScript) != plainScript.size())
+        return state.SkipWithError("no script");
+    f.close();
+    const QByteArray plainCommand = ("sh '" + plainPath + "' > /dev/null 2>&1").toLocal8Bit();
+
+    const QString batchOut = dir.filePath("batch");
+    const marbeck::TProfileDetailItem preset{profile, "Item0", "iPod"};
+    std::vector<double> plain, batch;
+    for (auto _ : state) {
+        // Alternating, so that the machine's other load falls on both alike.
+        for (int round = 0; round < 5; ++round) {
+            auto start = std::chrono::steady_clock::now();
+            if (std::system(plainCommand.constData()) != 0)
+                return state.SkipWithError("the shell's run failed");
+            plain.push_back(secondsSince(start));
+
+            QDir(batchOut).removeRecursively();
+            QDir().mkpath(batchOut);
+            Converter converter;
+            for (const QString &clip : clips) {
+                if (converter.list->AddFile(clip) != marbeck::AddResult::Added)
+                    return state.SkipWithError("a clip was not taken");
+            }
+            start = std::chrono::steady_clock::now();
+            converter.driver.ActionConvertExecute(&preset, batchOut);
+            batch.push_back(secondsSince(start));
+            if (converter.list->sources().count() != 0)
+                return state.SkipWithError("the batch did not convert everything");
+        }
+    }
+    std::sort(plain.begin(), plain.end());
+    std::sort(batch.begin(), batch.end());
+    // Medians of five; the fastest of each beside them, as the machine is shared.
+    state.counters["batch_overhead_ratio:ratio"] = batch[2] / plain[2];
+    state.counters["batch_overhead_ratio_fastest:ratio"] = batch[0] / plain[0];
+    state.counters["batch_plain_shell_s:s"] = plain[2];
+    state.counters["batch_driver_s:s"] = batch[2];
+}
+BENCHMARK(BatchOverhead)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BatchBookkeeping(benchmark::State &state)
+{
+    batchApplication();
+    // ORM_BENCH_BATCH_ROWS gives a shorter run for profiling; the figures'
+    // names keep meaning 10,000 rows only without it.
+    const int kRows = qEnvironmentVariableIntValue("ORM_BENCH_BATCH_ROWS") > 0
+                          ? qEnvironmentVariableIntValue("ORM_BENCH_BATCH_ROWS")
+                          : 10000;
+    QTemporaryDir dir;
+    const QString app = dir.filePath("app");
+    QDir().mkpath(app + "/cores");
+    QDir().mkpath(app + "/default_setting");
+    QFile::copy(QStringLiteral(ORM_TEST_ENCODER), app + "/cores/avcore.dll");
+    const QString profile = app + "/default_setting/fast.ini";
+    {
+        QFile p(profile);
+        if (!p.open(QIODevice::WriteOnly))
+            return state.SkipWithError("no profile");
+        p.write("[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -y -i \"<%InputFile%>\" "
+                "--duration=1 --steps=1 --no-output \"<%OutputFile%>.mp4\"\n");
+    }
+    setBatchSettings(app);
+    const marbeck::TProfileDetailItem preset{profile, "Item0", "fast"};
+
+    QDir().mkpath(dir.filePath("out"));
+    for (auto _ : state) {
+        Converter converter;
+        std::vector<marbeck::TFileItem> rows;
+        rows.reserve(kRows);
+        for (int i = 0; i < kRows; ++i) {
+            marbeck::TFileItem item;
+            item.FileName = QStringLiteral("clip%1.avi").arg(i);
+            item.Directory = dir.path() + "/in/";
+            item.CompleteName = item.Directory + item.FileName;
+            item.FileSize = QStringLiteral("1000000");
+            rows.push_back(std::move(item));
+        }
+        converter.list->sources().append(std::move(rows));
+        const double cpuBefore = cpuSecondsOfThisProcess();
+        const double threadBefore = cpuSecondsOfThisThread();
+        const auto start = std::chrono::steady_clock::now();
+        converter.driver.ActionConvertExecute(&preset, dir.filePath("out"));
+        const double wall = secondsSince(start);
+        const double cpu = cpuSecondsOfThisProcess() - cpuBefore;
+        const double ui = cpuSecondsOfThisThread() - threadBefore;
+        if (converter.list->sources().count() != 0)
+            return state.SkipWithError("the batch did not convert everything");
+        // The user-interface thread's own time: every handler, the list and
+        // window updates, writing and starting each script. The whole
+        // process (the reader threads too, none of the children) beside it.
+        state.counters["batch_bookkeeping_ms_10k:ms"] = ui * 1000;
+        state.counters["batch_bookkeeping_ms_per_job:ms"] = ui * 1000 / kRows;
+        state.counters["batch_process_cpu_ms_per_job:ms"] = cpu * 1000 / kRows;
+        state.counters["batch_10k_wall_ms_per_job:ms"] = wall * 1000 / kRows;
+    }
+}
+BENCHMARK(BatchBookkeeping)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace

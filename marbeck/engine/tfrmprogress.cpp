@@ -1,0 +1,226 @@
+#include "tfrmprogress.h"
+
+#include "lang/marbeckmessages.h"
+#include "shared/interaction.h"
+#include "shared/progressmodel.h"
+#include "shell/globalvars.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace marbeck {
+
+namespace {
+
+constexpr int kClientWidth = 525;
+constexpr int kClientHeight = 285;
+constexpr int kButtonPanelHeight = 41;
+constexpr int kCaptionLeft = 9;
+constexpr int kValueLeft = 88;
+
+QLabel *label(QWidget *parent, int x, int y, int width, const QString &text = QStringLiteral("..."))
+{
+    auto *l = new QLabel(text, parent);
+    l->setGeometry(x, y, width, 14);
+    return l;
+}
+
+QProgressBar *bar(QWidget *parent, int y)
+{
+    auto *b = new QProgressBar(parent);
+    b->setGeometry(6, y, 515, 25);
+    b->setRange(0, 100);
+    b->setValue(0);
+    b->setTextVisible(false);
+    b->setStyleSheet(QStringLiteral(
+        "QProgressBar { border: 2px groove #44443E; background: white; }"
+        "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+        "stop:0 white, stop:1 #237ED8); }"));
+    return b;
+}
+
+} // namespace
+
+TfrmProgress::TfrmProgress(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmProgress"));
+    setFixedSize(kClientWidth, kClientHeight);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(11);
+    setFont(f);
+
+    const int buttonsTop = kClientHeight - kButtonPanelHeight;
+    m_panelStatus = new QWidget(this);
+    m_panelStatus->setGeometry(0, 0, kClientWidth, buttonsTop - 2);
+    m_labelStatusRemainingSingle = label(m_panelStatus, kCaptionLeft, 8, kValueLeft - 12, {});
+    m_labelStatusRemaining = label(m_panelStatus, kValueLeft, 8, 247);
+    m_labelStatus = label(m_panelStatus, 388, 8, 120);
+    m_labelStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progressBarStatus = bar(m_panelStatus, 32);
+    m_progressBarBatch = bar(m_panelStatus, 64);
+    m_labelBatch = label(m_panelStatus, 388, 92, 120);
+    m_labelBatch->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_labelRemaining = label(m_panelStatus, kCaptionLeft, 108, kValueLeft - 12, {});
+    m_labelBatchRemaining = label(m_panelStatus, kValueLeft, 108, 398);
+    m_labelElapsed = label(m_panelStatus, kCaptionLeft, 121, kValueLeft - 12, {});
+    m_labelBatchElapsed = label(m_panelStatus, kValueLeft, 121, 398);
+    m_labelestimated = label(m_panelStatus, kCaptionLeft, 134, kValueLeft - 12, {});
+    m_labelBatchEstimated = label(m_panelStatus, kValueLeft, 134, 398);
+    m_labelStopWhenDone = label(m_panelStatus, 8, 160, 503, {});
+    m_labelStopWhenDone->setAlignment(Qt::AlignCenter);
+    QFont bold = f;
+    bold.setBold(true);
+    m_labelStopWhenDone->setFont(bold);
+    m_labelStopWhenDone->hide();
+    m_checkBoxDelSource = new QCheckBox(m_panelStatus);
+    m_checkBoxDelSource->setGeometry(16, 190, 361, 17);
+    m_checkBoxShutdown = new QCheckBox(m_panelStatus);
+    m_checkBoxShutdown->setGeometry(16, 208, 361, 17);
+
+    m_bevelBottomLine = new QFrame(this);
+    m_bevelBottomLine->setGeometry(0, buttonsTop - 2, kClientWidth, 2);
+    m_bevelBottomLine->setFrameShape(QFrame::HLine);
+    m_bevelBottomLine->setFrameShadow(QFrame::Sunken);
+    m_panelButtons = new QWidget(this);
+    m_panelButtons->setGeometry(0, buttonsTop, kClientWidth, kButtonPanelHeight);
+    m_buttonCancel = new QPushButton(m_panelButtons);
+    m_buttonCancel->setGeometry(400, 8, 111, 25);
+    // Enter presses it, Escape reaches reject(): both ask like the close box.
+    m_buttonCancel->setDefault(true);
+    m_buttonCancel->setAutoDefault(true);
+    connect(m_buttonCancel, &QPushButton::clicked, this, [this] { close(); });
+
+    // The window's creation, in its order.
+    ApplyLanguage();
+    m_closeQuery = {};
+    m_checkBoxDelSource->setChecked(globals().DeleteFileAfterProcessing);
+    m_checkBoxShutdown->setChecked(globals().ShutdownWindowsWhenDone);
+    connect(m_checkBoxDelSource, &QCheckBox::clicked, this, &TfrmProgress::CheckBoxDelSourceClick);
+    connect(m_checkBoxShutdown, &QCheckBox::clicked, this, &TfrmProgress::CheckBoxShutdownClick);
+}
+
+void TfrmProgress::ApplyLanguage()
+{
+    setWindowTitle(msg(Msg::MSG_CONVERTING_IN));
+    m_labelRemaining->setText(msg(Msg::MSG_REMAINING_TIME));
+    m_labelStatusRemainingSingle->setText(msg(Msg::MSG_REMAINING_TIME));
+    m_labelElapsed->setText(msg(Msg::MSG_ELAPSED_TIME));
+    m_labelestimated->setText(msg(Msg::MSG_ESTIMATED_TIME));
+    m_labelStopWhenDone->setText(msg(Msg::MSG_STOP_WHEN_DONE));
+    m_checkBoxDelSource->setText(msg(Msg::MSG_DEL_AFTER));
+    m_checkBoxShutdown->setText(msg(Msg::MSG_SHUTDOWN_AFTER));
+    m_buttonCancel->setText(msg(Msg::MSG_CANCEL));
+    layoutCaptions();
+}
+
+// Longer captions (French, German) push the values to the right instead of
+// being cut off.
+void TfrmProgress::layoutCaptions()
+{
+    const QList<QLabel *> captions = {m_labelStatusRemainingSingle, m_labelRemaining,
+                                      m_labelElapsed, m_labelestimated};
+    int widest = 0;
+    for (QLabel *caption : captions)
+        widest = std::max(widest, caption->sizeHint().width());
+    const int valueLeft = std::max(kValueLeft, kCaptionLeft + widest + 6);
+    for (QLabel *caption : captions)
+        caption->resize(valueLeft - kCaptionLeft - 2, caption->height());
+    m_labelStatusRemaining->setGeometry(valueLeft, 8, 388 - valueLeft - 6, 14);
+    for (QLabel *value : {m_labelBatchRemaining, m_labelBatchElapsed, m_labelBatchEstimated})
+        value->setGeometry(valueLeft, value->y(), kValueLeft + 398 - valueLeft, 14);
+    m_labelStopWhenDone->setFixedHeight(std::max(14, m_labelStopWhenDone->sizeHint().height()));
+    for (QCheckBox *box : {m_checkBoxDelSource, m_checkBoxShutdown})
+        box->resize(std::max(361, box->sizeHint().width()), box->height());
+}
+
+void TfrmProgress::ShowProgress(const orm::ProgressView &v)
+{
+    using F = orm::ProgressView;
+    if (v.hasChanged(F::StatusText))
+        m_labelStatus->setText(v.statusText);
+    if (v.hasChanged(F::StatusBar))
+        m_progressBarStatus->setValue(v.statusBar);
+    if (v.hasChanged(F::FileRemaining))
+        m_labelStatusRemaining->setText(v.fileRemainingText);
+    if (v.hasChanged(F::BatchText))
+        m_labelBatch->setText(v.batchText);
+    if (v.hasChanged(F::BatchBar))
+        m_progressBarBatch->setValue(std::clamp(v.batchBar, 0, 100));
+    if (v.hasChanged(F::BatchElapsed))
+        m_labelBatchElapsed->setText(v.batchElapsedText);
+    if (v.hasChanged(F::BatchEstimated))
+        m_labelBatchEstimated->setText(v.batchEstimatedText);
+    if (v.hasChanged(F::BatchRemaining))
+        m_labelBatchRemaining->setText(v.batchRemainingText);
+    if (v.hasChanged(F::Caption))
+        setWindowTitle(v.captionText);
+}
+
+void TfrmProgress::FinishBatch()
+{
+    m_closeQuery.Finished = true;
+    done(1);
+}
+
+void TfrmProgress::PlaceOver(const QWidget *owner)
+{
+    if (!owner)
+        return;
+    const QRect o = owner->frameGeometry();
+    const QSize own = frameGeometry().size();
+    move(o.left() + (o.width() - own.width()) / 2, o.top() + (o.height() - own.height()) / 2);
+}
+
+void TfrmProgress::reject() { close(); }
+
+void TfrmProgress::closeEvent(QCloseEvent *event)
+{
+    const CloseDecision d = m_closeQuery.FormCloseQuery([this] {
+        const int answer = orm::ShowChoiceDialog(
+            msg(Msg::MSG_ABORTENCODING), msg(Msg::MSG_QUESTION), orm::DialogKind::Confirmation,
+            {msg(Msg::MSG_BTN_NOW), msg(Msg::MSG_BTN_DONE), msg(Msg::MSG_CANCEL)},
+            orm::choice::kYes | orm::choice::kNo | orm::choice::kCancel);
+        return answer == orm::IdYes  ? StopAnswer::StopNow
+               : answer == orm::IdNo ? StopAnswer::WhenDone
+                                     : StopAnswer::Cancel;
+    });
+    if (d.askedUser)
+        m_labelStopWhenDone->setVisible(d.showStopLabel);
+    if (!d.allowClose) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    done(d.modalResult != 0 ? d.modalResult : (m_closeQuery.Finished ? 1 : 2));
+}
+
+void TfrmProgress::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Minimising the progress window minimises the whole program instead.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        if (QWidget *owner = parentWidget())
+            owner->window()->showMinimized();
+    }
+}
+
+void TfrmProgress::CheckBoxDelSourceClick()
+{
+    globals().DeleteFileAfterProcessing = m_checkBoxDelSource->isChecked();
+}
+
+void TfrmProgress::CheckBoxShutdownClick()
+{
+    globals().ShutdownWindowsWhenDone = m_checkBoxShutdown->isChecked();
+}
+
+} // namespace marbeck

@@ -1,0 +1,86 @@
+#pragma once
+// The modal window of a running batch: progress of the file and of the
+// batch, the two switches, and the only way to stop.
+#include "progressclosequery.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace orm {
+struct ProgressView;
+}
+
+namespace marbeck {
+
+class TfrmProgress : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmProgress(QWidget *owner = nullptr);
+
+    void ApplyLanguage();
+    // Copies what changed in the batch's figures into the labels and bars.
+    void ShowProgress(const orm::ProgressView &view);
+    // The batch ended by itself: closes with result 1, without a question.
+    void FinishBatch();
+    // Centres the window over `owner`, halves rounded toward zero.
+    void PlaceOver(const QWidget *owner);
+
+    bool Finished() const { return m_closeQuery.Finished; }
+    bool StopWhenDone() const { return m_closeQuery.StopWhenDone; }
+
+    QLabel *LabelStatusRemainingSingle() const { return m_labelStatusRemainingSingle; }
+    QLabel *LabelStatusRemaining() const { return m_labelStatusRemaining; }
+    QLabel *LabelStatus() const { return m_labelStatus; }
+    QProgressBar *ProgressBarStatus() const { return m_progressBarStatus; }
+    QProgressBar *ProgressBarBatch() const { return m_progressBarBatch; }
+    QLabel *LabelBatch() const { return m_labelBatch; }
+    QLabel *LabelBatchRemaining() const { return m_labelBatchRemaining; }
+    QLabel *LabelBatchElapsed() const { return m_labelBatchElapsed; }
+    QLabel *LabelBatchEstimated() const { return m_labelBatchEstimated; }
+    QLabel *LabelStopWhenDone() const { return m_labelStopWhenDone; }
+    QCheckBox *CheckBoxDelSource() const { return m_checkBoxDelSource; }
+    QCheckBox *CheckBoxShutdown() const { return m_checkBoxShutdown; }
+    QPushButton *ButtonCancel() const { return m_buttonCancel; }
+
+public slots:
+    // Escape goes through the same question as the button and the close box.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void CheckBoxDelSourceClick();
+    void CheckBoxShutdownClick();
+    void layoutCaptions();
+
+    ProgressCloseQuery m_closeQuery;
+
+    QWidget *m_panelStatus;
+    QLabel *m_labelStatusRemainingSingle;
+    QLabel *m_labelStatusRemaining;
+    QLabel *m_labelStatus;
+    QProgressBar *m_progressBarStatus;
+    QProgressBar *m_progressBarBatch;
+    QLabel *m_labelBatch;
+    QLabel *m_labelRemaining;
+    QLabel *m_labelBatchRemaining;
+    QLabel *m_labelElapsed;
+    QLabel *m_labelBatchElapsed;
+    QLabel *m_labelestimated;
+    QLabel *m_labelBatchEstimated;
+    QLabel *m_labelStopWhenDone;
+    QCheckBox *m_checkBoxDelSource;
+    QCheckBox *m_checkBoxShutdown;
+    QFrame *m_bevelBottomLine;
+    QWidget *m_panelButtons;
+    QPushButton *m_buttonCancel;
+};
+
+} // namespace marbeck

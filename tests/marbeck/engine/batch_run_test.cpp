@@ -1,0 +1,300 @@
+// Whole batches through the driver with the real encoder and the test
+// encoder, on the offscreen platform.
+#include "batchsetup.h"
+#include "lang/marbeckmessages.h"
+#include "shared/utilfuncs.h"
+#include "shell/globalvars.h"
+#include "sources/sourcelistmodel.h"
+#include "support/media.h"
+#include "support/testfiles.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace marbeck;
+using namespace ormtest;
+
+namespace {
+
+QString clip() { return sharedClip("batch clip.mp4", 3, {320, 240}); }
+
+TFileItem record(const QString &path)
+{
+    TFileItem item;
+    item.FileName = orm::ExtractFileName(path);
+    item.Directory = orm::ExtractFilePath(path);
+    item.CompleteName = path;
+    item.FileSize = "1000";
+    return item;
+}
+
+bool askedText(const ScriptedInteraction &s, const QString &text)
+{
+    for (const Asked &a : s.asked) {
+        if (a.text == text)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(BatchRun, ThreeGoodClipsBecomePhoneVideosAndTheWindowClosesByItself)
+{
+    BatchSetup s;
+    const QStringList names = {"one.mp4", "two.avi", "three.mp4"};
+    for (const QString &name : names)
+        s.addCopy(clip(), name);
+    globals().ShutdownWindowsWhenDone = true;
+    globals().ShutdownFlag = 0; // close the program
+    QString batchText, caption;
+    int fileBar = -1;
+    QObject::connect(s.driver.get(), &BatchDriver::batchStarted, [&](TfrmProgress *w) {
+        QObject::connect(w, &QDialog::finished, [&, w] {
+            batchText = w->LabelBatch()->text();
+            caption = w->windowTitle();
+            fileBar = w->ProgressBarStatus()->value();
+        });
+    });
+    s.run(s.preset("3GPP_Phone.ini"));
+
+    EXPECT_TRUE(s.rows().isEmpty());
+    EXPECT_EQ(s.driver->lastModalResult(), 1);
+    EXPECT_EQ(s.driver->batch().DoneCount, 3);
+    EXPECT_EQ(batchText, u"Batch=100%");
+    EXPECT_EQ(caption, msg(Msg::MSG_ENCODING_FINISHED));
+    EXPECT_EQ(fileBar, 100);
+    EXPECT_TRUE(s.script->asked.isEmpty()) << s.script->asked.value(0).text.toStdString();
+    for (const QString &name : names) {
+        const Probe p = probe(s.outFolder + "/" + orm::RemoveFileExt(name) + ".3gp");
+        EXPECT_EQ(p.videoCodec(), u"h263") << name.toStdString();
+        EXPECT_EQ(p.frameSize(), QSize(176, 144));
+        EXPECT_EQ(p.audioCodec(), u"aac");
+        EXPECT_TRUE(QFileInfo::exists(s.inFolder + "/" + name)); // not asked to delete
+    }
+    EXPECT_FALSE(QFileInfo::exists(s.appFolder + "/~ConvertCore.bat"));
+    // The countdown ran out: index 0 closes the program and asks nothing of the system.
+    waitFor([&] { return s.programCloses > 0; }, 2000);
+    EXPECT_EQ(s.programCloses, 1);
+    EXPECT_TRUE(s.power.requests.isEmpty());
+}
+
+TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndGetsTheNoticeInsteadOfTheCountdown)
+{
+    BatchSetup s;
+    const QString first = s.addCopy(clip(), "first.mp4");
+    const QString corrupt = s.inFolder + "/broken.avi";
+    QByteArray noise;
+    for (int i = 0; i < 65536; ++i)
+        noise.append(char((i * 7919 + 13) % 251));
+    writeFile(corrupt, noise);
+    ASSERT_EQ(s.list->AddFile(corrupt), AddResult::Added);
+    const QString last = s.addCopy(clip(), "last.mp4");
+    globals().DeleteFileAfterProcessing = true;
+    globals().ShutdownWindowsWhenDone = true;
+    s.run(s.preset("3GPP_Phone.ini"));
+
+    EXPECT_EQ(s.rows(), QStringList{corrupt});
+    EXPECT_EQ(s.driver->batch().DoneCount, 2);
+    EXPECT_EQ(s.driver->batch().FailedCount, 1);
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(last));
+    EXPECT_EQ(readFile(corrupt), noise);
+    EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/first.3gp"));
+    EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/last.3gp"));
+    ASSERT_FALSE(s.script->asked.isEmpty());
+    const Asked notice = s.script->asked.last();
+    EXPECT_EQ(notice.text, msg(Msg::MSG_ANERROROCCURRED));
+    EXPECT_EQ(notice.caption, msg(Msg::MSG_OOPS));
+    EXPECT_EQ(notice.flags, 48u);
+    EXPECT_TRUE(s.power.requests.isEmpty());
+    EXPECT_EQ(s.programCloses, 0);
+}
+
+TEST(BatchRun, ANameFullOfShellCharactersIsConvertedAndRunsNothing)
+{
+    BatchSetup s;
+    const QString name = "clip $(touch PWNED) 'x' \"y\".avi";
+    s.addCopy(clip(), name);
+    s.run(s.preset("3GPP_Phone.ini"));
+    EXPECT_TRUE(s.rows().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/clip $(touch PWNED) 'x' \"y\".3gp"));
+    QDirIterator it(s.dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        EXPECT_NE(it.next().section('/', -1), u"PWNED");
+    EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + "/PWNED"));
+}
+
+TEST(BatchRun, WhenDoneDuringTheFirstOfThreeConvertsOneAndOffersTheCountdown)
+{
+    BatchSetup s;
+    QStringList sources;
+    for (const QString &name : {"a.mp4", "b.mp4", "c.mp4"})
+        sources << s.addCopy(clip(), name);
+    globals().ShutdownWindowsWhenDone = true;
+    globals().ShutdownFlag = 2;
+    bool labelShown = false;
+    s.whileRunning([&](TfrmProgress &w) {
+        if (w.ProgressBarStatus()->value() < 5)
+            return false;
+        s.script->answers = {orm::IdNo}; // "When done"
+        w.ButtonCancel()->click();
+        labelShown = w.LabelStopWhenDone()->isVisibleTo(&w);
+        return true;
+    });
+    s.run(s.slowPreset());
+
+    EXPECT_TRUE(labelShown);
+    EXPECT_EQ(s.driver->lastModalResult(), 1);
+    EXPECT_EQ(s.rows(), sources.mid(1));
+    EXPECT_EQ(s.driver->batch().DoneCount, 1);
+    EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/a.3gp"));
+    EXPECT_FALSE(QFileInfo::exists(s.outFolder + "/b.3gp"));
+    EXPECT_EQ(s.power.requests, QList<PowerAction>{PowerAction::LogOff});
+}
+
+TEST(BatchRun, AJobThatOnlyExitsNonZeroFailsAndItsSourceStays)
+{
+    BatchSetup s(BatchSetup::Encoder::Test,
+                 "--duration=2 --steps=2 --error=\"muxing went wrong\" --exit=3");
+    const QString a = s.addCopy(clip(), "a.mp4");
+    const QString b = s.addCopy(clip(), "b.mp4");
+    globals().DeleteFileAfterProcessing = true;
+    s.run(s.preset("test.ini"));
+    EXPECT_EQ(s.rows(), QStringList({a, b}));
+    EXPECT_TRUE(QFileInfo::exists(a));
+    EXPECT_TRUE(QFileInfo::exists(b));
+    EXPECT_EQ(s.driver->batch().FailedCount, 2);
+    // Each failure is told in the encoder's words, then the notice.
+    ASSERT_EQ(s.script->asked.size(), 3);
+    EXPECT_EQ(s.script->asked[0].text, u"muxing went wrong");
+    EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));
+    EXPECT_EQ(s.script->asked[2].text, msg(Msg::MSG_ANERROROCCURRED));
+}
+
+TEST(BatchRun, TickingDeleteDuringTheFirstJobDeletesEveryConvertedSource)
+{
+    BatchSetup s(BatchSetup::Encoder::Test, "--duration=2 --steps=20 --interval-ms=20");
+    const QString a = s.addCopy(clip(), "a.mp4");
+    const QString b = s.addCopy(clip(), "b.mp4");
+    s.whileRunning([&](TfrmProgress &w) {
+        if (w.ProgressBarStatus()->value() < 5)
+            return false;
+        w.CheckBoxDelSource()->click();
+        return true;
+    });
+    s.run(s.preset("test.ini"));
+    EXPECT_TRUE(s.rows().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(a));
+    EXPECT_FALSE(QFileInfo::exists(b));
+    EXPECT_TRUE(globals().DeleteFileAfterProcessing);
+    // Painting of the list, held back between quick jobs, is on again.
+    EXPECT_TRUE(s.list->updatesEnabled());
+}
+
+namespace {
+
+// Keeps the stop question open until the batch has ended by itself.
+class WaitingInteraction final : public orm::Interaction {
+public:
+    explicit WaitingInteraction(BatchDriver &driver) : m_driver(driver) {}
+    int questions = 0;
+    int messageBox(const QString &, const QString &, unsigned) override { return orm::IdOk; }
+    int choiceDialog(const orm::ChoiceRequest &) override
+    {
+        ++questions;
+        waitFor([&] {
+            const TfrmProgress *w = m_driver.progressWindow();
+            return !w || w->Finished();
+        }, 20000);
+        return orm::IdCancel;
+    }
+    std::optional<QString> browseForFolder(const orm::FolderRequest &) override { return {}; }
+    void shellOpen(const QString &) override {}
+
+private:
+    BatchDriver &m_driver;
+};
+
+} // namespace
+
+TEST(BatchRun, ABatchThatEndsWhileTheQuestionIsOpenOffersNoCountdown)
+{
+    BatchSetup s(BatchSetup::Encoder::Test, "--duration=2 --steps=10 --interval-ms=30");
+    s.addCopy(clip(), "a.mp4");
+    globals().ShutdownWindowsWhenDone = true;
+    auto waiting = std::make_unique<WaitingInteraction>(*s.driver);
+    WaitingInteraction *question = waiting.get();
+    auto previous = orm::setInteraction(std::move(waiting));
+    s.whileRunning([&](TfrmProgress &w) {
+        if (w.ProgressBarStatus()->value() < 5)
+            return false;
+        w.ButtonCancel()->click();
+        return true;
+    });
+    s.run(s.preset("test.ini"));
+    EXPECT_EQ(question->questions, 1);
+    orm::setInteraction(std::move(previous));
+    EXPECT_TRUE(s.rows().isEmpty());
+    EXPECT_EQ(s.driver->lastModalResult(), 2);
+    EXPECT_TRUE(s.power.requests.isEmpty());
+}
+
+TEST(BatchRun, ANameWithALineBreakFailsItsOwnJobAndTheBatchGoesOn)
+{
+    BatchSetup s(BatchSetup::Encoder::Test, "--duration=1 --steps=1");
+    const QString bad = s.inFolder + "/two\nlines.avi";
+    const QString good = s.inFolder + "/good.avi";
+    s.list->sources().append(record(bad));
+    s.list->sources().append(record(good));
+    s.run(s.preset("test.ini"));
+    EXPECT_EQ(s.rows(), QStringList{bad});
+    EXPECT_EQ(s.driver->batch().DoneCount, 1);
+    EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/good.mp4"));
+    ASSERT_EQ(s.script->asked.size(), 2);
+    EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));
+    EXPECT_EQ(s.script->asked[1].text, msg(Msg::MSG_ANERROROCCURRED));
+}
+
+TEST(BatchRun, ConvertNowChecksTheListThePresetAndTheFolderFirst)
+{
+    BatchSetup s(BatchSetup::Encoder::Test, "--duration=1 --steps=1");
+    const TProfileDetailItem p = s.preset("test.ini");
+    s.driver->ActionConvertExecute(&p, s.outFolder);
+    ASSERT_EQ(s.script->asked.size(), 1);
+    EXPECT_EQ(s.script->asked[0].text, msg(Msg::MSG_NOFILES));
+    EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_HINT));
+    EXPECT_EQ(s.script->asked[0].flags, 48u);
+
+    s.list->sources().append(record(s.inFolder + "/a.avi"));
+    s.driver->ActionConvertExecute(nullptr, s.outFolder);
+    ASSERT_EQ(s.script->asked.size(), 2);
+    EXPECT_EQ(s.script->asked[1].text, u"List index out of bounds (-1)");
+
+    s.driver->ActionConvertExecute(&p, "   ");
+    ASSERT_EQ(s.script->asked.size(), 3);
+    EXPECT_EQ(s.script->asked[2].text, msg(Msg::MSG_EMPTY_DIR));
+
+    // A missing folder: "No" leaves everything as it was.
+    s.script->answers = {orm::IdNo};
+    const QString missing = s.dir.filePath("new/deeper");
+    s.driver->ActionConvertExecute(&p, missing);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(s.driver->lastModalResult(), 0);
+    EXPECT_EQ(s.rows().size(), 1);
+
+    // "Yes" creates the whole path and the batch runs.
+    s.script->answers = {orm::IdYes};
+    s.driver->ActionConvertExecute(&p, missing);
+    EXPECT_TRUE(QFileInfo::exists(missing + "/a.mp4"));
+    EXPECT_TRUE(s.rows().isEmpty());
+    EXPECT_EQ(globals().OutputPath, orm::IncludeBackslash(missing));
+}

@@ -1,0 +1,132 @@
+#include "batchsetup.h"
+
+#include "shell/globalvars.h"
+#include "sources/sourcelistmodel.h"
+#include "sources/typelists.h"
+#include "support/apps.h"
+#include "support/media.h"
+#include "support/testfiles.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace ormtest {
+
+BatchSetup::ApplicationFirst::ApplicationFirst() { testApp<QApplication>(); }
+
+BatchSetup::BatchSetup(Encoder encoder, const QByteArray &testEncoderOptions)
+{
+    appFolder = dir.filePath("Ormolux app");
+    if (encoder == Encoder::Real) {
+        makeInstallation(appFolder);
+    } else {
+        QDir().mkpath(appFolder + "/cores");
+        QFile::copy(QStringLiteral(ORM_TEST_ENCODER), appFolder + "/cores/avcore.dll");
+        writeFile(appFolder + "/default_setting/test.ini",
+                  "[Info]\nTitleE=Test\n[Item0]\nTitleE=t\nCommand=<%AppPath%>/cores/avcore.dll "
+                  "-y -i \"<%InputFile%>\" " + testEncoderOptions + " \"<%OutputFile%>.mp4\"\n");
+    }
+    inFolder = dir.filePath("in");
+    outFolder = dir.filePath("out");
+    QDir().mkpath(inFolder);
+    QDir().mkpath(outFolder);
+
+    marbeck::TGlobalVars &g = marbeck::globals();
+    g.AppFolder = appFolder;
+    g.DeleteFileAfterProcessing = false;
+    g.ShutdownWindowsWhenDone = false;
+    g.ShutdownFlag = 1;
+    g.Priority = 1;
+    g.UseDirectShow = false;
+    marbeck::typeLists().InputFileTypes = {"Video=*.mp4;*.avi"};
+    marbeck::typeLists().AVSExt = {};
+
+    mainWindow.resize(760, 520);
+    list = new marbeck::ListViewFiles(&mainWindow);
+    list->resize(740, 400);
+    mainWindow.show();
+    driver = std::make_unique<marbeck::BatchDriver>(*list, &mainWindow);
+    driver->setCountdownTick(1);
+    QObject::connect(driver.get(), &marbeck::BatchDriver::closeProgramRequested,
+                     [this] { ++programCloses; });
+    m_poll.setInterval(10);
+}
+
+BatchSetup::~BatchSetup()
+{
+    m_poll.stop();
+    driver.reset();
+    QDir::setCurrent(QDir::tempPath());
+}
+
+QString BatchSetup::addCopy(const QString &clip, const QString &name)
+{
+    const QString path = inFolder + "/" + name;
+    EXPECT_TRUE(QFile::copy(clip, path)) << path.toStdString();
+    EXPECT_EQ(list->AddFile(path), marbeck::AddResult::Added) << path.toStdString();
+    return path;
+}
+
+marbeck::TProfileDetailItem BatchSetup::preset(const QString &profile, const QString &section) const
+{
+    return {appFolder + "/default_setting/" + profile, section, section};
+}
+
+marbeck::TProfileDetailItem BatchSetup::slowPreset() const
+{
+    QByteArray profile = readFile(appFolder + "/default_setting/3GPP_Phone.ini");
+    profile.replace("avcore.dll -y -i", "avcore.dll -y -re -i");
+    writeFile(appFolder + "/default_setting/slow_3gp.ini", profile);
+    return preset("slow_3gp.ini");
+}
+
+void BatchSetup::run(const marbeck::TProfileDetailItem &p)
+{
+    driver->ActionConvertExecute(&p, outFolder);
+    m_poll.stop();
+}
+
+void BatchSetup::whileRunning(std::function<bool(marbeck::TfrmProgress &)> step)
+{
+    QObject::disconnect(&m_poll, nullptr, nullptr, nullptr);
+    QObject::connect(&m_poll, &QTimer::timeout, [this, step] {
+        marbeck::TfrmProgress *w = driver->progressWindow();
+        if (w && w->isVisible() && step(*w))
+            m_poll.stop();
+    });
+    m_poll.start();
+}
+
+QStringList BatchSetup::rows() const
+{
+    QStringList out;
+    for (int row = 0; row < list->sources().count(); ++row)
+        out << list->sources().item(row).CompleteName;
+    return out;
+}
+
+bool encoderRunning(const QString &folder)
+{
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(folder) &&
+            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
+            return true;
+    }
+    return false;
+}
+
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+} // namespace ormtest

@@ -1,0 +1,61 @@
+#pragma once
+// A stand-in main window with a real source list and a batch driver over a
+// staged installation, every question answered through the seam and the
+// power requests recorded.
+#include "engine/batchdriver.h"
+#include "engine/tfrmprogress.h"
+#include "profiles/profilecatalogue.h"
+#include "sources/listviewfiles.h"
+#include "support/recordingpoweractions.h"
+#include "support/scriptedinteraction.h"
+
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace ormtest {
+
+class BatchSetup {
+public:
+    enum class Encoder { Real, Test };
+    // `testEncoderOptions`: the test encoder's options for the preset "test.ini".
+    explicit BatchSetup(Encoder encoder = Encoder::Real, const QByteArray &testEncoderOptions = {});
+    ~BatchSetup();
+
+    struct ApplicationFirst {
+        ApplicationFirst();
+    } applicationFirst;
+    ScriptedScope script;
+    RecordingPowerScope power;
+    QTemporaryDir dir;
+    QString appFolder, inFolder, outFolder;
+    QWidget mainWindow;
+    marbeck::ListViewFiles *list = nullptr;
+    std::unique_ptr<marbeck::BatchDriver> driver;
+    int programCloses = 0;
+
+    // A copy of a clip in the input folder under a new name, added to the list.
+    QString addCopy(const QString &clip, const QString &name);
+    marbeck::TProfileDetailItem preset(const QString &profile, const QString &section = "Item0") const;
+    // A copy of a shipped preset that reads its input at its own pace (-re),
+    // so a job of a few seconds can be stopped in the middle.
+    marbeck::TProfileDetailItem slowPreset() const;
+    void run(const marbeck::TProfileDetailItem &preset);
+    // Calls `step` every few milliseconds while a batch's window is up, until
+    // it returns true.
+    void whileRunning(std::function<bool(marbeck::TfrmProgress &)> step);
+    QStringList rows() const;
+
+private:
+    QTimer m_poll;
+};
+
+// An encoder of ours (a program run from the folder) that is still alive.
+bool encoderRunning(const QString &folder);
+// Waits, processing events, until `done` or a few seconds have passed.
+bool waitFor(const std::function<bool()> &done, int ms = 5000);
+
+} // namespace ormtest

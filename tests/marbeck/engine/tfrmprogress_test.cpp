@@ -1,0 +1,114 @@
+// The progress window on the offscreen platform, its question answered
+// through the interaction seam.
+#include "engine/tfrmprogress.h"
+#include "lang/marbeckmessages.h"
+#include "shared/progressmodel.h"
+#include "shell/globalvars.h"
+#include "support/apps.h"
+#include "support/scriptedinteraction.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace marbeck;
+using ormtest::ScriptedScope;
+
+namespace {
+
+QApplication &app() { return ormtest::testApp<QApplication>(); }
+
+void press(QWidget &w, int key)
+{
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&w, &e);
+}
+
+} // namespace
+
+TEST(TfrmProgress, EveryCloseRequestAsksAndOnlyStopNowCloses)
+{
+    app();
+    ScriptedScope script;
+    script->answers = {orm::IdCancel, orm::IdNo, orm::IdCancel, orm::IdNo, orm::IdYes};
+    TfrmProgress w;
+    int result = -1;
+    QObject::connect(&w, &QDialog::finished, [&](int r) { result = r; });
+    w.show();
+
+    press(w, Qt::Key_Escape); // Cancel
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.StopWhenDone());
+
+    press(w, Qt::Key_Return); // When done
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.StopWhenDone());
+    EXPECT_TRUE(w.LabelStopWhenDone()->isVisibleTo(&w));
+
+    w.ButtonCancel()->click(); // Cancel withdraws "When done"
+    EXPECT_FALSE(w.StopWhenDone());
+    EXPECT_FALSE(w.LabelStopWhenDone()->isVisibleTo(&w));
+
+    w.close(); // the close box: When done
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.StopWhenDone());
+
+    w.ButtonCancel()->click(); // Stop now
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(result, 2);
+
+    ASSERT_EQ(script->asked.size(), 5);
+    for (const auto &asked : script->asked) {
+        EXPECT_EQ(asked.kind, ormtest::Asked::Choice);
+        EXPECT_EQ(asked.text, msg(Msg::MSG_ABORTENCODING));
+        EXPECT_EQ(asked.caption, msg(Msg::MSG_QUESTION));
+    }
+}
+
+TEST(TfrmProgress, AFinishedBatchClosesWithResult1WithoutAQuestion)
+{
+    app();
+    ScriptedScope script;
+    TfrmProgress w;
+    QTimer::singleShot(0, &w, [&] { w.FinishBatch(); });
+    EXPECT_EQ(w.exec(), 1);
+    EXPECT_TRUE(w.Finished());
+    EXPECT_TRUE(script->asked.isEmpty());
+}
+
+TEST(TfrmProgress, SwitchesStartFromTheSettingsAndChangeThemAtOnce)
+{
+    app();
+    globals().DeleteFileAfterProcessing = false;
+    globals().ShutdownWindowsWhenDone = true;
+    TfrmProgress w;
+    EXPECT_FALSE(w.CheckBoxDelSource()->isChecked());
+    EXPECT_TRUE(w.CheckBoxShutdown()->isChecked());
+    w.CheckBoxDelSource()->click();
+    w.CheckBoxShutdown()->click();
+    EXPECT_TRUE(globals().DeleteFileAfterProcessing);
+    EXPECT_FALSE(globals().ShutdownWindowsWhenDone);
+    globals().DeleteFileAfterProcessing = false;
+
+    // Values start as "..." and take the figures as they come.
+    EXPECT_EQ(w.LabelBatchElapsed()->text(), u"...");
+    orm::ProgressModel model(orm::ProgressModel::Kind::Batch, "Status=", "Batch=",
+                             [] { return qint64(0); });
+    model.startBatch(400);
+    model.startJob(100);
+    model.durationSeen(100000);
+    model.positionSeen(50000);
+    model.lineRead();
+    w.ShowProgress(model.takeChanges());
+    EXPECT_EQ(w.LabelStatus()->text(), u"Status=50%");
+    EXPECT_EQ(w.ProgressBarStatus()->value(), 50);
+    EXPECT_EQ(w.LabelBatch()->text(), u"Batch=12%");
+    EXPECT_EQ(w.ProgressBarBatch()->value(), 12);
+    EXPECT_FALSE(w.ProgressBarBatch()->isTextVisible());
+}

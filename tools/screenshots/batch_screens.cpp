@@ -1,0 +1,151 @@
+// Pictures of a batch in progress, the stop question, the progress window
+// after "When done" and the countdown, in English, French and German, drawn
+// offscreen with the test encoder standing in for the real one.
+// Arguments: the staged installation, the folder for the pictures.
+#include "engine/batchdriver.h"
+#include "engine/tfrmprogress.h"
+#include "lang/marbeckmessages.h"
+#include "shared/interaction.h"
+#include "shared/ui/qtinteraction.h"
+#include "shell/globalvars.h"
+#include "shell/poweractions.h"
+#include "shell/tfrmshutdown.h"
+#include "sources/listviewfiles.h"
+#include "sources/sourcelistmodel.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+using namespace marbeck;
+
+namespace {
+
+bool save(QWidget *widget, const QString &path)
+{
+    const bool ok = widget && widget->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+void after(int ms, std::function<void()> step) { QTimer::singleShot(ms, qApp, std::move(step)); }
+
+// Presses the button of the open question that carries this caption.
+void answer(const QString &caption)
+{
+    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == caption) {
+                button->click();
+                return;
+            }
+        }
+    }
+    std::printf("FAILED to answer %s\n", qPrintable(caption));
+}
+
+void drawLanguage(const QString &stage, const QString &out, const QString &tag,
+                  const QString &languageFile)
+{
+    if (languageFile.isEmpty())
+        messages().resetToEnglish();
+    else
+        messages().LoadLanguage(stage + "/Skins/tools/lang/" + languageFile);
+
+    QTemporaryDir dir;
+    const QString app = dir.filePath("app");
+    QDir().mkpath(app + "/cores");
+    QDir().mkpath(app + "/default_setting");
+    QDir().mkpath(dir.filePath("out"));
+    QFile::copy(QStringLiteral(ORM_TEST_ENCODER), app + "/cores/avcore.dll");
+    QFile profile(app + "/default_setting/screens.ini");
+    if (!profile.open(QIODevice::WriteOnly))
+        return;
+    profile.write("[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -i \"<%InputFile%>\" "
+                  "--duration=60 --steps=600 --interval-ms=10 \"<%OutputFile%>.mp4\"\n");
+    profile.close();
+
+    TGlobalVars &g = globals();
+    g.AppFolder = app;
+    g.DeleteFileAfterProcessing = true;
+    g.ShutdownWindowsWhenDone = true;
+    g.Priority = 1;
+
+    QWidget mainWindow;
+    mainWindow.resize(760, 520);
+    auto *list = new ListViewFiles(&mainWindow);
+    list->resize(740, 480);
+    for (const char *name : {"Holiday 2026 - beach.avi", "Birthday party.mp4", "Concert.mkv"}) {
+        TFileItem item;
+        item.FileName = QString::fromUtf8(name);
+        item.Directory = dir.filePath("in") + "/";
+        item.CompleteName = item.Directory + item.FileName;
+        item.FileSize = QStringLiteral("200000000");
+        list->sources().append(item);
+    }
+    mainWindow.show();
+    BatchDriver driver(*list, &mainWindow);
+    const QString now = msg(Msg::MSG_BTN_NOW), whenDone = msg(Msg::MSG_BTN_DONE),
+                  cancel = msg(Msg::MSG_CANCEL);
+    QObject::connect(&driver, &BatchDriver::batchStarted, [&](TfrmProgress *w) {
+        after(2500, [&, w] {
+            save(w, out + "/batch-progress-" + tag + ".png");
+            // The question is modal: the next steps run inside it.
+            after(400, [&] {
+                save(QApplication::activeModalWidget(), out + "/batch-stop-question-" + tag + ".png");
+                answer(whenDone);
+                after(300, [&, w] {
+                    save(w, out + "/batch-when-done-" + tag + ".png");
+                    after(300, [&] { answer(now); });
+                    w->ButtonCancel()->click();
+                });
+            });
+            w->ButtonCancel()->click();
+        });
+    });
+    const TProfileDetailItem preset{app + "/default_setting/screens.ini", "Item0", "screens"};
+    driver.ActionConvertExecute(&preset, dir.filePath("out"));
+
+    TfrmShutdown countdown(&mainWindow, 1000000);
+    for (int tick = 0; tick < 3; ++tick)
+        countdown.TimerShutdownTimer();
+    countdown.show();
+    QApplication::processEvents();
+    save(&countdown, out + "/shutdown-" + tag + ".png");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv(kNoPowerActionsVariable, "1");
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: batch_screens <stage folder> <picture folder>\n");
+        return 2;
+    }
+    // Absolute: every batch makes the program folder the current one.
+    const QString stage = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString out = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    QDir().mkpath(out);
+    orm::RegisterLayoutFonts();
+    orm::setInteraction(std::make_unique<orm::QtInteraction>());
+    QApplication::setFont([] {
+        QFont f(QStringLiteral("Tahoma"));
+        f.setPixelSize(11);
+        return f;
+    }());
+    drawLanguage(stage, out, "en", {});
+    drawLanguage(stage, out, "fr", "french.ini");
+    drawLanguage(stage, out, "de", "deutsch.ini");
+    return 0;
+}
