@@ -1,0 +1,159 @@
+// Batches started from the main window itself, and the program ended from
+// outside in the middle of one. Run alone: stopping ends encoders by name.
+#include "engine/batchdriver.h"
+#include "engine/tfrmprogress.h"
+#include "shared/ini.h"
+#include "shared/ui/termination.h"
+#include "shell/globalvars.h"
+#include "shell/tfrmmain.h"
+#include "sources/listviewfiles.h"
+#include "sources/sourcelistmodel.h"
+#include "support/media.h"
+#include "support/recordingpoweractions.h"
+#include "support/scriptedinteraction.h"
+#include "support/testfiles.h"
+#include "support/windowapp.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QProcess>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace marbeck;
+using namespace ormtest;
+
+namespace {
+
+// An installation with the shipped data and the real encoder, and a later
+// start's settings: no chooser, the given profile chosen.
+struct MainInstallation {
+    explicit MainInstallation(const QString &profile)
+    {
+        windowApp();
+        app = dir.filePath("app");
+        makeInstallation(app);
+        EXPECT_EQ(QProcess::execute("cp", {"-r", stageDir() + "/Skins", app}), 0);
+        out = dir.filePath("out");
+        QDir().mkpath(out);
+        TGlobalVars &g = globals();
+        g = TGlobalVars{};
+        g.AppFolder = app;
+        SetDefaultSettings(g, DeviceFamily::All, dir.path());
+        writeFile(app + "/vuzu.ini", "[System]\nShowWindow=0\nProfilePath=" + app.toUtf8() +
+                                         "/default_setting/" + profile.toUtf8() + "\n");
+    }
+    QString copy(const QString &clip, const QString &name) const
+    {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(QFile::copy(clip, path));
+        return path;
+    }
+    QTemporaryDir dir;
+    QString app, out;
+};
+
+bool encoderRunning(const QString &folder)
+{
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(folder) &&
+            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
+            return true;
+    }
+    return false;
+}
+
+bool waitFor(const std::function<bool()> &done, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+} // namespace
+
+TEST(MainWindowBatch, ConvertNowTurnsTheListIntoPhoneVideosInTheChosenFolder)
+{
+    MainInstallation inst("3GPP_Phone.ini");
+    ScriptedScope script;
+    RecordingPowerScope power;
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    QApplication::processEvents();
+    const QString clip = sharedClip("mainwindow_batch.mp4", 3);
+    window.listViewFiles()->AddFiles({inst.copy(clip, "first.mp4"), inst.copy(clip, "second.mp4")});
+    ASSERT_EQ(window.listViewFiles()->sources().count(), 2);
+
+    window.EditOutputDir()->setText(inst.out);
+    window.listViewFiles()->UpdateActions();
+    window.ButtonConvert()->click(); // returns once the batch is over
+
+    EXPECT_EQ(window.listViewFiles()->sources().count(), 0);
+    EXPECT_EQ(window.LabelStatusBar()->text(), "No files");
+    for (const char *name : {"first", "second"}) {
+        const Probe p = probe(inst.out + "/" + name + ".3gp");
+        EXPECT_EQ(p.videoCodec(), "h263") << name;
+        EXPECT_EQ(p.frameSize(), QSize(176, 144)) << name;
+        EXPECT_EQ(p.audioCodec(), "aac") << name;
+    }
+    EXPECT_EQ(globals().OutputPath, inst.out + "/"); // the folder as the jobs were given it
+    EXPECT_TRUE(script->asked.isEmpty());
+    window.close();
+    EXPECT_EQ(orm::IniFile(inst.app + "/vuzu.ini").readString(u"System", u"OutputPath", {}),
+              inst.out + "/");
+}
+
+TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSettings)
+{
+    MainInstallation inst("3GPP_Phone.ini");
+    // A job that takes a minute, so the request surely comes in the middle.
+    writeFile(inst.app + "/default_setting/slow.ini",
+              "[Info]\nTitleE=Slow\n[Item0]\nTitleE=slow\nCommand=<%AppPath%>/cores/avcore.dll "
+              "-y -re -stream_loop -1 -i \"<%InputFile%>\" -t 60 \"<%OutputFile%>.mp4\"\n");
+    globals().ProfilePath = inst.app + "/default_setting/slow.ini";
+    writeFile(inst.app + "/vuzu.ini", "[System]\nShowWindow=0\nProfilePath=" +
+                                          globals().ProfilePath.toUtf8() + "\nPriority=2\n");
+    ScriptedScope script;
+    RecordingPowerScope power;
+    globals().ShutdownWindowsWhenDone = true;
+    auto *window = new TfrmMain;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    orm::OnTerminationRequest(window, [window] { window->close(); });
+    ASSERT_TRUE(window->FormCreate());
+    QApplication::processEvents();
+    const QString source = inst.copy(sharedClip("mainwindow_batch.mp4", 3), "long.mp4");
+    window->listViewFiles()->AddFile(source);
+    window->EditOutputDir()->setText(inst.out);
+
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (encoderRunning(inst.app)) {
+            poll.stop();
+            ::raise(SIGTERM);
+        }
+    });
+    poll.start();
+    QTimer::singleShot(0, window, [window] { window->ButtonConvert()->click(); });
+    EXPECT_EQ(QApplication::exec(), 0);
+
+    EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
+    EXPECT_FALSE(QFileInfo::exists(inst.app + "/~ConvertCore.bat"));
+    EXPECT_TRUE(QFileInfo::exists(source));
+    EXPECT_TRUE(power.requests.isEmpty());
+    const orm::IniFile ini(inst.app + "/vuzu.ini");
+    EXPECT_EQ(ini.readInteger(u"System", u"Priority", -1), 2);
+    EXPECT_TRUE(ini.readBool(u"System", u"ShutdownWindowsWhenDone", false));
+    EXPECT_FALSE(ini.readString(u"form", u"x", {}).isEmpty());
+}
