@@ -17,7 +17,7 @@ set_tests_properties(marbeck_real_start PROPERTIES TIMEOUT 120)
 # Batches from the main window; ending one ends encoders by name, so run alone.
 add_executable(mainwindow_batch_tests marbeck/shell/mainwindow_batch_test.cpp)
 set_target_properties(mainwindow_batch_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-target_link_libraries(mainwindow_batch_tests PRIVATE orm_test_support orm_shell_ui GTest::gtest_main)
+target_link_libraries(mainwindow_batch_tests PRIVATE orm_batch_test_setup orm_shell_ui GTest::gtest_main)
 add_dependencies(mainwindow_batch_tests stage_data)
 gtest_discover_tests(mainwindow_batch_tests PROPERTIES RUN_SERIAL TRUE)
 orm_test_environment(mainwindow_batch_tests)

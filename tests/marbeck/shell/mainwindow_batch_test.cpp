@@ -1,6 +1,7 @@
 // Batches started from the main window itself, and the program ended from
 // outside in the middle of one. Run alone: stopping ends encoders by name.
 #include "engine/batchdriver.h"
+#include "marbeck/engine/batchsetup.h"
 #include "engine/tfrmprogress.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
@@ -61,25 +62,6 @@ struct MainInstallation {
     QTemporaryDir dir;
     QString app, out;
 };
-
-bool encoderRunning(const QString &folder)
-{
-    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(folder) &&
-            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
-            return true;
-    }
-    return false;
-}
-
-bool waitFor(const std::function<bool()> &done, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 } // namespace
 
