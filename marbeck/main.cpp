@@ -5,8 +5,27 @@
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
+#include "shared/ui/termination.h"
 
 #include <QApplication>
+
+namespace {
+
+// The language the program speaks until a language file says otherwise.
+constexpr int kBuildLanguage = 0;
+
+QString buildLanguageFile(int code)
+{
+    switch (code) {
+    case 0: return QStringLiteral("english.ini");
+    case 1: return QStringLiteral("french.ini");
+    case 2: return QStringLiteral("deutsch.ini");
+    case 3: return QStringLiteral("italian.ini");
+    default: return {};
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -29,13 +48,18 @@ int main(int argc, char *argv[])
     marbeck::TGlobalVars &g = marbeck::globals();
     g.AppFolder = QString::fromStdString(orm::platform::programFolder());
     marbeck::SetDefaultSettings(g, *family,
-                                QString::fromStdString(orm::platform::documentsFolder()));
+                                QString::fromStdString(orm::platform::documentsFolder()),
+                                buildLanguageFile(kBuildLanguage));
     try {
         marbeck::TfrmMain window;
-        window.show();
-        return app.exec();
+        orm::CloseOnTerminationRequest(&window);
+        if (!window.FormCreate())
+            return window.exitCode();
+        const int status = app.exec();
+        return window.exitCode() ? window.exitCode() : status;
     } catch (const orm::Error &e) {
-        orm::ShowMessageBox(e.text(), QStringLiteral("Ormolux"), orm::mb::kIconError);
+        orm::ShowMessageBox(e.text(), marbeck::msg(marbeck::Msg::MSG_APPLICATION_TITLE),
+                            orm::mb::kIconError);
         return 1;
     }
 }

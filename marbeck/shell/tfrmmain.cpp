@@ -1,31 +1,382 @@
 #include "tfrmmain.h"
 
 #include "globalvars.h"
+#include "lang/languagemenu.h"
+#include "lang/marbeckmessages.h"
+#include "profiles/tfrmprofile.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
+#include "shared/utilfuncs.h"
+#include "sources/listviewfiles.h"
+#include "sources/sourcelistmodel.h"
+#include "sources/sourcelist.h"
+#include "sources/typelists.h"
+#include "tfrmsettings.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
 
 namespace marbeck {
 
-TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent)
+namespace {
+
+constexpr QSize kClientSize{650, 550};
+
+// Every push button of the window. The skin gives them pictures; until then
+// plain buttons stand in.
+QAbstractButton *makeButton(QWidget *parent, const char *name, const QRect &place)
 {
-    setWindowTitle(QStringLiteral("Ormolux"));
-    resize(650, 550);
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(place);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, QPoint place, bool bold, int pixelSize = 11)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    QFont font = label->font();
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->move(place);
+    return label;
+}
+
+// A button takes the action's enabled state and runs it when clicked; its
+// caption stays its own (the window gives it leading blanks for the picture).
+void bindButton(QAbstractButton *button, QAction *action)
+{
+    QObject::connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
+    const auto follow = [button, action] { button->setEnabled(action->isEnabled()); };
+    QObject::connect(action, &QAction::changed, button, follow);
+    follow();
+}
+
+QString buttonCaption(int blanks, Msg key) { return QString(blanks, u' ') + msg(key); }
+
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
+QString ApplicationTitle()
+{
+    return QStringLiteral("%1 %2").arg(msg(Msg::MSG_APPLICATION_TITLE),
+                                       msg(Msg::MSG_APPLICATION_VERSION) + u' ' + QLatin1String(kVersionText));
+}
+
+TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+    setFixedSize(kClientSize);
+
+    // Design look until the skin paints it: a dark ground for the white labels.
+    m_imageMain = new QLabel(this);
+    m_imageMain->setObjectName(QStringLiteral("ImageMain"));
+    m_imageMain->setGeometry(QRect(QPoint(0, 0), kClientSize));
+    m_imageMain->setAutoFillBackground(true);
+    QPalette ground = m_imageMain->palette();
+    ground.setColor(QPalette::Window, QColor(0x26, 0x32, 0x40));
+    m_imageMain->setPalette(ground);
+
+    m_labelAppTitle = makeLabel(this, "LabelAppTitle", {106, 26}, true, 13);
+    m_labelAppTitle->setText(QStringLiteral("Ormolux"));
+
+    m_listViewFiles = new ListViewFiles(this);
+    m_listViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
+    m_listViewFiles->setGeometry(16, 88, 617, 200);
+
+    m_labelStatusBar = makeLabel(this, "LabelStatusBar", {18, 295}, true);
+    m_buttonAddFiles = makeButton(this, "ButtonAddFiles", {16, 315, 111, 27});
+    m_buttonDelete = makeButton(this, "ButtonDelete", {136, 315, 111, 27});
+    m_buttonClearList = makeButton(this, "ButtonClearList", {256, 315, 111, 27});
+
+    m_labelProfile = makeLabel(this, "LabelProfile", {16, 368}, true);
+    m_labelProfileInfo = makeLabel(this, "LabelProfileInfo", {72, 368}, true);
+    m_comboBoxProfile = new QComboBox(this);
+    m_comboBoxProfile->setObjectName(QStringLiteral("ComboBoxProfile"));
+    m_comboBoxProfile->setGeometry(16, 384, 609, 21);
+
+    m_labelOutputDirectory = makeLabel(this, "LabelOutputDirectory", {16, 416}, true);
+    m_editOutputDir = new QLineEdit(QStringLiteral("C:\\"), this);
+    m_editOutputDir->setObjectName(QStringLiteral("EditOutputDir"));
+    m_editOutputDir->setGeometry(16, 432, 473, 21);
+    m_buttonBrowse = makeButton(this, "ButtonBrowse", {512, 429, 111, 27});
+
+    m_buttonChooseProfile = makeButton(this, "ButtonChooseProfile", {16, 488, 111, 27});
+    m_buttonSettings = makeButton(this, "ButtonSettings", {136, 488, 111, 27});
+    m_buttonConvert = makeButton(this, "ButtonConvert", {512, 488, 111, 27});
+
+    m_buttonMin = makeButton(this, "ButtonMin", {599, 11, 11, 11});
+    m_buttonClose = makeButton(this, "ButtonClose", {632, 11, 11, 11});
+    m_buttonHelp = makeButton(this, "ButtonHelp", {615, 27, 11, 11});
+    for (QAbstractButton *chrome : {m_buttonMin, m_buttonClose, m_buttonHelp})
+        chrome->setFocusPolicy(Qt::NoFocus);
+    m_buttonMin->setToolTip(tr("Minimise"));
+    m_buttonClose->setToolTip(tr("Close"));
+
+    m_popupMenuHelp = new QMenu(this);
+    m_popupMenuHelp->setObjectName(QStringLiteral("PopupMenuHelp"));
+    m_languagesMI = m_popupMenuHelp->addMenu(QStringLiteral("Languages"));
+    m_languagesMI->setObjectName(QStringLiteral("LanguagesMI"));
+
+    m_actionConvert = new QAction(this);
+    m_actionConvert->setObjectName(QStringLiteral("ActionConvert"));
+    m_actionChooseProfile = new QAction(this);
+    m_actionChooseProfile->setObjectName(QStringLiteral("ActionChooseProfile"));
+    connect(m_actionConvert, &QAction::triggered, this, &TfrmMain::ActionConvertExecute);
+    connect(m_actionChooseProfile, &QAction::triggered, this,
+            &TfrmMain::ActionChooseProfileExecute);
+
+    m_listViewFiles->setActionConvert(m_actionConvert);
+    m_listViewFiles->setOutputFolderEdit(m_editOutputDir);
+    m_listViewFiles->setStatusLabel(m_labelStatusBar);
+    bindButton(m_buttonAddFiles, m_listViewFiles->ActionAddFiles());
+    bindButton(m_buttonDelete, m_listViewFiles->ActionDelete());
+    bindButton(m_buttonClearList, m_listViewFiles->ActionClearList());
+    bindButton(m_buttonBrowse, m_listViewFiles->ActionOutputBrowse());
+    bindButton(m_buttonChooseProfile, m_actionChooseProfile);
+    bindButton(m_buttonConvert, m_actionConvert);
+    connect(m_buttonSettings, &QAbstractButton::clicked, this, &TfrmMain::ButtonSettingsClick);
+    connect(m_buttonMin, &QAbstractButton::clicked, this, &TfrmMain::ButtonMinClick);
+    connect(m_buttonClose, &QAbstractButton::clicked, this, &TfrmMain::ButtonCloseClick);
+    connect(m_buttonHelp, &QAbstractButton::clicked, this, &TfrmMain::ButtonHelpClick);
+
+    // The background and three labels drag the borderless window.
+    for (QWidget *handle : {static_cast<QWidget *>(m_imageMain), static_cast<QWidget *>(m_labelProfile),
+                            static_cast<QWidget *>(m_labelOutputDirectory),
+                            static_cast<QWidget *>(m_labelProfileInfo)})
+        handle->installEventFilter(this);
+
+    // Keep the stacking of the design: background at the bottom.
+    m_imageMain->lower();
+    setTabOrder(m_listViewFiles, m_buttonAddFiles);
+    setTabOrder(m_buttonAddFiles, m_buttonDelete);
+    setTabOrder(m_buttonDelete, m_buttonClearList);
+    setTabOrder(m_buttonClearList, m_comboBoxProfile);
+    setTabOrder(m_comboBoxProfile, m_editOutputDir);
+    setTabOrder(m_editOutputDir, m_buttonBrowse);
+    setTabOrder(m_buttonBrowse, m_buttonChooseProfile);
+    setTabOrder(m_buttonChooseProfile, m_buttonSettings);
+    setTabOrder(m_buttonSettings, m_buttonConvert);
+
+    RestartProgram = [] {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                QCoreApplication::arguments().mid(1, 1));
+    };
+}
+
+TfrmMain::~TfrmMain() = default;
+
+bool TfrmMain::FormCreate()
+{
     TGlobalVars &g = globals();
+    // Numbers are read and written with "." whatever the desktop's locale says.
+    QLocale::setDefault(QLocale::c());
     orm::SetDefaultPlacementFile(SettingsFileName(g));
+
     if (!LoadSettings(g)) {
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             const QSize s = screen->geometry().size();
             move((s.width() - width()) / 2, (s.height() - height()) / 2);
         }
-    } else {
-        orm::LoadPlacement(QStringLiteral("form"), this);
+    }
+    m_editOutputDir->setText(g.OutputPath);
+
+    // The language is not loaded yet, so this box speaks English.
+    if (!checkTypeFile(msg(Msg::MSG_ERROR), orm::mb::kIconExclamation))
+        return false;
+    LoadTypeLists();
+    messages().LoadLanguage(AppRelativePath(g, g.LanguageFolder + g.LanguageFile));
+    if (!ApplyLanguage())
+        return false;
+    BuildLanguageMenu();
+    m_listViewFiles->setOpenFilter(BuildOpenFilter(typeLists().InputFileTypes));
+    setAcceptDrops(true);
+    m_listViewFiles->UpdateStatus();
+    orm::LoadPlacement(QStringLiteral("form"), this);
+
+    if (g.ShowWindow && !ShowProfileChooser(this, false)) {
+        m_exitCode = 0;
+        return false;
+    }
+    LoadProfileItems();
+    QMetaObject::invokeMethod(this, &TfrmMain::showMainWindow, Qt::QueuedConnection);
+    return true;
+}
+
+void TfrmMain::showMainWindow() { show(); }
+
+bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)
+{
+    const QString path = TypeFileName();
+    if (QFileInfo(path).isFile())
+        return true;
+    orm::ShowMessageBox(FormatMessage(msg(Msg::MSG_NO_DAT_FILE), {path}), captionText,
+                        icon | orm::mb::kOk);
+    m_exitCode = 1;
+    return false;
+}
+
+void TfrmMain::endProgram(int exitCode)
+{
+    m_exitCode = exitCode;
+    // Ends the program without the normal close: the settings that led here
+    // are not written, so the next start is not refused the same way.
+    QCoreApplication::exit(exitCode);
+}
+
+bool TfrmMain::ApplyLanguage()
+{
+    if (!checkTypeFile(msg(Msg::MSG_NO_DAT_FILE_TITLE), orm::mb::kIconInformation)) {
+        endProgram(1);
+        return false;
+    }
+    LoadTypeLists();
+    m_listViewFiles->setOpenFilter(BuildOpenFilter(typeLists().InputFileTypes));
+
+    const QString title = ApplicationTitle();
+    setWindowTitle(title);
+    m_actionConvert->setText(msg(Msg::MSG_CONVERT));
+    m_actionChooseProfile->setText(msg(Msg::MSG_CHOOSE_PROFILE));
+    m_listViewFiles->ApplyLanguage(); // its actions, column captions and status line
+    m_labelProfile->setText(msg(Msg::MSG_PROFILE));
+    m_labelOutputDirectory->setText(msg(Msg::MSG_OUTPUT_DIR));
+    for (QLabel *label : {m_labelProfile, m_labelOutputDirectory})
+        label->adjustSize();
+
+    m_buttonAddFiles->setText(buttonCaption(6, Msg::MSG_ADD_FILES));
+    m_buttonDelete->setText(buttonCaption(6, Msg::MSG_DELETE));
+    m_buttonClearList->setText(buttonCaption(6, Msg::MSG_CLEAR_LIST));
+    m_buttonBrowse->setText(buttonCaption(7, Msg::MSG_OUTPUT_BROWSE));
+    m_buttonChooseProfile->setText(buttonCaption(10, Msg::MSG_CHOOSE_PROFILE));
+    m_buttonSettings->setText(buttonCaption(6, Msg::MSG_SETTINGS_TITLE));
+    m_buttonConvert->setText(buttonCaption(9, Msg::MSG_CONVERT));
+    for (QAbstractButton *button : {m_buttonAddFiles, m_buttonDelete, m_buttonClearList,
+                                    m_buttonBrowse, m_buttonChooseProfile, m_buttonSettings,
+                                    m_buttonConvert})
+        button->setToolTip(button->text().trimmed());
+    m_listViewFiles->UpdateStatus();
+    m_labelStatusBar->adjustSize();
+    return true;
+}
+
+void TfrmMain::BuildLanguageMenu()
+{
+    const TGlobalVars &g = globals();
+    m_languagesMI->clear();
+    delete m_languagesMI->findChild<QActionGroup *>();
+    auto *group = new QActionGroup(m_languagesMI);
+    group->setExclusive(true);
+    const auto entries =
+        LanguageMenuEntries(AppRelativePath(g, g.LanguageFolder), g.LanguageFile);
+    for (const LanguageEntry &entry : entries) {
+        QAction *action = m_languagesMI->addAction(entry.caption);
+        action->setCheckable(true);
+        action->setChecked(entry.checked);
+        group->addAction(action);
+    }
+    connect(group, &QActionGroup::triggered, this, &TfrmMain::LanguageMenuClick);
+}
+
+void TfrmMain::LanguageMenuClick(QAction *entry)
+{
+    TGlobalVars &g = globals();
+    g.LanguageFile = LanguageFileForCaption(entry->text());
+    messages().LoadLanguage(AppRelativePath(g, g.LanguageFolder + g.LanguageFile));
+    if (!ApplyLanguage())
+        return;
+    entry->setChecked(true);
+    const int answer = orm::ShowChoiceDialog(
+        msg(Msg::MSG_NEEDRESTART), msg(Msg::MSG_INFORMATION), orm::DialogKind::Information,
+        {msg(Msg::MSG_YES), msg(Msg::MSG_NO)}, orm::choice::kYes | orm::choice::kNo);
+    if (answer == orm::IdYes) {
+        m_restartOnClose = true;
+        close();
     }
 }
+
+void TfrmMain::LoadProfileItems()
+{
+    const ProfilePresets presets = marbeck::LoadProfileItems(globals().ProfilePath);
+    m_presets = presets.presets;
+    m_comboBoxProfile->clear();
+    for (const TProfileDetailItem &item : std::as_const(m_presets))
+        m_comboBoxProfile->addItem(item.Title);
+    if (!m_presets.isEmpty())
+        m_comboBoxProfile->setCurrentIndex(0);
+    m_labelProfileInfo->setText(presets.profileInfo);
+    m_labelProfileInfo->adjustSize();
+    m_comboBoxProfile->setToolTip(presets.profileInfo);
+}
+
+const TProfileDetailItem *TfrmMain::selectedPreset() const
+{
+    const int index = m_comboBoxProfile->currentIndex();
+    return index >= 0 && index < m_presets.size() ? &m_presets[index] : nullptr;
+}
+
+void TfrmMain::ActionConvertExecute()
+{
+    // The batch itself arrives with the batch driver; until then the checks
+    // that need no batch are made here.
+    if (m_listViewFiles->sources().count() == 0) {
+        orm::ShowMessageBox(msg(Msg::MSG_NOFILES), msg(Msg::MSG_HINT), orm::mb::kIconExclamation);
+        return;
+    }
+}
+
+void TfrmMain::ActionChooseProfileExecute()
+{
+    ShowProfileChooser(this, true);
+    LoadProfileItems();
+}
+
+void TfrmMain::ButtonSettingsClick() { RunSettingsDialog(this); }
+
+void TfrmMain::ButtonHelpClick() { m_popupMenuHelp->popup(QCursor::pos()); }
+
+void TfrmMain::ButtonMinClick() { showMinimized(); }
+
+void TfrmMain::ButtonCloseClick() { close(); }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
@@ -33,9 +384,51 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         SaveSettings(globals());
         orm::SavePlacement(QStringLiteral("form"), this);
     } catch (const orm::Error &e) {
-        orm::ShowMessageBox(e.text(), QStringLiteral("Ormolux"), orm::mb::kIconError);
+        ShowErrorBox(e.text());
     }
     event->accept();
+    if (m_restartOnClose) {
+        m_restartOnClose = false;
+        if (RestartProgram)
+            RestartProgram();
+    }
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Enter that no control took runs the default button, as in a dialog.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier && m_buttonConvert->isEnabled() &&
+        m_buttonConvert->isVisible()) {
+        m_buttonConvert->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = droppedFiles(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    m_listViewFiles->DropFiles(paths);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+        if (QWindow *window = windowHandle())
+            window->startSystemMove();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace marbeck

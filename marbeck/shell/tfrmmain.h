@@ -1,17 +1,129 @@
 #pragma once
+// Marbeck's main window: a borderless frame around the source list, the
+// preset of the chosen profile and the output folder, with its own title-bar
+// buttons and the "Languages" menu. Start-up runs in FormCreate, in a fixed
+// order; the window is shown from the event loop once the chooser is closed.
+#include "profiles/profilecatalogue.h"
+
+#include <QList>
 #include <QWidget>
+
+#include <functional>
+
+class QAbstractButton;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
 
 namespace marbeck {
 
-// Marbeck's main window. Start-up loads the settings (writing "vuzu.ini" with
-// the defaults on a first run) and the window's place; closing saves both.
+class ListViewFiles;
+
+// The title every window of the program shows: "Ormolux version: 3.0.2".
+QString ApplicationTitle();
+// The product version the title carries.
+inline constexpr char kVersionText[] = "3.0.2";
+
 class TfrmMain : public QWidget {
     Q_OBJECT
 public:
     explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // The start-up sequence, run once. False when the program is to end
+    // (missing accepted-types file, chooser left without a choice, no
+    // profile folder); exitCode() then says with which status.
+    bool FormCreate();
+    int exitCode() const { return m_exitCode; }
+
+    // Puts the message table's texts into the window. False (after telling the
+    // user) when the language has no accepted-types file: the program ends.
+    bool ApplyLanguage();
+    void BuildLanguageMenu();
+    // Rebuilds the preset box and the profile label from the chosen profile.
+    void LoadProfileItems();
+    // The preset selected in ComboBoxProfile; null when none is.
+    const TProfileDetailItem *selectedPreset() const;
+
+    // How the program starts itself again after a language switch; tests
+    // replace it. By default the same program with the same argument.
+    std::function<void()> RestartProgram;
+
+    ListViewFiles *listViewFiles() const { return m_listViewFiles; }
+    QLabel *ImageMain() const { return m_imageMain; }
+    QLabel *LabelAppTitle() const { return m_labelAppTitle; }
+    QLabel *LabelStatusBar() const { return m_labelStatusBar; }
+    QLabel *LabelProfile() const { return m_labelProfile; }
+    QLabel *LabelProfileInfo() const { return m_labelProfileInfo; }
+    QLabel *LabelOutputDirectory() const { return m_labelOutputDirectory; }
+    QComboBox *ComboBoxProfile() const { return m_comboBoxProfile; }
+    QLineEdit *EditOutputDir() const { return m_editOutputDir; }
+    QAbstractButton *ButtonAddFiles() const { return m_buttonAddFiles; }
+    QAbstractButton *ButtonDelete() const { return m_buttonDelete; }
+    QAbstractButton *ButtonClearList() const { return m_buttonClearList; }
+    QAbstractButton *ButtonBrowse() const { return m_buttonBrowse; }
+    QAbstractButton *ButtonChooseProfile() const { return m_buttonChooseProfile; }
+    QAbstractButton *ButtonSettings() const { return m_buttonSettings; }
+    QAbstractButton *ButtonConvert() const { return m_buttonConvert; }
+    QAbstractButton *ButtonMin() const { return m_buttonMin; }
+    QAbstractButton *ButtonClose() const { return m_buttonClose; }
+    QAbstractButton *ButtonHelp() const { return m_buttonHelp; }
+    QMenu *PopupMenuHelp() const { return m_popupMenuHelp; }
+    QMenu *LanguagesMI() const { return m_languagesMI; }
+    QAction *ActionConvert() const { return m_actionConvert; }
+    QAction *ActionChooseProfile() const { return m_actionChooseProfile; }
+
+public slots:
+    void ActionConvertExecute();
+    void ActionChooseProfileExecute();
+    void ButtonSettingsClick();
+    void ButtonHelpClick();
+    void ButtonMinClick();
+    void ButtonCloseClick();
+    void LanguageMenuClick(QAction *entry);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // The posted "show the main window" message of the last start-up step.
+    void showMainWindow();
+    void endProgram(int exitCode);
+    bool checkTypeFile(const QString &captionText, unsigned icon);
+
+    int m_exitCode = 0;
+    bool m_restartOnClose = false;
+    QList<TProfileDetailItem> m_presets;
+
+    QLabel *m_imageMain;
+    QLabel *m_labelAppTitle;
+    ListViewFiles *m_listViewFiles;
+    QLabel *m_labelStatusBar;
+    QLabel *m_labelProfile;
+    QLabel *m_labelProfileInfo;
+    QComboBox *m_comboBoxProfile;
+    QLabel *m_labelOutputDirectory;
+    QLineEdit *m_editOutputDir;
+    QAbstractButton *m_buttonAddFiles;
+    QAbstractButton *m_buttonDelete;
+    QAbstractButton *m_buttonClearList;
+    QAbstractButton *m_buttonBrowse;
+    QAbstractButton *m_buttonChooseProfile;
+    QAbstractButton *m_buttonSettings;
+    QAbstractButton *m_buttonConvert;
+    QAbstractButton *m_buttonMin;
+    QAbstractButton *m_buttonClose;
+    QAbstractButton *m_buttonHelp;
+    QMenu *m_popupMenuHelp;
+    QMenu *m_languagesMI;
+    QAction *m_actionConvert;
+    QAction *m_actionChooseProfile;
 };
 
 } // namespace marbeck

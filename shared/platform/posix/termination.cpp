@@ -1,0 +1,42 @@
+#include "../termination.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <initializer_list>
+#include <unistd.h>
+
+namespace orm::platform {
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+
+// Only async-signal-safe work here: one byte into the pipe.
+extern "C" void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+}
+
+int install()
+{
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return -1;
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    return g_pipe[0];
+}
+
+} // namespace
+
+int terminationRequestFd()
+{
+    static const int fd = install();
+    return fd;
+}
+
+} // namespace orm::platform

@@ -1,0 +1,12 @@
+#pragma once
+// A request to end the program from outside (the session logging out, `kill`),
+// turned into something the event loop can wait on, so the program closes the
+// way it does when the user closes it: settings saved, encoders stopped.
+namespace orm::platform {
+
+// A descriptor that becomes readable once SIGTERM, SIGINT or SIGHUP arrives;
+// -1 when it cannot be set up. Installed once per process; later calls return
+// the same descriptor.
+int terminationRequestFd();
+
+} // namespace orm::platform

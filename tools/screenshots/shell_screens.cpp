@@ -1,0 +1,120 @@
+// Pictures of the main window, the profile chooser and the settings window in
+// the four languages, drawn offscreen, for looking at after a change.
+// Arguments: the staged installation, the folder for the pictures.
+#include "lang/marbeckmessages.h"
+#include "profiles/tfrmprofile.h"
+#include "shared/ui/qtinteraction.h"
+#include "shell/globalvars.h"
+#include "shell/tfrmmain.h"
+#include "shell/tfrmsettings.h"
+#include "sources/listviewfiles.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace marbeck;
+
+namespace {
+
+bool save(QWidget *widget, const QString &path)
+{
+    QApplication::processEvents();
+    const bool ok = widget->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+struct Language {
+    const char *file;
+    const char *tag;
+    const char *profiles;
+};
+
+constexpr Language kLanguages[] = {
+    {"english.ini", "en", "default_setting"},
+    {"french.ini", "fr", "default_setting_fr"},
+    {"deutsch.ini", "de", "default_setting_de"},
+    {"italian.ini", "it", "default_setting_it"},
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    orm::RegisterLayoutFonts();
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: shell_screens <stage folder> <picture folder>\n");
+        return 2;
+    }
+    const QString stage = QString::fromLocal8Bit(argv[1]);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+
+    // A copy of the installation, so the settings file lands there.
+    QTemporaryDir installation;
+    if (QProcess::execute("cp", {"-r", stage + "/.", installation.path()}) != 0)
+        return 1;
+    QStringList clips;
+    for (const char *name : {"Holiday at the lake.avi", "interview_final_v2.mp4", "concert.mkv"}) {
+        const QString path = installation.filePath(QString::fromUtf8(name));
+        QProcess::execute(installation.filePath("cores/avcore.dll"),
+                          {"-y", "-v", "error", "-f", "lavfi", "-i",
+                           "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
+                           "sine=sample_rate=44100", "-t", "2", path});
+        clips << path;
+    }
+
+    int failures = 0;
+    for (const Language &language : kLanguages) {
+        TGlobalVars &g = globals();
+        g = TGlobalVars{};
+        g.AppFolder = installation.path();
+        SetDefaultSettings(g, DeviceFamily::All, installation.path());
+        QFile::remove(installation.filePath("vuzu.ini"));
+        QFile settings(installation.filePath("vuzu.ini"));
+        settings.open(QIODevice::WriteOnly);
+        settings.write(QStringLiteral("[System]\nLanguageFile=%1\nShowWindow=0\nOutputPath=%2\n"
+                                      "ProfilePath=%3/%4/Transcoding_iPod.ini\n")
+                           .arg(QLatin1String(language.file), installation.path(),
+                                installation.path(), QLatin1String(language.profiles))
+                           .toUtf8());
+        settings.close();
+        messages().resetToEnglish();
+
+        const QString tag = QLatin1String(language.tag);
+        {
+            TfrmMain window;
+            if (!window.FormCreate())
+                return 1;
+            window.show();
+            if (!save(&window, out + "/main_" + tag + "_empty.png"))
+                ++failures;
+            window.listViewFiles()->AddFiles(clips);
+            if (!save(&window, out + "/main_" + tag + ".png"))
+                ++failures;
+
+            TfrmProfile chooser(g, &window);
+            chooser.PrepareChooser();
+            chooser.show();
+            if (!save(&chooser, out + "/chooser_" + tag + ".png"))
+                ++failures;
+            chooser.hide();
+
+            TfrmSettings settingsWindow(&window);
+            settingsWindow.LoadControls(g);
+            settingsWindow.show();
+            if (!save(&settingsWindow, out + "/settings_" + tag + ".png"))
+                ++failures;
+            settingsWindow.hide();
+            window.hide();
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
