@@ -63,6 +63,8 @@ public:
     // The element of a key stem or of a control name; throws orm::Error for a name the table lacks.
     const SkinElement &element(QStringView stemOrControl) const;
     SkinElement &element(QStringView stemOrControl);
+    SkinElement &element(const char *name) { return element(QString::fromLatin1(name)); }
+    const SkinElement &element(const char *name) const { return element(QString::fromLatin1(name)); }
 };
 
 // The table the program runs with.
