@@ -72,7 +72,7 @@ void applyFont(QWidget &control, const TSkinFont &f, std::initializer_list<QPale
     if (!colour)
         throw orm::Error(QStringLiteral("'%1' is not a valid integer value").arg(f.Color));
     if (f.Height != 0)
-        font.setPixelSize(std::clamp(std::abs(f.Height), 1, kMaxFontPixels));
+        font.setPixelSize(int(std::clamp<qint64>(std::abs(qint64(f.Height)), 1, kMaxFontPixels)));
     if (!f.Name.isEmpty())
         font.setFamily(f.Name);
     if (const auto pitch = ParseSkinInteger(f.Pitch)) {
@@ -81,7 +81,7 @@ void applyFont(QWidget &control, const TSkinFont &f, std::initializer_list<QPale
     }
     if (f.Size != 0) {
         const double pixels = double(f.Size) * control.logicalDpiY() / 72.0;
-        font.setPixelSize(std::clamp(int(std::lround(std::abs(pixels))), 1, kMaxFontPixels));
+        font.setPixelSize(int(std::clamp(std::abs(pixels), 1.0, double(kMaxFontPixels)) + 0.5));
     }
     font.setBold(f.Bold);
     font.setItalic(f.Italic);
