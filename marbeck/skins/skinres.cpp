@@ -199,7 +199,11 @@ void LoadSkin(const QString &path, SkinTable &table)
         orm::platform::resolveCaseInsensitive(path.toStdString()));
     if (!QFileInfo(found).isFile())
         return;
-    const orm::IniFile ini(found);
+    LoadSkin(orm::IniFile(found), table);
+}
+
+void LoadSkin(const orm::IniFile &ini, SkinTable &table)
+{
     for (const SkinField &field : SkinFields(table)) {
         const QString &section = *field.section;
         switch (field.type) {

@@ -7,6 +7,10 @@
 
 #include <optional>
 
+namespace orm {
+class IniFile;
+}
+
 namespace marbeck {
 
 struct TSkinFont {
@@ -87,6 +91,8 @@ inline constexpr QStringView kNoPicture = u"NONE";
 // Reads every key of "skin.ini" at the path into the table; a missing file
 // leaves the built-in skin in force.
 void LoadSkin(const QString &path, SkinTable &table = skin());
+// The same from a file already read.
+void LoadSkin(const orm::IniFile &ini, SkinTable &table);
 
 // Trims characters up to blank at both ends, folds runs of spaces into one,
 // and turns every "#13" into a line break (CR LF).

@@ -128,12 +128,14 @@ const Place kProfilePlaces[] = {
     {"ListBoxOther", {184, 80, 356, 220}},
     {"MemoDiscription", {16, 346, 524, 89}},
     {"LabelDiscription", {16, 326, 0, 0}},
-    {"LabelLanguage", {28, 474, 0, 0}},
-    {"ComboBoxLanguage", {110, 470, 120, 22}},
+    // Language and the two buttons on one row, the check box on its own row
+    // below, so that its long translations have the whole width.
+    {"LabelLanguage", {28, 475, 0, 0}},
+    {"ComboBoxLanguage", {110, 471, 120, 22}},
     {"LabelDoNotDisplay", {48, 507, 0, 0}},
     {"CheckBoxDoNotDisplay", {28, 507, 13, 13}},
-    {"ButtonApply", {276, 486, 120, 27}},
-    {"ButtonCancel", {408, 486, 120, 27}},
+    {"ButtonApply", {304, 469, 112, 27}},
+    {"ButtonCancel", {424, 469, 112, 27}},
 };
 
 QRect placeOf(const char *control)
@@ -330,9 +332,6 @@ QImage mainBackground()
     play.closeSubpath();
     p.setBrush(kText);
     p.drawPath(play);
-    p.setPen(kMuted);
-    p.setFont(uiFont(11, false));
-    p.drawText(QPointF(80, 54), QStringLiteral("video for phones, iPod and PSP"));
 
     // Cards: the source list with its buttons, the profile and output folder,
     // and the row of the three main actions.
