@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 #include "shared/ui/qtinteraction.h"
+#include "shared/ui/termination.h"
 #include "tfrmconvert.h"
 
 #include <QApplication>
@@ -10,5 +11,6 @@ int main(int argc, char *argv[])
     orm::RegisterLayoutFonts();
     orm::InstallInteraction();
     cordane::TfrmConvert window(QString::fromStdString(orm::platform::programFolder()));
+    orm::OnTerminationRequest(&window, [&window] { window.TerminationRequested(); });
     return app.exec();
 }

@@ -225,6 +225,15 @@ void TfrmConvert::ButtonCancelClick()
     }
 }
 
+void TfrmConvert::TerminationRequested()
+{
+    if (m_closing)
+        return;
+    if (m_job->Active())
+        m_errorOccurred = true;
+    close();
+}
+
 void TfrmConvert::keyPressEvent(QKeyEvent *event)
 {
     const bool altF4 = event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier;

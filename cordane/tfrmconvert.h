@@ -28,6 +28,8 @@ public:
     void ApplyLanguage();
     bool ErrorOccurred() const { return m_errorOccurred; }
     QPushButton *cancelButton() const { return ButtonCancel; }
+    // The program is ended from outside: stop as "Stop now" would, without asking.
+    void TerminationRequested();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

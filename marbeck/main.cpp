@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
                                 buildLanguageFile(kBuildLanguage));
     try {
         marbeck::TfrmMain window;
-        orm::CloseOnTerminationRequest(&window);
+        orm::OnTerminationRequest(&window, [&window] { window.close(); });
         if (!window.FormCreate())
             return window.exitCode();
         const int status = app.exec();

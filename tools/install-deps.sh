@@ -24,6 +24,7 @@ libgmock-dev
 libbenchmark-dev
 xvfb
 xauth
+x11-utils
 fonts-wine
 fonts-dejavu-core
 "

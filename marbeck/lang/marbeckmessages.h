@@ -104,7 +104,9 @@
     X(MSG_WARNING, "Warning!") \
     X(MSG_WARNING_DETAIL, "If you don't press cancel now, %s will shutdown Windows.") \
     X(MSG_LABEL_TIMEOUT, "Time left: %d") \
-    X(MSG_NEEDRESTART, "You may need to restart this program to activate the new language, do you want to close it now?")
+    X(MSG_NEEDRESTART, "You may need to restart this program to activate the new language, do you want to close it now?") \
+    X(MSG_NEEDS_AVISYNTH, "(needs AviSynth)") \
+    X(MSG_AVISYNTH_HINT, "Sources are read through an AviSynth script; this needs AviSynth, which this system may not have.")
 
 namespace marbeck {
 

@@ -92,16 +92,6 @@ void bindButton(QAbstractButton *button, QAction *action)
 
 QString buttonCaption(int blanks, Msg key) { return QString(blanks, u' ') + msg(key); }
 
-QStringList droppedFiles(const QMimeData *data)
-{
-    QStringList paths;
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    return paths;
-}
-
 } // namespace
 
 QString ApplicationTitle()
@@ -226,7 +216,16 @@ bool TfrmMain::FormCreate()
     orm::SetDefaultPlacementFile(SettingsFileName(g));
     LoadSkin(AppRelativePath(g, g.SkinFolder + g.SkinFileName));
 
-    if (!LoadSettings(g)) {
+    bool firstRun = false;
+    try {
+        firstRun = !LoadSettings(g);
+    } catch (const orm::Error &e) {
+        // A folder the settings cannot be written to: the program runs on the
+        // defaults, and the user knows that nothing will be kept.
+        ShowErrorBox(e.text());
+        firstRun = true;
+    }
+    if (firstRun) {
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             const QSize s = screen->geometry().size();
             move((s.width() - width()) / 2, (s.height() - height()) / 2);
@@ -435,7 +434,7 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent *event)
 
 void TfrmMain::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = droppedFiles(event->mimeData());
+    const QStringList paths = localFiles(event->mimeData());
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();

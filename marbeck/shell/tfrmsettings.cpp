@@ -17,10 +17,6 @@ namespace marbeck {
 namespace {
 
 constexpr int kPanelHeight = 39;
-// The reader behind the switch: without AviSynth a source sent through it cannot convert.
-const char kAviSynthNote[] = "(needs AviSynth)";
-const char kAviSynthHint[] = "Sources are read through an AviSynth script; this needs AviSynth, "
-                             "which this system may not have.";
 
 QFont pixelFont(QFont font, int pixels)
 {
@@ -79,8 +75,7 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     m_checkBoxDirectShow->setFont(plainFont(this));
     m_checkBoxDirectShow->move(16, 24);
     m_checkBoxDirectShow->resize(289, m_checkBoxDirectShow->sizeHint().height());
-    m_checkBoxDirectShow->setToolTip(QString::fromLatin1(kAviSynthHint));
-    m_labelAviSynthNote = new QLabel(QString::fromLatin1(kAviSynthNote), m_groupBoxDirectShow);
+    m_labelAviSynthNote = new QLabel(m_groupBoxDirectShow);
     m_labelAviSynthNote->setObjectName(QStringLiteral("LabelAviSynthNote"));
     m_labelAviSynthNote->setFont(plainFont(this));
     m_labelAviSynthNote->setForegroundRole(QPalette::PlaceholderText);
@@ -123,6 +118,9 @@ void TfrmSettings::ApplyLanguage()
     m_groupBoxPriority->setTitle(msg(Msg::MSG_THREADPRIORITY));
     m_groupBoxDirectShow->setTitle(msg(Msg::MSG_DIRECTSHOW));
     m_checkBoxDirectShow->setText(msg(Msg::MSG_USE_DIRECTSHOW));
+    // Without AviSynth a source sent through the switch cannot convert.
+    m_checkBoxDirectShow->setToolTip(msg(Msg::MSG_AVISYNTH_HINT));
+    m_labelAviSynthNote->setText(msg(Msg::MSG_NEEDS_AVISYNTH));
     m_comboBoxPriority->clear();
     m_comboBoxPriority->addItems({msg(Msg::MSG_IDLE), msg(Msg::MSG_NORMAL), msg(Msg::MSG_HIGH),
                                   msg(Msg::MSG_REALTIME)});

@@ -44,6 +44,8 @@ template <class F> void guarded(F &&f)
     }
 }
 
+} // namespace
+
 QStringList localFiles(const QMimeData *data)
 {
     QStringList paths;
@@ -53,8 +55,6 @@ QStringList localFiles(const QMimeData *data)
     }
     return paths;
 }
-
-} // namespace
 
 ListViewFiles::ListViewFiles(QWidget *parent)
     : QTreeView(parent), m_model(new SourceListModel(this))

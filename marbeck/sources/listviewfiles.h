@@ -17,6 +17,9 @@ namespace marbeck {
 
 class SourceListModel;
 
+// The local files a drag from the file manager carries, whole, in its order.
+QStringList localFiles(const QMimeData *data);
+
 class ListViewFiles : public QTreeView {
     Q_OBJECT
 public:

@@ -1,11 +1,15 @@
 #pragma once
-class QWidget;
+#include <QObject>
+
+#include <functional>
 
 namespace orm {
 
 // When the program is asked to end from outside (SIGTERM, SIGINT, SIGHUP),
-// the main window is closed as if the user had closed it, and every event
-// loop, modal ones included, then ends.
-void CloseOnTerminationRequest(QWidget *mainWindow);
+// every event loop, modal ones included, is told to end, and then `close`
+// runs: the program closes its windows the way the user would, while any
+// question it asks on the way returns at once instead of waiting for a user
+// who is not there.
+void OnTerminationRequest(QObject *context, std::function<void()> close);
 
 } // namespace orm

@@ -5,6 +5,7 @@
 #include "support/testfiles.h"
 #include "cordanemessages.h"
 #include "tfrmconvert.h"
+#include "shared/ui/termination.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,9 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTimer>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -102,4 +106,29 @@ TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
     EXPECT_EQ(script->asked[0].text, cordane::msg(Msg::MSG_ABORTENCODING));
     EXPECT_EQ(script->asked[2].text, cordane::msg(Msg::MSG_ANERROROCCURRED));
     EXPECT_EQ(script->asked[2].caption, cordane::msg(Msg::MSG_OOPS));
+}
+
+TEST(CordaneStop, AnEndRequestFromOutsideStopsWithoutAskingAndStillReports)
+{
+    app();
+    QTemporaryDir dir;
+    const QString folder = hangingInstallation(dir);
+    ScriptedScope script;
+    auto *window = new cordane::TfrmConvert(folder);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    orm::OnTerminationRequest(window, [window] { window->TerminationRequested(); });
+    waitFor([&] { return encoderRunning(folder); });
+    ASSERT_TRUE(encoderRunning(folder));
+
+    // The signal arrives as it would from `kill`; the event loop ends once it is handled.
+    QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    waitFor([&] { return !encoderRunning(folder); });
+    EXPECT_FALSE(encoderRunning(folder));
+    EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
+              cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
+    // No stop question; the error notice is the only thing shown.
+    ASSERT_EQ(script->asked.size(), 1);
+    EXPECT_EQ(script->asked[0].text, cordane::msg(cordane::Msg::MSG_ANERROROCCURRED));
 }

@@ -2,10 +2,9 @@
 // temporary program folder.
 #include "lang/marbeckmessages.h"
 #include "shared/ini.h"
-#include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
 #include "shell/tfrmsettings.h"
-#include "support/apps.h"
+#include "support/windowapp.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 
@@ -28,13 +27,7 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app()
-{
-    QApplication &a = testApp<QApplication>();
-    static const bool fonts = (orm::RegisterLayoutFonts(), true);
-    (void)fonts;
-    return a;
-}
+QApplication &app() { return windowApp(); }
 
 TGlobalVars &freshGlobals(const QString &folder)
 {
