@@ -90,7 +90,7 @@ void TsuiCustomButton::setCancel(bool on)
     }
 }
 
-void TsuiCustomButton::setStyle(UIStyle) { update(); }
+void TsuiCustomButton::setUIStyle(UIStyle) { update(); }
 
 void TsuiCustomButton::setFocusedRectMargin(int margin)
 {

@@ -37,8 +37,9 @@ public:
     // Given to the owning dialog on every click; a dialog closes with a non-zero one.
     int ModalResult() const { return m_modalResult; }
     void setModalResult(int result) { m_modalResult = result; }
-    UIStyle Style() const { return UIStyle::FromThemeFile; }
-    void setStyle(UIStyle style);
+    // Kept for window descriptions; it never changes the look.
+    UIStyle uiStyle() const { return UIStyle::FromThemeFile; }
+    void setUIStyle(UIStyle style);
     int MouseContinuouslyDownInterval() const { return m_repeatInterval; }
     void setMouseContinuouslyDownInterval(int ms) { m_repeatInterval = ms; }
     int FocusedRectMargin() const { return m_focusMargin; }

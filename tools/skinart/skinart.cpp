@@ -125,8 +125,10 @@ const Place kProfilePlaces[] = {
     {"Image3GP", {32, 118, 120, 144}},
     {"ImagePSP", {32, 118, 120, 144}},
     {"ImageiPod", {32, 118, 120, 144}},
-    {"ListBoxOther", {184, 80, 356, 220}},
-    {"MemoDiscription", {16, 346, 524, 89}},
+    // Only the Other list is skinned; the other three keep this design place,
+    // so the skin must give it the same one or it shows beside them.
+    {"ListBoxOther", {184, 80, 345, 220}},
+    {"MemoDiscription", {16, 346, 513, 89}},
     {"LabelDiscription", {16, 326, 0, 0}},
     // Language and the two buttons on one row, the check box on its own row
     // below, so that its long translations have the whole width.
@@ -134,8 +136,8 @@ const Place kProfilePlaces[] = {
     {"ComboBoxLanguage", {110, 471, 120, 22}},
     {"LabelDoNotDisplay", {48, 507, 0, 0}},
     {"CheckBoxDoNotDisplay", {28, 507, 13, 13}},
-    {"ButtonApply", {304, 469, 112, 27}},
-    {"ButtonCancel", {424, 469, 112, 27}},
+    {"ButtonApply", {297, 469, 112, 27}},
+    {"ButtonCancel", {417, 469, 112, 27}},
 };
 
 QRect placeOf(const char *control)
