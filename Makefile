@@ -47,11 +47,12 @@ tsan: deps
 
 # libFuzzer targets, each run for FUZZ_SECONDS on a copy of its seed corpus.
 FUZZ_SECONDS ?= 120
-FUZZERS := ini_fuzz consoleparser_fuzz
+FUZZERS := ini_fuzz consoleparser_fuzz skinfile_fuzz skinpicture_fuzz
 fuzz: deps
+	@command -v clang++ >/dev/null || { echo "fuzz: clang++ not found, fuzzers skipped"; exit 0; }; \
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DORM_FUZZ=ON -DBUILD_TESTING=OFF
-	$(NINJA) -C $(BUILD)-fuzz $(FUZZERS)
+		-DORM_FUZZ=ON -DBUILD_TESTING=OFF && \
+	$(NINJA) -C $(BUILD)-fuzz $(FUZZERS) && \
 	for f in $(FUZZERS); do corpus=$(BUILD)-fuzz/corpus/$${f%_fuzz}; mkdir -p $$corpus; \
 		cp tests/fuzz/corpus/$${f%_fuzz}/* $$corpus/; \
 		$(BUILD)-fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \

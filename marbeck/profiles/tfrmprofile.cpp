@@ -1,6 +1,8 @@
 #include "profiles/tfrmprofile.h"
 
 #include "lang/marbeckmessages.h"
+#include "skins/skinnedwindows.h"
+#include "skins/suibutton.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,7 +10,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPushButton>
+#include <QShowEvent>
 #include <QWindow>
 
 namespace marbeck {
@@ -18,10 +20,10 @@ namespace {
 constexpr std::array<FormatType, kFamilyCount> kFamilies{FormatPSP, FormatiPod, Format3GP,
                                                          FormatOther};
 constexpr std::array<const char *, kFamilyCount> kFamilyNames{"PSP", "iPod", "3GP", "Other"};
-// The places of the family buttons from the left; the shown ones fill them in order.
-constexpr std::array<QRect, kFamilyCount> kButtonSlots{QRect(0, 0, 75, 63), QRect(75, 0, 74, 63),
-                                                       QRect(149, 0, 74, 63),
-                                                       QRect(223, 0, 74, 63)};
+// The design places of the family buttons, from the left.
+constexpr std::array<QRect, kFamilyCount> kButtonPlaces{QRect(0, 0, 75, 63), QRect(75, 0, 74, 63),
+                                                        QRect(149, 0, 74, 63),
+                                                        QRect(223, 0, 74, 63)};
 constexpr int kRowHeight = 20;
 // Stands in for the skin's background picture until skins are applied.
 const QColor kBackground(38, 50, 64);
@@ -31,6 +33,24 @@ QFont pixelFont(QFont font, int pixels)
 {
     font.setPixelSize(pixels);
     return font;
+}
+
+// An image button with the design's caption font (bold white Tahoma); the skin gives its pictures.
+TsuiImageButton *imageButton(QWidget *parent, const QString &name, const QRect &place,
+                             bool transparent)
+{
+    auto *button = new TsuiImageButton(parent);
+    button->setObjectName(name);
+    button->setAutoSize(true);
+    button->setTransparent(transparent);
+    button->setGeometry(place);
+    QFont f = button->font();
+    f.setBold(true);
+    button->setFont(f);
+    QPalette p = button->palette();
+    p.setColor(QPalette::ButtonText, Qt::white);
+    button->setPalette(p);
+    return button;
 }
 
 QLabel *whiteBoldLabel(QWidget *parent, const char *name, QPoint place)
@@ -52,7 +72,7 @@ QLabel *whiteBoldLabel(QWidget *parent, const char *name, QPoint place)
 TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
     , m_state(g)
-    , m_imageProfile(new QWidget(this))
+    , m_imageProfile(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmProfile"));
     setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
@@ -68,11 +88,9 @@ TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
 
     for (FormatType family : kFamilies) {
         const QString name = QLatin1String(kFamilyNames[family]);
-        auto *button = new QPushButton(this);
-        button->setObjectName(QStringLiteral("Button") + name);
-        button->setGeometry(kButtonSlots[family]);
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, family] { ShowFamily(family); });
+        // The family buttons are opaque: their pictures fill them.
+        auto *button = imageButton(this, QStringLiteral("Button") + name, kButtonPlaces[family], false);
+        connect(button, &QAbstractButton::clicked, this, [this, family] { ShowFamily(family); });
         m_familyButtons[family] = button;
 
         auto *image = new QLabel(this);
@@ -118,16 +136,12 @@ TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
     m_labelDoNotDisplay = whiteBoldLabel(this, "LabelDoNotDisplay", {42, 505});
     m_labelDoNotDisplay->installEventFilter(this);
 
-    m_buttonApply = new QPushButton(this);
-    m_buttonApply->setObjectName(QStringLiteral("ButtonApply"));
-    m_buttonApply->setGeometry(296, 480, 111, 27);
+    // "Apply" closes the window itself once a row is selected, so it carries no modal result.
+    m_buttonApply = imageButton(this, QStringLiteral("ButtonApply"), {296, 480, 111, 27}, true);
     m_buttonApply->setDefault(true);
-    connect(m_buttonApply, &QPushButton::clicked, this, &TfrmProfile::ButtonApplyClick);
-    m_buttonCancel = new QPushButton(this);
-    m_buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    m_buttonCancel->setGeometry(424, 480, 111, 27);
-    m_buttonCancel->setAutoDefault(false);
-    connect(m_buttonCancel, &QPushButton::clicked, this, &TfrmProfile::ButtonCancelClick);
+    connect(m_buttonApply, &QAbstractButton::clicked, this, &TfrmProfile::ButtonApplyClick);
+    m_buttonCancel = imageButton(this, QStringLiteral("ButtonCancel"), {424, 480, 111, 27}, true);
+    connect(m_buttonCancel, &QAbstractButton::clicked, this, &TfrmProfile::ButtonCancelClick);
 
     ApplyLanguage();
 }
@@ -140,12 +154,10 @@ void TfrmProfile::ApplyLanguage()
     m_labelDoNotDisplay->setText(msg(Msg::MSG_DONOTDISPLAY));
     for (QLabel *label : {m_labelDiscription, m_labelLanguage, m_labelDoNotDisplay})
         label->adjustSize();
-    // These keep their own captions in every language; the family texts stand
-    // in for the skin's pictures.
-    m_buttonApply->setText(QStringLiteral("Apply"));
-    m_buttonCancel->setText(QStringLiteral("Exit"));
-    for (FormatType family : kFamilies)
-        m_familyButtons[family]->setText(QLatin1String(kFamilyNames[family]));
+    // These keep their own captions in every language; the family buttons
+    // show pictures only.
+    m_buttonApply->setCaption(QStringLiteral("Apply"));
+    m_buttonCancel->setCaption(QStringLiteral("Exit"));
 }
 
 bool TfrmProfile::PrepareChooser()
@@ -222,19 +234,16 @@ void TfrmProfile::reject() { ButtonCancelClick(); }
 void TfrmProfile::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    ArrangeFamilyButtons();
-}
-
-void TfrmProfile::ArrangeFamilyButtons()
-{
-    const QList<FormatType> shown = ChooserState::familyButtons(m_state.record().Family);
-    for (FormatType family : kFamilies)
-        m_familyButtons[family]->hide();
-    for (qsizetype slot = 0; slot < shown.size(); ++slot) {
-        QPushButton *button = m_familyButtons[shown[slot]];
-        button->setGeometry(kButtonSlots[slot]);
-        button->show();
-    }
+    if (event->spontaneous())
+        return;
+    // A skin value that cannot be applied is reported, and the family
+    // buttons then keep their design places.
+    const TGlobalVars &g = m_state.record();
+    const QString folder = SkinFolderPath(g);
+    if (RunSkinStep(*this, [&] { ApplyProfileSkin(*this, skin(), folder, g.LanguageFile); }))
+        RunSkinStep(*this, [&] {
+            marbeck::ArrangeFamilyButtons(*this, skin(), folder, g.Family, g.LanguageFile);
+        });
 }
 
 bool TfrmProfile::eventFilter(QObject *watched, QEvent *event)

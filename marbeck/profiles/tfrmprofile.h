@@ -2,6 +2,7 @@
 // The profile chooser window: four family buttons switch between four lists
 // of profiles, the selected one's description shows below, "Apply" takes it.
 #include "profiles/chooserstate.h"
+#include "skins/suibutton.h"
 
 #include <QDialog>
 
@@ -12,7 +13,6 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
-class QPushButton;
 
 namespace marbeck {
 
@@ -36,14 +36,14 @@ public:
     bool ApplyChoice();
 
     const ChooserState &state() const { return m_state; }
-    QPushButton *familyButton(FormatType family) const { return m_familyButtons[family]; }
+    TsuiImageButton *familyButton(FormatType family) const { return m_familyButtons[family]; }
     QListWidget *listBox(FormatType family) const { return m_listBoxes[family]; }
     QPlainTextEdit *MemoDiscription() const { return m_memoDiscription; }
     QCheckBox *CheckBoxDoNotDisplay() const { return m_checkBoxDoNotDisplay; }
     QLabel *LabelDoNotDisplay() const { return m_labelDoNotDisplay; }
     QComboBox *ComboBoxLanguage() const { return m_comboBoxLanguage; }
-    QPushButton *ButtonApply() const { return m_buttonApply; }
-    QPushButton *ButtonCancel() const { return m_buttonCancel; }
+    TsuiImageButton *ButtonApply() const { return m_buttonApply; }
+    TsuiImageButton *ButtonCancel() const { return m_buttonCancel; }
 
 public slots:
     void ButtonApplyClick();
@@ -56,13 +56,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Hides the family buttons the device family does not offer and packs the others to the left.
-    void ArrangeFamilyButtons();
     void listRowChanged(FormatType family, int row);
 
     ChooserState m_state;
-    QWidget *m_imageProfile;
-    std::array<QPushButton *, kFamilyCount> m_familyButtons{};
+    QLabel *m_imageProfile;
+    std::array<TsuiImageButton *, kFamilyCount> m_familyButtons{};
     std::array<QLabel *, kFamilyCount> m_images{};
     std::array<QListWidget *, kFamilyCount> m_listBoxes{};
     QLabel *m_labelDiscription;
@@ -71,8 +69,8 @@ private:
     QComboBox *m_comboBoxLanguage;
     QCheckBox *m_checkBoxDoNotDisplay;
     QLabel *m_labelDoNotDisplay;
-    QPushButton *m_buttonApply;
-    QPushButton *m_buttonCancel;
+    TsuiImageButton *m_buttonApply;
+    TsuiImageButton *m_buttonCancel;
 };
 
 // Shows the chooser modally over the owner and applies the choice on "Apply";

@@ -12,6 +12,8 @@ constexpr auto kSystem = u"System";
 template <class... Ts> struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+// Older compilers (clang 14, which builds the fuzzers) need the guide spelled out.
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 } // namespace
 
 std::optional<DeviceFamily> ParseDeviceFamily(const QString &argument)

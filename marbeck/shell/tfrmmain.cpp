@@ -5,6 +5,8 @@
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
 #include "profiles/tfrmprofile.h"
+#include "skins/skinnedwindows.h"
+#include "skins/suibutton.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
@@ -33,6 +35,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -43,14 +46,22 @@ namespace {
 
 constexpr QSize kClientSize{650, 550};
 
-// Every push button of the window. The skin gives them pictures; until then
-// plain buttons stand in.
+// Every push button of the window: an image button that the skin gives its
+// pictures, with the design's caption font (bold white Tahoma).
 QAbstractButton *makeButton(QWidget *parent, const char *name, const QRect &place)
 {
-    auto *button = new QPushButton(parent);
+    auto *button = new TsuiImageButton(parent);
     button->setObjectName(QLatin1String(name));
+    button->setAutoSize(true);
+    button->setTransparent(true);
     button->setGeometry(place);
     button->setFocusPolicy(Qt::StrongFocus);
+    QFont font = button->font();
+    font.setBold(true);
+    button->setFont(font);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    button->setPalette(palette);
     return button;
 }
 
@@ -135,6 +146,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     m_buttonChooseProfile = makeButton(this, "ButtonChooseProfile", {16, 488, 111, 27});
     m_buttonSettings = makeButton(this, "ButtonSettings", {136, 488, 111, 27});
     m_buttonConvert = makeButton(this, "ButtonConvert", {512, 488, 111, 27});
+    static_cast<TsuiImageButton *>(m_buttonConvert)->setDefault(true);
 
     m_buttonMin = makeButton(this, "ButtonMin", {599, 11, 11, 11});
     m_buttonClose = makeButton(this, "ButtonClose", {632, 11, 11, 11});
@@ -206,6 +218,7 @@ bool TfrmMain::FormCreate()
     // Numbers are read and written with "." whatever the desktop's locale says.
     QLocale::setDefault(QLocale::c());
     orm::SetDefaultPlacementFile(SettingsFileName(g));
+    LoadSkin(AppRelativePath(g, g.SkinFolder + g.SkinFileName));
 
     bool firstRun = false;
     try {
@@ -247,6 +260,14 @@ bool TfrmMain::FormCreate()
 }
 
 void TfrmMain::showMainWindow() { show(); }
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Restoring from the task bar is not a new showing.
+    if (!event->spontaneous())
+        RunSkinStep(*this, [this] { ApplyMainSkin(*this); });
+}
 
 bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)
 {
@@ -393,18 +414,6 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         if (RestartProgram)
             RestartProgram();
     }
-}
-
-void TfrmMain::keyPressEvent(QKeyEvent *event)
-{
-    // Enter that no control took runs the default button, as in a dialog.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        event->modifiers() == Qt::NoModifier && m_buttonConvert->isEnabled() &&
-        m_buttonConvert->isVisible()) {
-        m_buttonConvert->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent *event)

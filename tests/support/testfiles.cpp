@@ -10,6 +10,15 @@
 namespace ormtest {
 
 QString stageDir() { return QStringLiteral(ORM_STAGE_DIR); }
+
+void copyStagedSkin(const QString &appFolder)
+{
+    const QDir from(stageDir() + QStringLiteral("/Skins/tools/skin"));
+    const QString to = appFolder + QStringLiteral("/Skins/tools/skin");
+    QDir().mkpath(to);
+    for (const QString &name : from.entryList(QDir::Files))
+        QFile::copy(from.filePath(name), to + u'/' + name);
+}
 QString dataDir() { return QStringLiteral(ORM_DATA_DIR); }
 
 void writeFile(const QString &path, const QByteArray &bytes)

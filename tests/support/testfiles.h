@@ -10,6 +10,9 @@ namespace ormtest {
 QString stageDir();
 QString dataDir();
 
+// Copies the staged skin folder into a test installation at the program folder.
+void copyStagedSkin(const QString &appFolder);
+
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 

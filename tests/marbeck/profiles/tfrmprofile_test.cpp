@@ -3,6 +3,7 @@
 #include "lang/marbeckmessages.h"
 #include "profiles/chooserstate.h"
 #include "profiles/tfrmprofile.h"
+#include "skins/skinnedwindows.h"
 #include "shared/ui/qtinteraction.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
@@ -60,11 +61,15 @@ public:
             writeProfile(profiles, "phone_b.ini", "3GPP phone B", "Phone B.");
             writeProfile(profiles, "avi.ini", "AVI file", "Any player.");
         }
+        copyStagedSkin(m_dir.path());
         TGlobalVars &g = globals();
         g = TGlobalVars{};
         g.AppFolder = m_dir.path();
         g.Family = family;
         SetDefaultSettings(g, family, m_dir.path());
+        // The window is skinned with the shipped skin, as the program is.
+        skin() = SkinTable();
+        LoadSkin(SkinFolderPath(g) + g.SkinFileName);
     }
 private:
     QTemporaryDir m_dir;
