@@ -11,7 +11,8 @@ xvfb_pid=
 app_pid=
 cleanup() {
     [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    # Waited for: a server still ending could remove the socket of the next one.
+    [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; } || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -21,9 +22,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cp -r "$stage/." "$work/app"
 rm -f "$work/app/vuzu.ini"
 
-# An X server on the first free display number.
+# An X server on the first free display number; it must not reset between
+# the starts below (a reset refuses connections for a moment).
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do
     [ -s "$work/display" ] && break
@@ -32,6 +34,12 @@ done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
+# The number is known before the server takes connections.
+for _ in $(seq 100); do
+    xwininfo -root >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xwininfo -root >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
 unset QT_QPA_PLATFORM
 export ORM_ANSWER_DIALOGS=1 HOME="$work"
 
