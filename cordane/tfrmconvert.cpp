@@ -86,6 +86,7 @@ TfrmConvert::TfrmConvert(const QString &programFolder, QWidget *parent)
     m_model = std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::SingleFile,
                                                    msg(Msg::MSG_ID_STATUS));
     m_model->setErrorHandler([this](const QString &line) {
+        m_failures.add(m_handOff.TempFile, line);
         orm::ShowMessageBox(line, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
     });
     m_job = std::make_unique<orm::ConversionJob>(*m_model);
@@ -154,6 +155,7 @@ void TfrmConvert::StartConversion()
         // Nothing is left to run: the window closes with the error result, as
         // Cancel would.
         m_errorOccurred = true;
+        m_failures.add(m_handOff.TempFile, e.text());
         orm::ShowMessageBox(e.text(), QStringLiteral("Error"), orm::mb::kIconError);
         close();
     }
@@ -204,9 +206,11 @@ void TfrmConvert::ProcessEnded(const orm::JobEnd &end)
         return;
     if (end.outcome != orm::JobOutcome::Converted) {
         m_errorOccurred = true;
-        if (!end.message.isEmpty() || !m_model->errorOccurred())
+        if (!end.message.isEmpty() || !m_model->errorOccurred()) {
+            m_failures.add(m_handOff.TempFile, orm::FailureMessage(end));
             orm::ShowMessageBox(orm::FailureMessage(end), msg(Msg::MSG_ERROR),
                                 orm::mb::kIconInformation);
+        }
     }
     close();
 }
@@ -280,8 +284,7 @@ void TfrmConvert::CloseSequence()
 void TfrmConvert::ReportResult()
 {
     if (m_errorOccurred)
-        orm::ShowMessageBox(msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS),
-                            orm::mb::kIconExclamation);
+        orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
     QString writeError;
     try {
         WriteRipResult(m_handOffFile, msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR

@@ -1,4 +1,5 @@
 #pragma once
+#include "failurelog.h"
 #include "handoff.h"
 
 #include <QWidget>
@@ -50,6 +51,7 @@ private:
     HandOff m_handOff;
     QStringList m_avsExtensions;
     bool m_errorOccurred = false;
+    orm::FailureLog m_failures; // what the user was told went wrong
     bool m_closing = false;
 
     std::unique_ptr<orm::ProgressModel> m_model;

@@ -64,8 +64,10 @@ BatchDriver::BatchDriver(ListViewFiles &list, QWidget *mainWindow)
                                                    msg(Msg::MSG_ID_BATCH)))
 {
     m_model->setErrorHandler([this](const QString &line) {
-        if (m_progress)
-            orm::ShowMessageBox(line, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
+        if (!m_progress)
+            return;
+        m_failures.add(m_currentSource, line);
+        orm::ShowMessageBox(line, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
     });
     m_job = std::make_unique<orm::ConversionJob>(*m_model);
     m_job->OnProgress = [this] { ShowProgress(); };
@@ -137,6 +139,7 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
 
     const SourceListModel &rows = m_list.sources();
     m_run.start(rows.count());
+    m_failures.clear();
     qint64 totalBytes = 0;
     for (int row = 0; row < rows.count(); ++row)
         totalBytes += fileSizeOf(rows.item(row).FileSize);
@@ -159,8 +162,7 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
 void BatchDriver::AfterBatch()
 {
     if (m_run.AnyJobFailed) {
-        orm::ShowMessageBox(msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS),
-                            orm::mb::kIconExclamation);
+        orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
         return;
     }
     if (!globals().ShutdownWindowsWhenDone || m_lastModalResult == 2)
@@ -237,6 +239,7 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
         // by its exit status) is reported like one that printed it.
         if (end.outcome == orm::JobOutcome::Failed &&
             (!end.message.isEmpty() || !m_model->errorOccurred())) {
+            m_failures.add(m_currentSource, orm::FailureMessage(end));
             orm::ShowMessageBox(orm::FailureMessage(end), msg(Msg::MSG_ERROR),
                                 orm::mb::kIconInformation);
             if (!m_progress)

@@ -3,6 +3,7 @@
 // the source list, through the modal progress window, then the failure
 // notice or the countdown to the post-batch action.
 #include "batchrun.h"
+#include "failurelog.h"
 #include "profiles/profilecatalogue.h"
 
 #include <QElapsedTimer>
@@ -49,6 +50,7 @@ public:
     TfrmProgress *progressWindow() const;
     // The counters of the running or the last batch.
     const BatchRun &batch() const { return m_run; }
+    const orm::FailureLog &failures() const { return m_failures; }
     // How the last batch's progress window closed: 1 by itself or after
     // "When done", 2 by "Stop now"; 0 when it was never shown.
     int lastModalResult() const { return m_lastModalResult; }
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<orm::ProgressModel> m_model;
     std::unique_ptr<orm::ConversionJob> m_job;
     BatchRun m_run;
+    orm::FailureLog m_failures; // what the user was told of each failed job
     QPointer<TfrmProgress> m_progress;
     TProfileDetailItem m_preset;
     QString m_outputFolderText;

@@ -112,12 +112,17 @@ TEST(CordaneRun, BadInputsReportTheErrorResultOnce)
     for (int i = 0; i < noise.size(); ++i)
         noise[i] = char((i * 7919) ^ (i >> 3));
     writeFile(corrupt, noise);
+    const EnvScope tempFolder("TMPDIR", dir.path()); // where the failure log goes
     for (const QString &input : {dir.filePath("missing.mp4"), corrupt}) {
         const StubRun run = runStub(app, {input, dir.filePath("out.mp4")});
         EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
         EXPECT_EQ(run.ripResult, u"Convert Error!") << input.toStdString();
         EXPECT_EQ(run.notices, 1);
         EXPECT_TRUE(run.output.contains("[message]")) << run.output.toStdString();
+        // The closing question was answered Yes: the log names the source and is opened.
+        EXPECT_TRUE(run.output.contains("[open]")) << run.output.toStdString();
+        const QString log = QString::fromUtf8(readFile(dir.filePath("Cordane log.txt")));
+        EXPECT_TRUE(log.contains(input + "\n    ")) << log.toStdString();
     }
     const StubRun missingPreset =
         runStub(app, {"--preset", "Item9", sharedClip("cordane clip.mp4", 3), dir.filePath("o.mp4")});

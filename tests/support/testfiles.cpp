@@ -21,6 +21,20 @@ void copyStagedSkin(const QString &appFolder)
 }
 QString dataDir() { return QStringLiteral(ORM_DATA_DIR); }
 
+EnvScope::EnvScope(const char *name, const QString &value)
+    : m_name(name), m_saved(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+{
+    qputenv(name, QFile::encodeName(value));
+}
+
+EnvScope::~EnvScope()
+{
+    if (m_wasSet)
+        qputenv(m_name, m_saved);
+    else
+        qunsetenv(m_name);
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

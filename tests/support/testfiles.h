@@ -13,6 +13,20 @@ QString dataDir();
 // Copies the staged skin folder into a test installation at the program folder.
 void copyStagedSkin(const QString &appFolder);
 
+// Sets an environment variable for the lifetime of the scope.
+class EnvScope {
+public:
+    EnvScope(const char *name, const QString &value);
+    ~EnvScope();
+    EnvScope(const EnvScope &) = delete;
+    EnvScope &operator=(const EnvScope &) = delete;
+
+private:
+    const char *m_name;
+    QByteArray m_saved;
+    bool m_wasSet;
+};
+
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 

@@ -110,11 +110,18 @@ TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndGetsTheNoticeInsteadOfTheC
     EXPECT_EQ(readFile(corrupt), noise);
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/first.3gp"));
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/last.3gp"));
-    ASSERT_FALSE(s.script->asked.isEmpty());
-    const Asked notice = s.script->asked.last();
+    // The closing question is answered Yes: the log names the broken source
+    // with the encoder's words about it, and is opened.
+    ASSERT_GE(s.script->asked.size(), 3);
+    const Asked notice = s.script->asked[s.script->asked.size() - 2];
     EXPECT_EQ(notice.text, msg(Msg::MSG_ANERROROCCURRED));
     EXPECT_EQ(notice.caption, msg(Msg::MSG_OOPS));
-    EXPECT_EQ(notice.flags, 48u);
+    EXPECT_EQ(notice.flags, orm::mb::kIconExclamation | orm::mb::kYesNo);
+    const Asked open = s.script->asked.last();
+    EXPECT_EQ(open.kind, Asked::ShellOpen);
+    const QString log = QString::fromUtf8(readFile(open.text));
+    EXPECT_TRUE(log.contains(corrupt + "\n    ")) << log.toStdString();
+    EXPECT_FALSE(log.contains("first.mp4")) << log.toStdString();
     EXPECT_TRUE(s.power.requests.isEmpty());
     EXPECT_EQ(s.programCloses, 0);
 }
@@ -173,11 +180,15 @@ TEST(BatchRun, AJobThatOnlyExitsNonZeroFailsAndItsSourceStays)
     EXPECT_TRUE(QFileInfo::exists(a));
     EXPECT_TRUE(QFileInfo::exists(b));
     EXPECT_EQ(s.driver->batch().FailedCount, 2);
-    // Each failure is told in the encoder's words, then the notice.
-    ASSERT_EQ(s.script->asked.size(), 3);
+    // Each failure is told in the encoder's words, then the notice; its log
+    // holds both sources, each with those words once.
+    ASSERT_EQ(s.script->asked.size(), 4);
     EXPECT_EQ(s.script->asked[0].text, u"muxing went wrong");
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));
     EXPECT_EQ(s.script->asked[2].text, msg(Msg::MSG_ANERROROCCURRED));
+    EXPECT_EQ(s.driver->failures().text(), QString("%1\n    muxing went wrong\n\n"
+                                                   "%2\n    muxing went wrong\n")
+                                               .arg(a, b));
 }
 
 TEST(BatchRun, TickingDeleteDuringTheFirstJobDeletesEveryConvertedSource)
@@ -259,9 +270,10 @@ TEST(BatchRun, ANameWithALineBreakFailsItsOwnJobAndTheBatchGoesOn)
     EXPECT_EQ(s.rows(), QStringList{bad});
     EXPECT_EQ(s.driver->batch().DoneCount, 1);
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/good.mp4"));
-    ASSERT_EQ(s.script->asked.size(), 2);
+    ASSERT_EQ(s.script->asked.size(), 3);
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));
     EXPECT_EQ(s.script->asked[1].text, msg(Msg::MSG_ANERROROCCURRED));
+    EXPECT_TRUE(s.driver->failures().text().startsWith(bad + "\n    "));
 }
 
 TEST(BatchRun, ConvertNowChecksTheListThePresetAndTheFolderFirst)

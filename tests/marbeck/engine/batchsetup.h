@@ -8,6 +8,7 @@
 #include "sources/listviewfiles.h"
 #include "support/recordingpoweractions.h"
 #include "support/scriptedinteraction.h"
+#include "support/testfiles.h"
 
 #include <QTemporaryDir>
 #include <QTimer>
@@ -31,6 +32,7 @@ public:
     ScriptedScope script;
     RecordingPowerScope power;
     QTemporaryDir dir;
+    EnvScope tempFolder{"TMPDIR", dir.path()}; // where a failure log goes
     QString appFolder, inFolder, outFolder;
     QWidget mainWindow;
     marbeck::ListViewFiles *list = nullptr;
