@@ -9,6 +9,7 @@
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
+#include "testclips.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,15 +108,11 @@ void BatchOverhead(benchmark::State &state)
     QStringList clips;
     for (int i = 0; i < 5; ++i) {
         const QString clip = dir.filePath(QStringLiteral("clip%1.mp4").arg(i));
-        const QByteArray make =
-            QStringLiteral("'%1/cores/avcore.dll' -y -v error -f lavfi -i "
-                           "testsrc2=size=640x360:rate=25 -f lavfi -i sine=frequency=%2 -t 10 "
-                           "-c:v libx264 -preset ultrafast -c:a aac '%3'")
-                .arg(stage)
-                .arg(300 + 100 * i)
-                .arg(clip)
-                .toLocal8Bit();
-        if (std::system(make.constData()) != 0)
+        using namespace orm::testclips;
+        if (!MakeClip(stage + "/cores/avcore.dll", clip,
+                      {.size = {640, 360}, .seconds = 10, .toneHz = 300 + 100 * i,
+                       .codec = h264Aac("ultrafast")})
+                 .ok)
             return state.SkipWithError("no clip");
         clips << clip;
     }

@@ -1,6 +1,7 @@
 // Cordane started by the stand-in parent, against the same encode run directly.
 #include "shared/batchscript.h"
 #include "shared/utilfuncs.h"
+#include "testclips.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -27,12 +28,10 @@ void CordaneOverhead(benchmark::State &state)
     const QString stage = QStringLiteral(ORM_STAGE_DIR);
     QTemporaryDir dir;
     const QString clip = dir.filePath("clip.mp4");
-    const QByteArray make =
-        QStringLiteral("'%1/cores/avcore.dll' -y -v error -f lavfi -i testsrc2=size=640x360:rate=25 "
-                       "-f lavfi -i sine -t 20 -c:v libx264 -preset ultrafast -c:a aac '%2'")
-            .arg(stage, clip)
-            .toLocal8Bit();
-    if (std::system(make.constData()) != 0)
+    using namespace orm::testclips;
+    if (!MakeClip(stage + "/cores/avcore.dll", clip,
+                  {.size = {640, 360}, .seconds = 20, .codec = h264Aac("ultrafast")})
+             .ok)
         return state.SkipWithError("no clip");
 
     // The same command Cordane runs: its default profile's first preset.

@@ -4,6 +4,7 @@
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
+#include "testclips.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,27 +33,6 @@ QString encoder()
     return QStringLiteral("ffmpeg");
 }
 
-bool makeClip(const QString &path, const QStringList &codec)
-{
-    QStringList arguments = {"-y",
-                             "-v",
-                             "error",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "testsrc2=size=320x240:rate=25",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "sine=sample_rate=44100",
-                             "-t",
-                             "1"};
-    arguments << codec << path;
-    QProcess p;
-    p.start(encoder(), arguments);
-    return p.waitForFinished(120000) && p.exitCode() == 0;
-}
-
 // 500 small files: copies of four clips of different containers.
 struct ProbeSet {
     QTemporaryDir dir;
@@ -67,7 +47,7 @@ struct ProbeSet {
             {"clip.wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}},
         };
         for (const auto &[name, codec] : clips) {
-            if (!makeClip(dir.filePath(name), codec))
+            if (!orm::testclips::MakeClip(encoder(), dir.filePath(name), {.codec = codec}).ok)
                 return;
         }
         for (int i = 0; i < kProbeFiles; ++i) {

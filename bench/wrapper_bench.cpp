@@ -3,6 +3,7 @@
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
 #include "shared/utilfuncs.h"
+#include "testclips.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,10 +46,10 @@ void WrapperOverhead(benchmark::State &state)
     const QString stage = QStringLiteral(ORM_STAGE_DIR);
     QTemporaryDir dir;
     const QString clip = dir.filePath("clip.mp4");
-    const QString make = QStringLiteral(
-        "'%1/cores/avcore.dll' -y -v error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi "
-        "-i sine -t 20 -c:v libx264 -preset ultrafast -c:a aac '%2'").arg(stage, clip);
-    if (std::system(make.toLocal8Bit().constData()) != 0)
+    using namespace orm::testclips;
+    if (!MakeClip(stage + "/cores/avcore.dll", clip,
+                  {.size = {640, 360}, .seconds = 20, .codec = h264Aac("ultrafast")})
+             .ok)
         return state.SkipWithError("no clip");
 
     orm::ScriptJob job;

@@ -137,8 +137,9 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
             EXPECT_EQ(audioCodec, u"aac");
         }
         // The 640x360 source is never made larger.
-        if (!p.video.isEmpty())
+        if (!p.video.isEmpty()) {
             EXPECT_LE(size.width(), 640);
+        }
         break;
     }
     if (!p.video.isEmpty()) {

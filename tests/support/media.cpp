@@ -1,6 +1,6 @@
 #include "media.h"
 
-#include "shared/utilfuncs.h"
+#include "testclips.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -15,24 +15,11 @@ namespace ormtest {
 
 QString sharedClip(const QString &name, int seconds, QSize size)
 {
-    const QString folder = stageDir() + "/../test-media";
-    const QString clip = folder + "/" + name;
-    if (QFileInfo::exists(clip))
-        return clip;
-    QDir().mkpath(folder);
-    const QString partial = folder + "/partial-" + orm::RandomDigits(8) + "." +
-                            QFileInfo(name).suffix();
-    const QString pictures = QStringLiteral("testsrc2=size=%1x%2:rate=25")
-                                 .arg(size.width())
-                                 .arg(size.height());
-    const ProcessResult r = runProcess(
-        stageDir() + "/cores/avcore.dll",
-        {"-y", "-v", "error", "-f", "lavfi", "-i", pictures, "-f", "lavfi", "-i",
-         "sine=frequency=440:sample_rate=44100", "-t", QString::number(seconds), "-c:v",
-         "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac", "2",
-         partial});
-    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
-    QFile::rename(partial, clip);
+    const QString clip = stageDir() + "/../test-media/" + name;
+    const auto made = orm::testclips::MakeClipOnce(
+        stageDir() + "/cores/avcore.dll", clip,
+        {.size = size, .seconds = seconds, .codec = orm::testclips::h264Aac()});
+    EXPECT_TRUE(made.ok) << made.messages.toStdString();
     return clip;
 }
 

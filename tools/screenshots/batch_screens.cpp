@@ -5,6 +5,7 @@
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
 #include "lang/marbeckmessages.h"
+#include "screenkit.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
@@ -28,13 +29,6 @@
 using namespace marbeck;
 
 namespace {
-
-bool save(QWidget *widget, const QString &path)
-{
-    const bool ok = widget && widget->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
 
 void after(int ms, std::function<void()> step) { QTimer::singleShot(ms, qApp, std::move(step)); }
 
@@ -97,13 +91,13 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
                   cancel = msg(Msg::MSG_CANCEL);
     QObject::connect(&driver, &BatchDriver::batchStarted, [&](TfrmProgress *w) {
         after(2500, [&, w] {
-            save(w, out + "/batch-progress-" + tag + ".png");
+            screenkit::save(w, out + "/batch-progress-" + tag + ".png");
             // The question is modal: the next steps run inside it.
             after(400, [&] {
-                save(QApplication::activeModalWidget(), out + "/batch-stop-question-" + tag + ".png");
+                screenkit::save(QApplication::activeModalWidget(), out + "/batch-stop-question-" + tag + ".png");
                 answer(whenDone);
                 after(300, [&, w] {
-                    save(w, out + "/batch-when-done-" + tag + ".png");
+                    screenkit::save(w, out + "/batch-when-done-" + tag + ".png");
                     after(300, [&] { answer(now); });
                     w->ButtonCancel()->click();
                 });
@@ -119,7 +113,7 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
         countdown.TimerShutdownTimer();
     countdown.show();
     QApplication::processEvents();
-    save(&countdown, out + "/shutdown-" + tag + ".png");
+    screenkit::save(&countdown, out + "/shutdown-" + tag + ".png");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // the four languages, drawn offscreen, for looking at after a change.
 // Arguments: the staged installation, the folder for the pictures.
 #include "lang/marbeckmessages.h"
+#include "screenkit.h"
 #include "profiles/tfrmprofile.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
@@ -21,14 +22,6 @@
 using namespace marbeck;
 
 namespace {
-
-bool save(QWidget *widget, const QString &path)
-{
-    QApplication::processEvents();
-    const bool ok = widget->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
 
 struct Language {
     const char *file;
@@ -59,17 +52,10 @@ int main(int argc, char *argv[])
 
     // A copy of the installation, so the settings file lands there.
     QTemporaryDir installation;
-    if (QProcess::execute("cp", {"-r", stage + "/.", installation.path()}) != 0)
+    if (!screenkit::copyInstallation(stage, installation.path()))
         return 1;
-    QStringList clips;
-    for (const char *name : {"Holiday at the lake.avi", "interview_final_v2.mp4", "concert.mkv"}) {
-        const QString path = installation.filePath(QString::fromUtf8(name));
-        QProcess::execute(installation.filePath("cores/avcore.dll"),
-                          {"-y", "-v", "error", "-f", "lavfi", "-i",
-                           "testsrc2=size=640x360:rate=25", "-f", "lavfi", "-i",
-                           "sine=sample_rate=44100", "-t", "2", path});
-        clips << path;
-    }
+    const QStringList clips = screenkit::makeListClips(
+        installation.path(), installation.filePath("cores/avcore.dll"), 3);
 
     int failures = 0;
     for (const Language &language : kLanguages) {
@@ -94,23 +80,23 @@ int main(int argc, char *argv[])
             if (!window.FormCreate())
                 return 1;
             window.show();
-            if (!save(&window, out + "/main_" + tag + "_empty.png"))
+            if (!screenkit::save(&window, out + "/main_" + tag + "_empty.png"))
                 ++failures;
             window.listViewFiles()->AddFiles(clips);
-            if (!save(&window, out + "/main_" + tag + ".png"))
+            if (!screenkit::save(&window, out + "/main_" + tag + ".png"))
                 ++failures;
 
             TfrmProfile chooser(g, &window);
             chooser.PrepareChooser();
             chooser.show();
-            if (!save(&chooser, out + "/chooser_" + tag + ".png"))
+            if (!screenkit::save(&chooser, out + "/chooser_" + tag + ".png"))
                 ++failures;
             chooser.hide();
 
             TfrmSettings settingsWindow(&window);
             settingsWindow.LoadControls(g);
             settingsWindow.show();
-            if (!save(&settingsWindow, out + "/settings_" + tag + ".png"))
+            if (!screenkit::save(&settingsWindow, out + "/settings_" + tag + ".png"))
                 ++failures;
             settingsWindow.hide();
             window.hide();

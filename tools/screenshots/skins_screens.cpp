@@ -4,6 +4,7 @@
 // four states. Arguments: the staged installation, the folder for the pictures.
 // Run with QT_SCALE_FACTOR=2 to see the windows at 200 %.
 #include "lang/marbeckmessages.h"
+#include "screenkit.h"
 #include "profiles/tfrmprofile.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
@@ -32,10 +33,7 @@ int g_failures = 0;
 
 void save(QWidget *widget, const QString &path)
 {
-    QApplication::processEvents();
-    const bool ok = widget->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    if (!ok)
+    if (!screenkit::save(widget, path))
         ++g_failures;
 }
 
@@ -45,27 +43,6 @@ struct Language {
 };
 constexpr Language kLanguages[] = {
     {"english.ini", "en"}, {"french.ini", "fr"}, {"deutsch.ini", "de"}, {"italian.ini", "it"}};
-
-QStringList makeClips(const QString &folder, const QString &encoder)
-{
-    const char *names[] = {"Holiday at the lake.avi", "interview_final_v2.mp4", "concert.mkv",
-                           "Birthday 2026.mov", "lecture-part1.mpg", "lecture-part2.mpg",
-                           "trailer.webm", "drone flight.mp4", "cat video.flv",
-                           "screen recording.mkv", "wedding (edit 3).avi", "sunset timelapse.mov"};
-    QStringList clips;
-    int n = 0;
-    for (const char *name : names) {
-        const QString path = folder + u'/' + QString::fromUtf8(name);
-        const QString size = n % 3 == 0 ? "640x360" : n % 3 == 1 ? "320x240" : "480x270";
-        QProcess::execute(encoder, {"-y", "-v", "error", "-f", "lavfi", "-i",
-                                    "testsrc2=size=" + size + ":rate=25", "-f", "lavfi", "-i",
-                                    "sine=sample_rate=44100", "-t", QString::number(1 + n % 4), path});
-        if (QFile::exists(path))
-            clips << path;
-        ++n;
-    }
-    return clips;
-}
 
 void writeSettings(const QString &installation, const Language &language)
 {
@@ -137,12 +114,11 @@ int main(int argc, char *argv[])
     QDir().mkpath(out);
 
     QTemporaryDir installation;
-    if (QProcess::execute("cp", {"-r", stage + "/.", installation.path()}) != 0)
+    if (!screenkit::copyInstallation(stage, installation.path()))
         return 1;
     QDir().mkpath(installation.filePath("out"));
-    QDir().mkpath(installation.filePath("clips"));
-    const QStringList clips =
-        makeClips(installation.filePath("clips"), installation.filePath("cores/avcore.dll"));
+    const QStringList clips = screenkit::makeListClips(
+        installation.filePath("clips"), installation.filePath("cores/avcore.dll"), 12);
     std::printf("%lld clips\n", static_cast<long long>(clips.size()));
 
     for (const Language &language : kLanguages) {

@@ -5,7 +5,9 @@
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
+#include "screenkit.h"
 #include "sources/listviewfiles.h"
+#include "testclips.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/tfrmfileinfo.h"
 #include "sources/typelists.h"
@@ -25,39 +27,6 @@
 #include <cstdio>
 
 using namespace marbeck;
-
-namespace {
-
-bool makeClip(const QString &encoder, const QString &path, const QString &size,
-              const QStringList &codec, int seconds)
-{
-    QStringList arguments = {"-y",
-                             "-v",
-                             "error",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "testsrc2=size=" + size + ":rate=25",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "sine=sample_rate=44100",
-                             "-t",
-                             QString::number(seconds)};
-    arguments << codec << path;
-    QProcess p;
-    p.start(encoder, arguments);
-    return p.waitForFinished(300000) && p.exitCode() == 0;
-}
-
-bool save(QWidget *widget, const QString &path)
-{
-    const bool ok = widget->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -112,7 +81,9 @@ int main(int argc, char **argv)
     QStringList files;
     for (const Clip &c : clips) {
         const QString path = dir.filePath(QString::fromUtf8(c.name));
-        if (!makeClip(encoder, path, QString::fromLatin1(c.size), c.codec, c.seconds)) {
+        const QStringList size = QString::fromLatin1(c.size).split(u'x');
+        orm::testclips::ClipSpec spec{{size[0].toInt(), size[1].toInt()}, c.seconds, 440, c.codec};
+        if (!orm::testclips::MakeClip(encoder, path, spec).ok) {
             std::fprintf(stderr, "could not make %s\n", c.name);
             continue;
         }
@@ -140,7 +111,7 @@ int main(int argc, char **argv)
     list->selectionModel()->select(list->sources().index(4, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCoreApplication::processEvents();
-    bool ok = save(&host, out + "/sources-list.png");
+    bool ok = screenkit::save(&host, out + "/sources-list.png");
 
     // The same rows with every column side by side.
     ListViewFiles wide;
@@ -153,11 +124,11 @@ int main(int argc, char **argv)
     wide.show();
     wide.SelectItem(0);
     QCoreApplication::processEvents();
-    ok &= save(&wide, out + "/sources-list-all-columns.png");
+    ok &= screenkit::save(&wide, out + "/sources-list-all-columns.png");
 
     list->PopupMenuListView()->popup(list->mapToGlobal(QPoint(60, 60)));
     QCoreApplication::processEvents();
-    ok &= save(list->PopupMenuListView(), out + "/sources-context-menu.png");
+    ok &= screenkit::save(list->PopupMenuListView(), out + "/sources-context-menu.png");
     list->PopupMenuListView()->hide();
 
     TfrmFileInfo info(&host);
@@ -165,9 +136,9 @@ int main(int argc, char **argv)
     info.LoadReport(list->sources().item(0).path());
     info.show();
     QCoreApplication::processEvents();
-    ok &= save(&info, out + "/fileinfo.png");
+    ok &= screenkit::save(&info, out + "/fileinfo.png");
     info.resize(640, 420);
     QCoreApplication::processEvents();
-    ok &= save(&info, out + "/fileinfo-wide.png");
+    ok &= screenkit::save(&info, out + "/fileinfo-wide.png");
     return ok && files.size() == clips.size() ? 0 : 1;
 }

@@ -36,15 +36,6 @@ TFileItem record(const QString &path)
     return item;
 }
 
-bool askedText(const ScriptedInteraction &s, const QString &text)
-{
-    for (const Asked &a : s.asked) {
-        if (a.text == text)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 TEST(BatchRun, ThreeGoodClipsBecomePhoneVideosAndTheWindowClosesByItself)
@@ -144,7 +135,7 @@ TEST(BatchRun, WhenDoneDuringTheFirstOfThreeConvertsOneAndOffersTheCountdown)
 {
     BatchSetup s;
     QStringList sources;
-    for (const QString &name : {"a.mp4", "b.mp4", "c.mp4"})
+    for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
         sources << s.addCopy(clip(), name);
     globals().ShutdownWindowsWhenDone = true;
     globals().ShutdownFlag = 2;

@@ -376,8 +376,9 @@ TEST(ChooserWindow, FrenchTextsFitTheirPlaces)
         window.show();
         EXPECT_EQ(window.windowTitle(), msg(Msg::MSG_CONFIGURATION_MANAGER));
         EXPECT_NE(window.windowTitle(), "Configuration Manager");
-        if (QFontDatabase::families().contains("Tahoma"))
+        if (QFontDatabase::families().contains("Tahoma")) {
             EXPECT_EQ(QFontInfo(window.font()).family(), "Tahoma");
+        }
         for (QLabel *label : window.findChildren<QLabel *>()) {
             if (label->text().isEmpty())
                 continue;

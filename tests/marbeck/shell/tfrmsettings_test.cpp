@@ -192,15 +192,17 @@ TEST(SettingsWindow, FrenchTextsAfterLoadingTheLanguage)
                   msg(Msg::MSG_CLOSE_APP).replace("%s", msg(Msg::MSG_APPLICATION_TITLE)));
         EXPECT_TRUE(QFontInfo(window.GroupBoxPriority()->font()).bold());
         EXPECT_FALSE(QFontInfo(window.ComboBoxPriority()->font()).bold());
-        if (QFontDatabase::families().contains("Tahoma"))
+        if (QFontDatabase::families().contains("Tahoma")) {
             EXPECT_EQ(QFontInfo(window.font()).family(), "Tahoma");
+        }
         // Texts stay inside the page and the buttons.
         const QWidget *page = window.TabSheetGeneral();
         EXPECT_LE(window.LabelShutDown()->geometry().right(), page->width());
         for (QWidget *w : window.findChildren<QWidget *>()) {
-            if (auto *label = qobject_cast<QLabel *>(w))
+            if (auto *label = qobject_cast<QLabel *>(w)) {
                 EXPECT_LE(label->mapTo(&window, QPoint(label->width(), 0)).x(), window.width())
                     << label->objectName().toStdString();
+            }
         }
         for (QPushButton *b : {window.ButtonOK(), window.ButtonCancel()})
             EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 8, b->width());

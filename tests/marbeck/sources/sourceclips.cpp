@@ -1,11 +1,7 @@
 #include "sourceclips.h"
 
-#include "shared/utilfuncs.h"
 #include "support/testfiles.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "testclips.h"
 
 #include <gtest/gtest.h>
 
@@ -13,39 +9,16 @@ namespace ormtest {
 
 QString sourceClip(const QString &name, const QStringList &encoderArguments)
 {
-    const QString folder = stageDir() + "/../test-media";
-    const QString clip = folder + "/sources-" + name;
-    if (QFileInfo::exists(clip))
-        return clip;
-    QDir().mkpath(folder);
-    // Made under a temporary name and renamed, so that tests running in
-    // parallel never see half a file.
-    const QString partial =
-        folder + "/partial-" + orm::RandomDigits(8) + "." + QFileInfo(name).suffix();
-    QStringList arguments = {"-y",
-                             "-v",
-                             "error",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "testsrc2=size=320x240:rate=25",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "sine=frequency=440:sample_rate=44100",
-                             "-t",
-                             "1"};
-    arguments << encoderArguments << partial;
-    const ProcessResult r = runProcess(stageDir() + "/cores/avcore.dll", arguments);
-    EXPECT_EQ(r.exitCode, 0) << name.toStdString() << ": " << r.output.toStdString();
-    QFile::rename(partial, clip);
+    const QString clip = stageDir() + "/../test-media/sources-" + name;
+    const auto made = orm::testclips::MakeClipOnce(stageDir() + "/cores/avcore.dll", clip,
+                                                   {.codec = encoderArguments});
+    EXPECT_TRUE(made.ok) << name.toStdString() << ": " << made.messages.toStdString();
     return clip;
 }
 
 QString h264AacMp4()
 {
-    return sourceClip("h264.mp4", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
-                                   "-c:a", "aac", "-ac", "2"});
+    return sourceClip("h264.mp4", orm::testclips::h264Aac());
 }
 
 QString mpeg4Mp3Avi()

@@ -1,0 +1,21 @@
+#pragma once
+// What the screenshot tools share: saving a window's picture, a copy of the
+// staged installation, and a list's worth of real clips.
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace screenkit {
+
+// Saves the widget's picture after pending paints and says so on stdout.
+bool save(QWidget *widget, const QString &path);
+
+// Copies the staged installation into `folder`.
+bool copyInstallation(const QString &stage, const QString &folder);
+
+// The first `count` (at most twelve) clips of a typical list, with ordinary
+// and odd names, made in `folder` with `encoder`.
+QStringList makeListClips(const QString &folder, const QString &encoder, int count);
+
+} // namespace screenkit
