@@ -48,24 +48,6 @@ QString hangingInstallation(QTemporaryDir &dir)
     return folder;
 }
 
-bool encoderRunning(const QString &folder)
-{
-    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(folder) &&
-            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
-            return true;
-    }
-    return false;
-}
-
-void waitFor(const std::function<bool()> &done, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 } // namespace
 
 TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)

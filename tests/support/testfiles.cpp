@@ -1,6 +1,8 @@
 #include "testfiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -33,6 +35,25 @@ EnvScope::~EnvScope()
         qputenv(m_name, m_saved);
     else
         qunsetenv(m_name);
+}
+
+bool encoderRunning(const QString &folder)
+{
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(folder) &&
+            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
+            return true;
+    }
+    return false;
+}
+
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

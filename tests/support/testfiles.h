@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace ormtest {
 
 QString stageDir();
@@ -34,6 +36,11 @@ struct ProcessResult {
     int exitCode = -1;
     QByteArray output; // standard output and error together
 };
+// A program run from the folder (an encoder of ours) that is still alive.
+bool encoderRunning(const QString &folder);
+// Waits, processing events, until `done` or `ms` have passed; returns `done()`.
+bool waitFor(const std::function<bool()> &done, int ms = 5000);
+
 ProcessResult runProcess(const QString &program, const QStringList &arguments,
                          const QString &workingDirectory = {}, int timeoutMs = 120000);
 

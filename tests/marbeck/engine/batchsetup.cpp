@@ -110,23 +110,4 @@ QStringList BatchSetup::rows() const
     return out;
 }
 
-bool encoderRunning(const QString &folder)
-{
-    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(folder) &&
-            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
-            return true;
-    }
-    return false;
-}
-
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 } // namespace ormtest

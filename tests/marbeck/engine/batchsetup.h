@@ -55,9 +55,4 @@ private:
     QTimer m_poll;
 };
 
-// An encoder of ours (a program run from the folder) that is still alive.
-bool encoderRunning(const QString &folder);
-// Waits, processing events, until `done` or a few seconds have passed.
-bool waitFor(const std::function<bool()> &done, int ms = 5000);
-
 } // namespace ormtest

@@ -8,6 +8,7 @@
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
+#include "support/windowapp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,13 +32,7 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app()
-{
-    QApplication &a = testApp<QApplication>();
-    static const bool fonts = (orm::RegisterLayoutFonts(), true);
-    (void)fonts;
-    return a;
-}
+QApplication &app() { return windowApp(); }
 
 void writeProfile(const QString &folder, const QString &file, const QString &title,
                   const QString &description)
