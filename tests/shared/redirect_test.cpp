@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
@@ -353,6 +355,46 @@ TEST(Redirector, ThePriorityBecomesTheChildsNiceLevel)
     r.Execute();
     ASSERT_TRUE(waitForEnd(rec));
     EXPECT_EQ(rec.out.trimmed(), "19");
+}
+
+TEST(Redirector, TheChildStartsWithNothingBlockedAndSigpipeAtItsDefault)
+{
+    app();
+    QTemporaryDir dir;
+    // This program blocks SIGUSR1 and ignores SIGPIPE; its children must not.
+    struct sigaction ignore = {}, savedPipe;
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &savedPipe);
+    sigset_t usr1, savedMask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    ::pthread_sigmask(SIG_BLOCK, &usr1, &savedMask);
+
+    TRedirector direct; // a program, no shell between
+    Recording masks;
+    record(direct, masks);
+    direct.setCommandLine("grep -E ^Sig(Blk|Ign) /proc/self/status");
+    direct.Execute();
+    ASSERT_TRUE(waitForEnd(masks));
+    EXPECT_TRUE(masks.out.contains("SigBlk:\t0000000000000000")) << masks.out.toStdString();
+    const qsizetype ign = masks.out.indexOf("SigIgn:\t");
+    ASSERT_GE(ign, 0) << masks.out.toStdString();
+    const quint64 ignored = masks.out.mid(ign + 8, 16).toULongLong(nullptr, 16);
+    EXPECT_EQ(ignored & (1ull << (SIGPIPE - 1)), 0u) << masks.out.toStdString();
+
+    // What it means for a pipeline: with SIGPIPE ignored, `yes` would
+    // complain of a broken pipe instead of ending quietly.
+    TRedirector r;
+    Recording rec;
+    record(r, rec);
+    r.setCommandLine(script(dir, "yes | head -n 1\n"));
+    r.Execute();
+    ASSERT_TRUE(waitForEnd(rec));
+    EXPECT_EQ(rec.out, "y\n");
+    EXPECT_EQ(rec.err, "");
+
+    ::pthread_sigmask(SIG_SETMASK, &savedMask, nullptr);
+    ::sigaction(SIGPIPE, &savedPipe, nullptr);
 }
 
 TEST(Redirector, ManyRunsLeaveNoDescriptorOrThreadBehind)

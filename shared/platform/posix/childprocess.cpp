@@ -1,6 +1,7 @@
 #include "../childprocess.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -168,6 +169,56 @@ ChildProcess::~ChildProcess()
     }
 }
 
+namespace {
+
+// What the child needs, made before vfork so that the child only reads it.
+struct ChildSetup {
+    const char *program;
+    char *const *argv;
+    const char *currentDirectory; // null: the parent's
+    bool setNice;
+    int nice;
+    int stdinFd, stdoutFd, stderrFd;
+    int failureFd; // gets errno when the child cannot exec
+};
+
+// Runs in the vfork child: only plain system calls up to exec, nothing the
+// parent owns is changed.
+[[noreturn]] void execChild(const ChildSetup &setup)
+{
+    ::setpgid(0, 0);
+    if (setup.setNice)
+        ::setpriority(PRIO_PROCESS, 0, setup.nice); // refused: the inherited level stays
+    for (int sig = 1; sig < NSIG; ++sig) {
+        struct sigaction current;
+        if (sig == SIGKILL || sig == SIGSTOP || ::sigaction(sig, nullptr, &current) != 0)
+            continue;
+        const bool ignored = !(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN;
+        if (!ignored || sig == SIGPIPE) {
+            struct sigaction byDefault = {};
+            byDefault.sa_handler = SIG_DFL;
+            ::sigaction(sig, &byDefault, nullptr);
+        }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::dup2(setup.stdinFd, 0);
+    ::dup2(setup.stdoutFd, 1);
+    ::dup2(setup.stderrFd, 2);
+    int childError = 0;
+    if (setup.currentDirectory && ::chdir(setup.currentDirectory) != 0)
+        childError = errno;
+    if (!childError) {
+        ::execve(setup.program, setup.argv, environ);
+        childError = errno;
+    }
+    [[maybe_unused]] auto n = ::write(setup.failureFd, &childError, sizeof childError);
+    ::_exit(127);
+}
+
+} // namespace
+
 ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int stdoutFd,
                                  int stderrFd, int &error)
 {
@@ -188,36 +239,32 @@ ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int s
         error = pipeError;
         return {};
     }
-    const bool setNice = request.priority != ProcessPriority::Inherit;
-    const int nice = niceOf(request.priority);
-    const char *cwd = request.currentDirectory.empty() ? nullptr : request.currentDirectory.c_str();
+    const ChildSetup setup{program.c_str(),
+                           argv.data(),
+                           request.currentDirectory.empty() ? nullptr
+                                                            : request.currentDirectory.c_str(),
+                           request.priority != ProcessPriority::Inherit,
+                           niceOf(request.priority),
+                           stdinFd,
+                           stdoutFd,
+                           stderrFd,
+                           failure->writeEnd.get()};
 
-    const pid_t pid = ::fork();
+    // vfork: the child borrows this process's memory until it execs, so a
+    // start costs no copy of a large window process's page tables. Signals
+    // stay blocked meanwhile, and the child drops every handler of ours
+    // before it unblocks them, so none of them can run on borrowed memory.
+    sigset_t all, saved;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &saved);
+    const pid_t pid = ::vfork();
+    if (pid == 0)
+        execChild(setup);
+    const int forkError = errno;
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     if (pid < 0) {
-        error = errno;
+        error = forkError;
         return {};
-    }
-    if (pid == 0) {
-        // Only async-signal-safe calls from here to exec.
-        ::setpgid(0, 0);
-        if (setNice)
-            ::setpriority(PRIO_PROCESS, 0, nice); // refused: the inherited level stays
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        ::signal(SIGPIPE, SIG_DFL);
-        ::dup2(stdinFd, 0);
-        ::dup2(stdoutFd, 1);
-        ::dup2(stderrFd, 2);
-        int childError = 0;
-        if (cwd && ::chdir(cwd) != 0)
-            childError = errno;
-        if (!childError) {
-            ::execve(program.c_str(), argv.data(), environ);
-            childError = errno;
-        }
-        [[maybe_unused]] auto n = ::write(failure->writeEnd.get(), &childError, sizeof childError);
-        ::_exit(127);
     }
     ::setpgid(pid, pid); // also from here, so the group exists before we could signal it
     failure->writeEnd.reset();
