@@ -206,10 +206,11 @@ void TfrmProgress::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
     // Minimising the progress window minimises the whole program instead.
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+    QWidget *owner = parentWidget();
+    if (owner && event->type() == QEvent::WindowStateChange &&
+        (windowState() & Qt::WindowMinimized)) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
-        if (QWidget *owner = parentWidget())
-            owner->window()->showMinimized();
+        owner->window()->showMinimized();
     }
 }
 

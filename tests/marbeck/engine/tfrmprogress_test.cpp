@@ -112,3 +112,24 @@ TEST(TfrmProgress, SwitchesStartFromTheSettingsAndChangeThemAtOnce)
     EXPECT_EQ(w.ProgressBarBatch()->value(), 12);
     EXPECT_FALSE(w.ProgressBarBatch()->isTextVisible());
 }
+
+TEST(TfrmProgress, MinimisingItMinimisesTheMainWindowInstead)
+{
+    app();
+    QWidget mainWindow;
+    mainWindow.show();
+    TfrmProgress w(&mainWindow);
+    w.show();
+    w.setWindowState(w.windowState() | Qt::WindowMinimized);
+    QApplication::processEvents();
+    EXPECT_TRUE(mainWindow.windowState() & Qt::WindowMinimized);
+    EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(w.isVisible());
+
+    // Without an owner it is the whole program, and minimises itself.
+    TfrmProgress alone;
+    alone.show();
+    alone.setWindowState(Qt::WindowMinimized);
+    QApplication::processEvents();
+    EXPECT_TRUE(alone.windowState() & Qt::WindowMinimized);
+}
