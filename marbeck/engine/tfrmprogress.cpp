@@ -52,6 +52,8 @@ TfrmProgress::TfrmProgress(QWidget *owner)
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmProgress"));
+    if (owner)
+        owner->window()->installEventFilter(this);
     setFixedSize(kClientWidth, kClientHeight);
     QFont f(QStringLiteral("Tahoma"));
     f.setPixelSize(11);
@@ -205,13 +207,24 @@ void TfrmProgress::closeEvent(QCloseEvent *event)
 void TfrmProgress::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    // Minimising the progress window minimises the whole program instead.
-    QWidget *owner = parentWidget();
+    // Minimising the progress window minimises the whole program: the main
+    // window goes with it, and comes back with it (the other way round below).
+    QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!owner || event->type() != QEvent::WindowStateChange)
+        return;
+    const bool minimised = windowState() & Qt::WindowMinimized;
+    if (minimised != bool(owner->windowState() & Qt::WindowMinimized))
+        owner->setWindowState(owner->windowState() ^ Qt::WindowMinimized);
+}
+
+bool TfrmProgress::eventFilter(QObject *watched, QEvent *event)
+{
+    // The main window restored (from the taskbar, say) brings this one back.
+    auto *owner = qobject_cast<QWidget *>(watched);
     if (owner && event->type() == QEvent::WindowStateChange &&
-        (windowState() & Qt::WindowMinimized)) {
+        !(owner->windowState() & Qt::WindowMinimized) && (windowState() & Qt::WindowMinimized))
         setWindowState(windowState() & ~Qt::WindowMinimized);
-        owner->window()->showMinimized();
-    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmProgress::CheckBoxDelSourceClick()

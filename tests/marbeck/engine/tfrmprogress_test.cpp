@@ -113,7 +113,7 @@ TEST(TfrmProgress, SwitchesStartFromTheSettingsAndChangeThemAtOnce)
     EXPECT_FALSE(w.ProgressBarBatch()->isTextVisible());
 }
 
-TEST(TfrmProgress, MinimisingItMinimisesTheMainWindowInstead)
+TEST(TfrmProgress, MinimisingItMinimisesTheProgramAndRestoringTheMainWindowBringsItBack)
 {
     app();
     QWidget mainWindow;
@@ -123,10 +123,22 @@ TEST(TfrmProgress, MinimisingItMinimisesTheMainWindowInstead)
     w.setWindowState(w.windowState() | Qt::WindowMinimized);
     QApplication::processEvents();
     EXPECT_TRUE(mainWindow.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+
+    mainWindow.setWindowState(mainWindow.windowState() & ~Qt::WindowMinimized);
+    QApplication::processEvents();
     EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
     EXPECT_TRUE(w.isVisible());
 
-    // Without an owner it is the whole program, and minimises itself.
+    // The same the other way round: the progress window restored brings the main window.
+    w.setWindowState(w.windowState() | Qt::WindowMinimized);
+    QApplication::processEvents();
+    ASSERT_TRUE(mainWindow.windowState() & Qt::WindowMinimized);
+    w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
+    QApplication::processEvents();
+    EXPECT_FALSE(mainWindow.windowState() & Qt::WindowMinimized);
+
+    // Without an owner it is the whole program, and minimises alone.
     TfrmProgress alone;
     alone.show();
     alone.setWindowState(Qt::WindowMinimized);
