@@ -13,7 +13,7 @@ public:
     int messageBox(const QString &text, const QString &, unsigned) override { refuse(text); }
     int choiceDialog(const ChoiceRequest &r) override { refuse(r.text); }
     std::optional<QString> browseForFolder(const FolderRequest &r) override { refuse(r.title); }
-    void shellOpen(const QString &path) override { refuse(path); }
+    bool shellOpen(const QString &path) override { refuse(path); }
 
 private:
     [[noreturn]] static void refuse(const QString &what)
@@ -72,7 +72,10 @@ void ShellOpen(const QString &path)
 {
     if (path.trimmed().isEmpty())
         return;
-    interaction().shellOpen(path);
+    if (!interaction().shellOpen(path))
+        ShowMessageBox(QStringLiteral("Cannot open \"%1\": the desktop has no program for it.")
+                           .arg(path),
+                       QStringLiteral("Error"), mb::kIconExclamation);
 }
 
 } // namespace orm

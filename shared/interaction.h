@@ -63,7 +63,8 @@ public:
     virtual int messageBox(const QString &text, const QString &caption, unsigned flags) = 0;
     virtual int choiceDialog(const ChoiceRequest &request) = 0;
     virtual std::optional<QString> browseForFolder(const FolderRequest &request) = 0;
-    virtual void shellOpen(const QString &path) = 0;
+    // False when no program could be started for the path.
+    virtual bool shellOpen(const QString &path) = 0;
 };
 
 Interaction &interaction();
@@ -76,7 +77,9 @@ int ShowChoiceDialog(const QString &text, const QString &caption, DialogKind kin
                      const QStringList &customCaptions, unsigned buttons,
                      int minimumButtonWidthDlu = 70);
 bool BrowseForFolder(QWidget *owner, QString &path, const QString &title, unsigned flags);
-// Opens a file or folder with the desktop's default application; a blank path does nothing.
+// Opens a file or folder with the desktop's default application; a blank path
+// does nothing. When the desktop has no program for it, says so with the path,
+// so that the user can open it by hand.
 void ShellOpen(const QString &path);
 
 } // namespace orm

@@ -30,12 +30,16 @@ QFont pixelFont(QFont font, int pixels)
     return font;
 }
 
-// The report's font, or the toolkit's fixed font where it is not installed.
+// The report's font; where it is not installed, a monospaced font we depend
+// on, and only then the desktop's fixed font (whose "monospace" may be a font
+// the toolkit does not take for fixed pitch, such as Noto Sans Mono).
 QFont reportFont()
 {
-    const QString family = QStringLiteral("Lucida Console");
-    if (QFontDatabase::families().contains(family))
-        return pixelFont(QFont(family), 11);
+    const QStringList families = QFontDatabase::families();
+    for (const QString family : {QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono")}) {
+        if (families.contains(family))
+            return pixelFont(QFont(family), 11);
+    }
     return pixelFont(QFontDatabase::systemFont(QFontDatabase::FixedFont), 11);
 }
 

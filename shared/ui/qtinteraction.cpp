@@ -132,10 +132,10 @@ std::optional<QString> QtInteraction::browseForFolder(const FolderRequest &reque
     return QDir::toNativeSeparators(folder);
 }
 
-void QtInteraction::shellOpen(const QString &path)
+bool QtInteraction::shellOpen(const QString &path)
 {
     BusyScope busy;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 namespace {
@@ -167,7 +167,11 @@ public:
         note("folder", r.title, r.startFolder);
         return std::nullopt;
     }
-    void shellOpen(const QString &path) override { note("open", {}, path); }
+    bool shellOpen(const QString &path) override
+    {
+        note("open", {}, path);
+        return true;
+    }
 
 private:
     static void note(const char *kind, const QString &caption, const QString &text)

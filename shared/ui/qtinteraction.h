@@ -9,7 +9,7 @@ public:
     int messageBox(const QString &text, const QString &caption, unsigned flags) override;
     int choiceDialog(const ChoiceRequest &request) override;
     std::optional<QString> browseForFolder(const FolderRequest &request) override;
-    void shellOpen(const QString &path) override;
+    bool shellOpen(const QString &path) override;
 };
 
 // Installs the toolkit's dialogs; with ORM_ANSWER_DIALOGS set in the

@@ -85,6 +85,13 @@ TEST(InteractionSeam, TestsAnswerEveryQuestion)
     EXPECT_EQ(script->asked[0].flags, 0x23u);
     EXPECT_EQ(script->asked[2].text, u"/start");
     EXPECT_EQ(script->asked[4].text, u"/video/clip.avi");
+
+    // A desktop without a program for the path: the user is told where it is.
+    script->desktopOpens = false;
+    ShellOpen("/tmp/Ormolux log.txt");
+    ASSERT_EQ(script->asked.size(), 7);
+    EXPECT_EQ(script->asked[6].kind, ormtest::Asked::MessageBox);
+    EXPECT_TRUE(script->asked[6].text.contains("\"/tmp/Ormolux log.txt\""));
 }
 
 TEST(ToolkitDialogs, MessageBoxReturnsWindowsIdentifiers)

@@ -50,9 +50,10 @@ std::optional<QString> ScriptedInteraction::browseForFolder(const orm::FolderReq
     return folder;
 }
 
-void ScriptedInteraction::shellOpen(const QString &path)
+bool ScriptedInteraction::shellOpen(const QString &path)
 {
     asked.append({Asked::ShellOpen, path, {}, 0});
+    return desktopOpens;
 }
 
 ScriptedScope::ScriptedScope()

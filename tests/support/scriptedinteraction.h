@@ -21,11 +21,12 @@ public:
     std::deque<int> answers;
     std::deque<std::optional<QString>> folders;
     QList<Asked> asked;
+    bool desktopOpens = true; // what opening a path with the desktop gives
 
     int messageBox(const QString &text, const QString &caption, unsigned flags) override;
     int choiceDialog(const orm::ChoiceRequest &request) override;
     std::optional<QString> browseForFolder(const orm::FolderRequest &request) override;
-    void shellOpen(const QString &path) override;
+    bool shellOpen(const QString &path) override;
 };
 
 // Installs a ScriptedInteraction for the lifetime of the scope.

@@ -220,7 +220,7 @@ public:
         return orm::IdCancel;
     }
     std::optional<QString> browseForFolder(const orm::FolderRequest &) override { return {}; }
-    void shellOpen(const QString &) override {}
+    bool shellOpen(const QString &) override { return true; }
 
 private:
     BatchDriver &m_driver;
