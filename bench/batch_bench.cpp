@@ -9,6 +9,7 @@
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
+#include "benchapp.h"
 #include "testclips.h"
 
 #include <QApplication>
@@ -34,19 +35,6 @@ const bool kPowerGuard = [] {
     qputenv(marbeck::kNoPowerActionsVariable, "1");
     return true;
 }();
-
-QApplication &batchApplication()
-{
-    if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return *app;
-    static int argc = 1;
-    static char name[] = "orm_bench";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
 
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -96,7 +84,7 @@ void setBatchSettings(const QString &appFolder)
 
 void BatchOverhead(benchmark::State &state)
 {
-    batchApplication();
+    benchApp();
     const QString stage = QStringLiteral(ORM_STAGE_DIR);
     QTemporaryDir dir;
     const QString app = dir.filePath("app");
@@ -173,7 +161,7 @@ BENCHMARK(BatchOverhead)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BatchBookkeeping(benchmark::State &state)
 {
-    batchApplication();
+    benchApp();
     // ORM_BENCH_BATCH_ROWS gives a shorter run for profiling; the figures'
     // names keep meaning 10,000 rows only without it.
     const int kRows = qEnvironmentVariableIntValue("ORM_BENCH_BATCH_ROWS") > 0

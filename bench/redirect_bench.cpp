@@ -2,6 +2,8 @@
 // reaches its handler.
 #include "shared/redirect.h"
 
+#include "benchapp.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -20,15 +22,6 @@
 
 namespace {
 
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "orm_bench";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 qint64 monotonicNs()
 {
     timespec ts{};
@@ -39,7 +32,7 @@ qint64 monotonicNs()
 // Runs one command line through a redirector until its end; returns seconds.
 double runThrough(const QString &commandLine, const orm::TRedirector::DataEvent &onData)
 {
-    app();
+    benchApp();
     orm::TRedirector r;
     bool ended = false;
     r.OnStdOut = onData;

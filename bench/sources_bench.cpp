@@ -4,6 +4,7 @@
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
+#include "benchapp.h"
 #include "testclips.h"
 
 #include <QApplication>
@@ -62,17 +63,6 @@ struct ProbeSet {
     }
 };
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "orm_bench";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
-
 void BM_SourcesProbe(benchmark::State &state)
 {
     static ProbeSet set;
@@ -118,7 +108,7 @@ BENCHMARK(BM_SourcesProbe)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_SourcesListView(benchmark::State &state)
 {
-    application();
+    benchApp();
     TFileItem sample;
     sample.Format = QStringLiteral("MPEG-4");
     sample.PlayTime = QStringLiteral("1 s 0 ms");

@@ -3,6 +3,7 @@
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
 #include "shared/utilfuncs.h"
+#include "benchapp.h"
 #include "testclips.h"
 
 #include <QCoreApplication>
@@ -37,11 +38,7 @@ double median(std::vector<double> v)
 
 void WrapperOverhead(benchmark::State &state)
 {
-    static int argc = 1;
-    static char name[] = "orm_bench";
-    static char *argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
+    benchApp();
 
     const QString stage = QStringLiteral(ORM_STAGE_DIR);
     QTemporaryDir dir;
