@@ -123,21 +123,13 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv(kNoPowerActionsVariable, "1");
     QApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: batch_screens <stage folder> <picture folder>\n");
+    // Absolute folders: every batch makes the program folder the current one.
+    const auto folders = screenkit::folders(argc, argv, "batch_screens");
+    if (!folders)
         return 2;
-    }
-    // Absolute: every batch makes the program folder the current one.
-    const QString stage = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    const QString out = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
-    QDir().mkpath(out);
+    const QString stage = folders->stage, out = folders->out;
     orm::RegisterLayoutFonts();
-    orm::setInteraction(std::make_unique<orm::QtInteraction>());
-    QApplication::setFont([] {
-        QFont f(QStringLiteral("Tahoma"));
-        f.setPixelSize(11);
-        return f;
-    }());
+    screenkit::useProgramLook();
     drawLanguage(stage, out, "en", {});
     drawLanguage(stage, out, "fr", "french.ini");
     drawLanguage(stage, out, "de", "deutsch.ini");

@@ -1,9 +1,11 @@
 #include "screenkit.h"
 
+#include "shared/ui/qtinteraction.h"
 #include "testclips.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QPixmap>
 #include <QProcess>
 #include <QWidget>
@@ -12,6 +14,26 @@
 #include <iterator>
 
 namespace screenkit {
+
+std::optional<Folders> folders(int argc, char **argv, const char *tool)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <stage folder> <picture folder>\n", tool);
+        return std::nullopt;
+    }
+    Folders f{QDir(QString::fromLocal8Bit(argv[1])).absolutePath(),
+              QDir(QString::fromLocal8Bit(argv[2])).absolutePath()};
+    QDir().mkpath(f.out);
+    return f;
+}
+
+void useProgramLook()
+{
+    orm::setInteraction(std::make_unique<orm::QtInteraction>());
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPixelSize(11);
+    QApplication::setFont(tahoma);
+}
 
 bool save(QWidget *widget, const QString &path)
 {

@@ -4,9 +4,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QWidget;
 
 namespace screenkit {
+
+// The two folders every tool is given: the staged installation and where
+// the pictures go (made). Both absolute; a missing argument prints the usage.
+struct Folders {
+    QString stage, out;
+};
+std::optional<Folders> folders(int argc, char **argv, const char *tool);
+
+// The real dialogs and the 11 px Tahoma the programs' windows start from.
+void useProgramLook();
 
 // Saves the widget's picture after pending paints and says so on stdout.
 bool save(QWidget *widget, const QString &path);

@@ -105,13 +105,10 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     orm::RegisterLayoutFonts();
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: skins_screens <stage folder> <picture folder>\n");
+    const auto folders = screenkit::folders(argc, argv, "skins_screens");
+    if (!folders)
         return 2;
-    }
-    const QString stage = QString::fromLocal8Bit(argv[1]);
-    const QString out = QString::fromLocal8Bit(argv[2]);
-    QDir().mkpath(out);
+    const QString stage = folders->stage, out = folders->out;
 
     QTemporaryDir installation;
     if (!screenkit::copyInstallation(stage, installation.path()))

@@ -32,20 +32,12 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: sources_screens <stage folder> <picture folder>\n");
+    const auto folders = screenkit::folders(argc, argv, "sources_screens");
+    if (!folders)
         return 2;
-    }
-    const QString stage = QString::fromLocal8Bit(argv[1]);
-    const QString out = QString::fromLocal8Bit(argv[2]);
-    QDir().mkpath(out);
+    const QString stage = folders->stage, out = folders->out;
     orm::RegisterLayoutFonts();
-    orm::setInteraction(std::make_unique<orm::QtInteraction>());
-    QApplication::setFont([] {
-        QFont f(QStringLiteral("Tahoma"));
-        f.setPixelSize(11);
-        return f;
-    }());
+    screenkit::useProgramLook();
 
     TGlobalVars &g = globals();
     g.AppFolder = stage;
