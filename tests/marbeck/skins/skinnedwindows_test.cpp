@@ -7,6 +7,7 @@
 #include "sources/listviewfiles.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
+#include "support/errors.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
@@ -132,16 +133,6 @@ struct ProfileLike : AppFirst {
 QRgb shown(const TsuiImageButton *b, TsuiImageButton::Picture which = TsuiImageButton::PicNormal)
 {
     return b->picture(which).isNull() ? 0 : b->picture(which).pixel(0, 0);
-}
-
-template <class F> QString errorOf(F &&call)
-{
-    try {
-        call();
-    } catch (const orm::Error &e) {
-        return e.text();
-    }
-    return {};
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // broken, lying or misnamed files do.
 #include "shared/error.h"
 #include "skins/skinpicture.h"
+#include "support/errors.h"
 #include "support/testfiles.h"
 
 #include <QBuffer>
@@ -36,17 +37,6 @@ QImage sample()
 bool samePixels(const QImage &a, const QImage &b)
 {
     return a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
-}
-
-// The message of the error a call throws, or empty when it does not throw.
-template <class F> QString errorOf(F &&call)
-{
-    try {
-        call();
-    } catch (const orm::Error &e) {
-        return e.text();
-    }
-    return {};
 }
 
 quint32 crc32(const QByteArray &bytes)
