@@ -1,6 +1,7 @@
 // Batches through the batch driver on the offscreen platform: against the
 // same encoder commands run one after another by a shell, and the driver's
 // own cost per job over a list of 10,000 rows.
+#include "benchapp.h"
 #include "engine/batchdriver.h"
 #include "engine/jobvalues.h"
 #include "shared/batchscript.h"
@@ -9,7 +10,6 @@
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
-#include "benchapp.h"
 #include "testclips.h"
 
 #include <QApplication>
@@ -61,8 +61,7 @@ struct Converter {
     QWidget mainWindow;
     marbeck::ListViewFiles *list;
     marbeck::BatchDriver driver;
-    Converter()
-        : list(new marbeck::ListViewFiles(&mainWindow)), driver(*list, &mainWindow)
+    Converter() : list(new marbeck::ListViewFiles(&mainWindow)), driver(*list, &mainWindow)
     {
         mainWindow.resize(760, 520);
         list->resize(740, 400);
@@ -98,7 +97,9 @@ void BatchOverhead(benchmark::State &state)
         const QString clip = dir.filePath(QStringLiteral("clip%1.mp4").arg(i));
         using namespace orm::testclips;
         if (!MakeClip(stage + "/cores/avcore.dll", clip,
-                      {.size = {640, 360}, .seconds = 10, .toneHz = 300 + 100 * i,
+                      {.size = {640, 360},
+                       .seconds = 10,
+                       .toneHz = 300 + 100 * i,
                        .codec = h264Aac("ultrafast")})
                  .ok)
             return state.SkipWithError("no clip");
@@ -115,7 +116,8 @@ void BatchOverhead(benchmark::State &state)
         job.profileFile = profile;
         job.section = "Item0";
         job.values = marbeck::JobPlaceholders(app, plainOut, clip);
-        plainScript += orm::ReadTextLines(orm::WriteJobScripts(job)).join('\n').toLocal8Bit() + '\n';
+        plainScript +=
+            orm::ReadTextLines(orm::WriteJobScripts(job)).join('\n').toLocal8Bit() + '\n';
     }
     const QString plainPath = dir.filePath("plain.sh");
     QFile f(plainPath);

@@ -45,10 +45,10 @@ void CordaneOverhead(benchmark::State &state)
     job.values.OutputFile = dir.path() + "/direct.mp4";
     const QString script = orm::WriteJobScripts(job);
     const QByteArray direct = ("sh '" + script + "' > /dev/null 2>&1").toLocal8Bit();
-    const QByteArray viaCordane = ("QT_QPA_PLATFORM=offscreen ORM_ANSWER_DIALOGS=1 '" + stage +
-                                   "/lanthorn-stub' '" + clip + "' '" + dir.path() +
-                                   "/cordane.mp4' > /dev/null 2>&1")
-                                      .toLocal8Bit();
+    const QByteArray viaCordane =
+        ("QT_QPA_PLATFORM=offscreen ORM_ANSWER_DIALOGS=1 '" + stage + "/lanthorn-stub' '" + clip +
+         "' '" + dir.path() + "/cordane.mp4' > /dev/null 2>&1")
+            .toLocal8Bit();
     std::vector<double> plain, cordane;
     for (auto _ : state) {
         // Alternating, so that the machine's other load falls on both alike.

@@ -66,9 +66,8 @@ void RedirectThroughput(benchmark::State &state)
         // Alternating, median of five: one run is at the mercy of the machine's other load.
         for (int i = 0; i < 5; ++i) {
             qint64 received = 0;
-            oursRuns.push_back(runThrough(produce, [&](orm::TRedirector &, const char *, qsizetype n) {
-                received += n;
-            }));
+            oursRuns.push_back(runThrough(
+                produce, [&](orm::TRedirector &, const char *, qsizetype n) { received += n; }));
             if (received != kBytes)
                 return state.SkipWithError("bytes lost");
             theirsRuns.push_back(runThrough(viaCat, {}));
@@ -88,8 +87,8 @@ void DeliveryLatency(benchmark::State &state)
     QTemporaryDir dir;
     // The child prints its monotonic clock every 20 ms: this program run as a child.
     const QString self = QString::fromStdString(std::string(realpath("/proc/self/exe", nullptr)));
-    const QString child = writeScript(
-        dir, "ticks.sh", "ORM_BENCH_TICKS=100 exec '" + self.toUtf8() + "'\n");
+    const QString child =
+        writeScript(dir, "ticks.sh", "ORM_BENCH_TICKS=100 exec '" + self.toUtf8() + "'\n");
     std::vector<double> latencies;
     for (auto _ : state) {
         QByteArray pending;

@@ -1,10 +1,10 @@
 // The source list: probing files as adding them does (against the mediainfo
 // command-line program doing the same), and the list view with many rows.
+#include "benchapp.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
-#include "benchapp.h"
 #include "testclips.h"
 
 #include <QApplication>

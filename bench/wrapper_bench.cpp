@@ -1,9 +1,9 @@
 // What running an encode through the job machinery costs: the same script run
 // by a plain shell and through script + redirector + parser, alternating.
+#include "benchapp.h"
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
 #include "shared/utilfuncs.h"
-#include "benchapp.h"
 #include "testclips.h"
 
 #include <QCoreApplication>

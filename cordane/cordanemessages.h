@@ -3,20 +3,20 @@
 #include "shared/resstr.h"
 
 // X(key, English default)
-#define CORDANE_MESSAGES(X) \
-    X(MSG_ID_STATUS, "Status=") \
-    X(MSG_ERROR, "Error") \
-    X(MSG_ANERROROCCURRED, "At least one error occurred.") \
-    X(MSG_OOPS, "Oops, something wasn't as expected!") \
-    X(MSG_ABORTENCODING, "Do you want to stop encoding now?") \
-    X(MSG_QUESTION, "Question") \
-    X(MSG_BTN_NOW, "Stop now") \
-    X(MSG_CANCEL, "Cancel") \
-    X(MSG_CONVERT_ERROR, "Convert Error!") \
-    X(MSG_CONVERT_COMPLETE, "Convert Complete!") \
-    X(MSG_FORMTITLE, "Converting files to iPod, PSP, 3GP format, please wait...") \
-    X(MSG_REMAININGTIME, "Remaining time:") \
-    X(MSG_ELAPSEDTIME, "Elapsed time:") \
+#define CORDANE_MESSAGES(X)                                                                        \
+    X(MSG_ID_STATUS, "Status=")                                                                    \
+    X(MSG_ERROR, "Error")                                                                          \
+    X(MSG_ANERROROCCURRED, "At least one error occurred.")                                         \
+    X(MSG_OOPS, "Oops, something wasn't as expected!")                                             \
+    X(MSG_ABORTENCODING, "Do you want to stop encoding now?")                                      \
+    X(MSG_QUESTION, "Question")                                                                    \
+    X(MSG_BTN_NOW, "Stop now")                                                                     \
+    X(MSG_CANCEL, "Cancel")                                                                        \
+    X(MSG_CONVERT_ERROR, "Convert Error!")                                                         \
+    X(MSG_CONVERT_COMPLETE, "Convert Complete!")                                                   \
+    X(MSG_FORMTITLE, "Converting files to iPod, PSP, 3GP format, please wait...")                  \
+    X(MSG_REMAININGTIME, "Remaining time:")                                                        \
+    X(MSG_ELAPSEDTIME, "Elapsed time:")                                                            \
     X(MSG_ESTIMATEDTIME, "Estimated time:")
 
 namespace cordane {

@@ -47,7 +47,8 @@ QStringList ReadAviSynthExtensions(const QString &avsFile)
     const orm::IniFile ini(avsFile);
     QStringList list;
     for (int i = 1;; ++i) {
-        const QString value = ini.readString(u"AVSExt", QString::number(i), QStringLiteral("<none>"));
+        const QString value =
+            ini.readString(u"AVSExt", QString::number(i), QStringLiteral("<none>"));
         if (value == u"<none>")
             break;
         list << value;

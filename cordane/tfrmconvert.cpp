@@ -63,10 +63,10 @@ TfrmConvert::TfrmConvert(const QString &programFolder, QWidget *parent)
     ProgressBarStatus->setRange(0, 100);
     ProgressBarStatus->setValue(0);
     ProgressBarStatus->setTextVisible(false);
-    ProgressBarStatus->setStyleSheet(QStringLiteral(
-        "QProgressBar { border: 1px solid #3E4444; background: white; }"
-        "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
-        "stop:0 white, stop:1 #237ED8); }"));
+    ProgressBarStatus->setStyleSheet(
+        QStringLiteral("QProgressBar { border: 1px solid #3E4444; background: white; }"
+                       "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+                       "stop:0 white, stop:1 #237ED8); }"));
     LabelElapsedCaption = label(this, 9, 73, 92, {});
     LabelElapsed = label(this, 104, 73, 388);
     LabelEstimatedCaption = label(this, 9, 86, 92, {});
@@ -221,8 +221,7 @@ void TfrmConvert::ButtonCancelClick()
         return;
     const int answer = orm::ShowChoiceDialog(
         msg(Msg::MSG_ABORTENCODING), msg(Msg::MSG_QUESTION), orm::DialogKind::Confirmation,
-        {msg(Msg::MSG_BTN_NOW), msg(Msg::MSG_CANCEL)}, orm::choice::kOk | orm::choice::kCancel,
-        50);
+        {msg(Msg::MSG_BTN_NOW), msg(Msg::MSG_CANCEL)}, orm::choice::kOk | orm::choice::kCancel, 50);
     if (answer == orm::IdOk) {
         m_errorOccurred = true;
         close();
@@ -287,8 +286,8 @@ void TfrmConvert::ReportResult()
         orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
     QString writeError;
     try {
-        WriteRipResult(m_handOffFile, msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR
-                                                          : Msg::MSG_CONVERT_COMPLETE));
+        WriteRipResult(m_handOffFile,
+                       msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR : Msg::MSG_CONVERT_COMPLETE));
     } catch (const orm::Error &e) {
         writeError = e.text();
     }

@@ -1,11 +1,11 @@
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
-#include "shell/globalvars.h"
-#include "shell/tfrmmain.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
 #include "shared/ui/termination.h"
+#include "shell/globalvars.h"
+#include "shell/tfrmmain.h"
 
 #include <QApplication>
 
@@ -38,10 +38,9 @@ int main(int argc, char *argv[])
     const auto family =
         arguments.size() > 1 ? marbeck::ParseDeviceFamily(arguments.at(1)) : std::nullopt;
     if (!family) {
-        orm::ShowMessageBox(
-            QStringLiteral("Start Ormolux with the device family to convert for:\n"
-                           "-3gp, -ipod, -psp or -all."),
-            marbeck::msg(marbeck::Msg::MSG_ERROR), orm::mb::kIconError);
+        orm::ShowMessageBox(QStringLiteral("Start Ormolux with the device family to convert for:\n"
+                                           "-3gp, -ipod, -psp or -all."),
+                            marbeck::msg(marbeck::Msg::MSG_ERROR), orm::mb::kIconError);
         return 2;
     }
 

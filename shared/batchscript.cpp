@@ -61,8 +61,8 @@ void WriteAviSynthScript(const QString &programFolder, const QString &source)
     QStringList lines = ReadTextLines(templatePath, &ok);
     if (!ok)
         throw Error(QStringLiteral("Cannot open file \"%1\".").arg(templatePath));
-    static const QRegularExpression placeholder(
-        QStringLiteral("<%InputFile%>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression placeholder(QStringLiteral("<%InputFile%>"),
+                                                QRegularExpression::CaseInsensitiveOption);
     for (QString &line : lines) {
         QString out;
         qsizetype from = 0;

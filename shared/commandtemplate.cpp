@@ -41,8 +41,7 @@ QString escapedFor(Quoting quoting, const QString &value)
         }
         return out;
     }
-    case Quoting::Single:
-        return singleQuoted(value);
+    case Quoting::Single: return singleQuoted(value);
     case Quoting::None:
         if (std::all_of(value.begin(), value.end(), isPlainWordChar))
             return value;
@@ -53,7 +52,10 @@ QString escapedFor(Quoting quoting, const QString &value)
 
 } // namespace
 
-bool IsCommandKey(const QString &keyName) { return keyName.startsWith(u"Command"); }
+bool IsCommandKey(const QString &keyName)
+{
+    return keyName.startsWith(u"Command");
+}
 
 tl::expected<QString, QString> ExpandCommand(const QString &commandTemplate,
                                              const PlaceholderValues &v)

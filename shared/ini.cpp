@@ -14,8 +14,7 @@ namespace {
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' ||
-           c == '\x1a';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
 }
 
 QByteArray trimmed(QByteArrayView text)
@@ -36,7 +35,10 @@ QByteArrayView untilZero(QByteArrayView text)
     return zero < 0 ? text : text.first(zero);
 }
 
-QByteArray nameBytes(QStringView name) { return trimmed(name.toUtf8()); }
+QByteArray nameBytes(QStringView name)
+{
+    return trimmed(name.toUtf8());
+}
 
 QString decode(QByteArrayView bytes)
 {
@@ -44,7 +46,10 @@ QString decode(QByteArrayView bytes)
         platform::decodeText(std::string_view(bytes.data(), size_t(bytes.size()))));
 }
 
-bool sameName(QByteArrayView a, QByteArrayView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 QByteArray lineSafe(const QString &value)
 {
@@ -235,7 +240,10 @@ QStringList IniFile::sectionValues(QStringView section) const
     return out;
 }
 
-bool IniFile::hasSection(QStringView section) const { return findSection(section) != nullptr; }
+bool IniFile::hasSection(QStringView section) const
+{
+    return findSection(section) != nullptr;
+}
 
 void IniFile::writeString(QStringView section, QStringView key, const QString &value)
 {

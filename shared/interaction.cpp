@@ -32,12 +32,15 @@ std::unique_ptr<Interaction> &current()
 
 int choice::buttonResult(int bit)
 {
-    static constexpr int kResults[] = {IdYes,   IdNo,  IdOk,     IdCancel,   IdAbort, IdRetry,
+    static constexpr int kResults[] = {IdYes,    IdNo,  IdOk,      IdCancel,   IdAbort, IdRetry,
                                        IdIgnore, IdAll, IdNoToAll, IdYesToAll, IdHelp};
     return bit >= 0 && bit < int(std::size(kResults)) ? kResults[bit] : 0;
 }
 
-Interaction &interaction() { return *current(); }
+Interaction &interaction()
+{
+    return *current();
+}
 
 std::unique_ptr<Interaction> setInteraction(std::unique_ptr<Interaction> next)
 {
@@ -52,8 +55,7 @@ int ShowMessageBox(const QString &text, const QString &caption, unsigned flags)
 }
 
 int ShowChoiceDialog(const QString &text, const QString &caption, DialogKind kind,
-                     const QStringList &customCaptions, unsigned buttons,
-                     int minimumButtonWidthDlu)
+                     const QStringList &customCaptions, unsigned buttons, int minimumButtonWidthDlu)
 {
     return interaction().choiceDialog(
         {text, caption, kind, customCaptions, buttons, minimumButtonWidthDlu});
@@ -73,9 +75,9 @@ void ShellOpen(const QString &path)
     if (path.trimmed().isEmpty())
         return;
     if (!interaction().shellOpen(path))
-        ShowMessageBox(QStringLiteral("Cannot open \"%1\": the desktop has no program for it.")
-                           .arg(path),
-                       QStringLiteral("Error"), mb::kIconExclamation);
+        ShowMessageBox(
+            QStringLiteral("Cannot open \"%1\": the desktop has no program for it.").arg(path),
+            QStringLiteral("Error"), mb::kIconExclamation);
 }
 
 } // namespace orm

@@ -26,8 +26,17 @@ inline constexpr unsigned kIconInformation = 0x40;
 } // namespace mb
 
 enum ButtonId : int {
-    IdOk = 1, IdCancel = 2, IdAbort = 3, IdRetry = 4, IdIgnore = 5,
-    IdYes = 6, IdNo = 7, IdAll = 8, IdNoToAll = 9, IdYesToAll = 10, IdHelp = 11,
+    IdOk = 1,
+    IdCancel = 2,
+    IdAbort = 3,
+    IdRetry = 4,
+    IdIgnore = 5,
+    IdYes = 6,
+    IdNo = 7,
+    IdAll = 8,
+    IdNoToAll = 9,
+    IdYesToAll = 10,
+    IdHelp = 11,
 };
 
 enum class DialogKind { Warning = 0, Error = 1, Information = 2, Confirmation = 3 };

@@ -49,8 +49,14 @@ void WritePlacement(IniFile &ini, const QString &section, const Placement &p)
     ini.writeBool(section, u"maximized", p.maximized);
 }
 
-void SetDefaultPlacementFile(const QString &path) { defaultFile() = path; }
+void SetDefaultPlacementFile(const QString &path)
+{
+    defaultFile() = path;
+}
 
-QString DefaultPlacementFile() { return defaultFile(); }
+QString DefaultPlacementFile()
+{
+    return defaultFile();
+}
 
 } // namespace orm

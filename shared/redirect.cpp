@@ -8,8 +8,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -77,7 +77,10 @@ platform::Pipe createPipe(const char *text)
     return std::move(*pipe);
 }
 
-void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+void setNonBlocking(int fd)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
 
 // A large pipe lets a talkative child write on while the main thread is busy,
 // and each hand-over carry more: fewer round trips between the threads.
@@ -145,7 +148,10 @@ void TRedirector::setInitialPriority(quint8 value)
     m_initialPriority = value;
 }
 
-bool TRedirector::Exited() const { return m_job ? m_job->exited.load() : m_exitedLast; }
+bool TRedirector::Exited() const
+{
+    return m_job ? m_job->exited.load() : m_exitedLast;
+}
 
 void TRedirector::Execute()
 {

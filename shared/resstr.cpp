@@ -3,10 +3,12 @@
 #include "ini.h"
 #include "utilfuncs.h"
 
-
 namespace orm {
 
-MessageTable::MessageTable(std::span<const MessageKey> keys) : m_keys(keys) { resetToEnglish(); }
+MessageTable::MessageTable(std::span<const MessageKey> keys) : m_keys(keys)
+{
+    resetToEnglish();
+}
 
 void MessageTable::resetToEnglish()
 {

@@ -120,9 +120,15 @@ QString TrimControls(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-QString ExtractFileName(const QString &path) { return path.mid(fileNameStart(path)); }
+QString ExtractFileName(const QString &path)
+{
+    return path.mid(fileNameStart(path));
+}
 
-QString ExtractFilePath(const QString &path) { return path.left(fileNameStart(path)); }
+QString ExtractFilePath(const QString &path)
+{
+    return path.left(fileNameStart(path));
+}
 
 QString ExtractFileExt(const QString &path)
 {
@@ -162,12 +168,11 @@ std::optional<qint32> ParseInteger(const QString &text)
         return std::nullopt;
     qint64 value = 0;
     for (const QChar c : rest) {
-        const int digit = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
-                          : base == 16 && c.unicode() >= 'a' && c.unicode() <= 'f'
-                              ? c.unicode() - 'a' + 10
-                          : base == 16 && c.unicode() >= 'A' && c.unicode() <= 'F'
-                              ? c.unicode() - 'A' + 10
-                              : -1;
+        const int digit =
+            c.isDigit() && c.unicode() < 128                         ? c.unicode() - '0'
+            : base == 16 && c.unicode() >= 'a' && c.unicode() <= 'f' ? c.unicode() - 'a' + 10
+            : base == 16 && c.unicode() >= 'A' && c.unicode() <= 'F' ? c.unicode() - 'A' + 10
+                                                                     : -1;
         if (digit < 0)
             return std::nullopt;
         value = value * base + digit;

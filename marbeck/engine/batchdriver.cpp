@@ -17,10 +17,10 @@
 #include "sources/typelists.h"
 #include "tfrmprogress.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QScopeGuard>
@@ -60,8 +60,7 @@ void showError(const std::exception &e)
 BatchDriver::BatchDriver(ListViewFiles &list, QWidget *mainWindow)
     : m_list(list), m_mainWindow(mainWindow),
       m_model(std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::Batch,
-                                                   msg(Msg::MSG_ID_STATUS),
-                                                   msg(Msg::MSG_ID_BATCH)))
+                                                   msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)))
 {
     m_model->setErrorHandler([this](const QString &line) {
         if (!m_progress)
@@ -89,9 +88,15 @@ BatchDriver::~BatchDriver()
         orm::DeleteTempFiles(globals().AppFolder);
 }
 
-bool BatchDriver::Active() const { return m_job->Active(); }
+bool BatchDriver::Active() const
+{
+    return m_job->Active();
+}
 
-TfrmProgress *BatchDriver::progressWindow() const { return m_progress; }
+TfrmProgress *BatchDriver::progressWindow() const
+{
+    return m_progress;
+}
 
 void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
                                        const QString &outputFolderText)
@@ -188,8 +193,8 @@ bool BatchDriver::StartNextJob()
         return false;
     // The script inherits the folder: relative paths in templates resolve there.
     if (!QDir::setCurrent(appFolder))
-        throw orm::Error(QStringLiteral("I/O error: cannot change to the folder \"%1\".")
-                             .arg(appFolder));
+        throw orm::Error(
+            QStringLiteral("I/O error: cannot change to the folder \"%1\".").arg(appFolder));
     const TFileItem &item = rows.item(0);
     const qint64 fileSize = fileSizeOf(item.FileSize);
     m_currentSource = item.CompleteName;
@@ -245,8 +250,8 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
             if (!m_progress)
                 return; // the batch ended while the box was open
         }
-        const JobEndSteps steps = m_run.jobEnded(
-            end.outcome, globals().DeleteFileAfterProcessing, m_progress->StopWhenDone());
+        const JobEndSteps steps = m_run.jobEnded(end.outcome, globals().DeleteFileAfterProcessing,
+                                                 m_progress->StopWhenDone());
         if (steps.deleteSource)
             QFile::remove(m_currentSource); // a failure is passed over
         if (steps.removeRow || steps.moveRowToEnd)
@@ -294,9 +299,8 @@ void BatchDriver::StopRunningJob()
         QElapsedTimer waited;
         waited.start();
         while (Active() && waited.elapsed() < kStopWaitMs)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                                QEventLoop::WaitForMoreEvents,
-                                            50);
+            QCoreApplication::processEvents(
+                QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
     }
     orm::DeleteTempFiles(globals().AppFolder);
 }

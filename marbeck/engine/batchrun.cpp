@@ -15,8 +15,7 @@ JobEndSteps BatchRun::jobEnded(orm::JobOutcome outcome, bool deleteAfterProcessi
 {
     JobEndSteps steps;
     switch (outcome) {
-    case orm::JobOutcome::Stopped:
-        return steps;
+    case orm::JobOutcome::Stopped: return steps;
     case orm::JobOutcome::Converted:
         // Only a job that printed no error line and exited with status 0 gets here.
         steps.deleteSource = deleteAfterProcessing;

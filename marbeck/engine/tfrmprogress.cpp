@@ -38,10 +38,10 @@ QProgressBar *bar(QWidget *parent, int y)
     b->setRange(0, 100);
     b->setValue(0);
     b->setTextVisible(false);
-    b->setStyleSheet(QStringLiteral(
-        "QProgressBar { border: 2px groove #44443E; background: white; }"
-        "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
-        "stop:0 white, stop:1 #237ED8); }"));
+    b->setStyleSheet(
+        QStringLiteral("QProgressBar { border: 2px groove #44443E; background: white; }"
+                       "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+                       "stop:0 white, stop:1 #237ED8); }"));
     return b;
 }
 
@@ -181,7 +181,10 @@ void TfrmProgress::PlaceOver(const QWidget *owner)
     move(o.left() + (o.width() - own.width()) / 2, o.top() + (o.height() - own.height()) / 2);
 }
 
-void TfrmProgress::reject() { close(); }
+void TfrmProgress::reject()
+{
+    close();
+}
 
 void TfrmProgress::closeEvent(QCloseEvent *event)
 {

@@ -8,9 +8,8 @@ QList<LanguageEntry> LanguageMenuEntries(const QString &folder, const QString &l
 {
     QList<LanguageEntry> entries;
     const QDir dir(folder);
-    const QStringList names = dir.entryList({QStringLiteral("*.ini")},
-                                            QDir::Files | QDir::Hidden | QDir::System,
-                                            QDir::Unsorted);
+    const QStringList names = dir.entryList(
+        {QStringLiteral("*.ini")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
     const QString current = languageFile.toUpper();
     for (const QString &name : names) {
         const qsizetype dot = name.lastIndexOf(u'.');

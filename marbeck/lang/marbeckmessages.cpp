@@ -16,6 +16,9 @@ orm::MessageTable &messages()
     return table;
 }
 
-QString msg(Msg key) { return messages().text(int(key)); }
+QString msg(Msg key)
+{
+    return messages().text(int(key));
+}
 
 } // namespace marbeck

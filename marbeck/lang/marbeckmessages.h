@@ -3,110 +3,116 @@
 #include "shared/resstr.h"
 
 // X(key, English default)
-#define MARBECK_MESSAGES(X) \
-    X(MSG_APPLICATION_TITLE, "Ormolux") \
-    X(MSG_ADD_ERROR1, "An error occurred while adding file:\r\n\r\nCan not get file \"%s\" complete name.") \
-    X(MSG_ADD_ERROR2, "An error occurred while adding file:\r\n\r\nCan not get file \"%s\" file size.") \
-    X(MSG_ALLFILES, "All Files") \
-    X(MSG_NOFILES, "There are no files to encode!") \
-    X(MSG_ID_STATUS, "Status=") \
-    X(MSG_ID_BATCH, "Batch=") \
-    X(MSG_HINT, "Hint") \
-    X(MSG_QUESTION, "Question") \
-    X(MSG_ANERROROCCURRED, "At least one error occurred. Do you want to view the log?") \
-    X(MSG_ABORTENCODING, "Do you want to stop encoding now or stop encoding when the currently processed file is done?") \
-    X(MSG_BTN_NOW, "Stop now") \
-    X(MSG_BTN_DONE, "When done") \
-    X(MSG_YES, "Yes") \
-    X(MSG_NO, "No") \
-    X(MSG_OK, "OK") \
-    X(MSG_CANCEL, "Cancel") \
-    X(MSG_ERROR, "Error") \
-    X(MSG_EMPTY_DIR, "You must choose an output folder first!") \
-    X(MSG_CREATEDIR, "Output directory do not exist, do you want to force create it?") \
-    X(MSG_CREATEDIR_FAIL, "Fail to create directory! Please check if output folder have the right format!") \
-    X(MSG_ENC_IN_PROGRESS, "Encoding in progress") \
-    X(MSG_STOP_ENC, "Stopping encoding when done with current file...") \
-    X(MSG_OOPS, "Oops, something wasn't as expected!") \
-    X(MSG_ENCODING_FINISHED, "Encoding finished") \
+#define MARBECK_MESSAGES(X)                                                                        \
+    X(MSG_APPLICATION_TITLE, "Ormolux")                                                            \
+    X(MSG_ADD_ERROR1,                                                                              \
+      "An error occurred while adding file:\r\n\r\nCan not get file \"%s\" complete name.")        \
+    X(MSG_ADD_ERROR2,                                                                              \
+      "An error occurred while adding file:\r\n\r\nCan not get file \"%s\" file size.")            \
+    X(MSG_ALLFILES, "All Files")                                                                   \
+    X(MSG_NOFILES, "There are no files to encode!")                                                \
+    X(MSG_ID_STATUS, "Status=")                                                                    \
+    X(MSG_ID_BATCH, "Batch=")                                                                      \
+    X(MSG_HINT, "Hint")                                                                            \
+    X(MSG_QUESTION, "Question")                                                                    \
+    X(MSG_ANERROROCCURRED, "At least one error occurred. Do you want to view the log?")            \
+    X(MSG_ABORTENCODING, "Do you want to stop encoding now or stop encoding when the currently "   \
+                         "processed file is done?")                                                \
+    X(MSG_BTN_NOW, "Stop now")                                                                     \
+    X(MSG_BTN_DONE, "When done")                                                                   \
+    X(MSG_YES, "Yes")                                                                              \
+    X(MSG_NO, "No")                                                                                \
+    X(MSG_OK, "OK")                                                                                \
+    X(MSG_CANCEL, "Cancel")                                                                        \
+    X(MSG_ERROR, "Error")                                                                          \
+    X(MSG_EMPTY_DIR, "You must choose an output folder first!")                                    \
+    X(MSG_CREATEDIR, "Output directory do not exist, do you want to force create it?")             \
+    X(MSG_CREATEDIR_FAIL,                                                                          \
+      "Fail to create directory! Please check if output folder have the right format!")            \
+    X(MSG_ENC_IN_PROGRESS, "Encoding in progress")                                                 \
+    X(MSG_STOP_ENC, "Stopping encoding when done with current file...")                            \
+    X(MSG_OOPS, "Oops, something wasn't as expected!")                                             \
+    X(MSG_ENCODING_FINISHED, "Encoding finished")                                                  \
     X(MSG_NO_DAT_FILE, "Cannot find \"%s\".\r\n\r\nPlease re-install this program and try again.") \
-    X(MSG_STATUS_NOFILES, "No files") \
-    X(MSG_STATUS_ONEFILE, "One file") \
-    X(MSG_STATUS_FILES, "%d files") \
-    X(MSG_SELECT_FOLDER, "Please select a folder!") \
-    X(MSG_INFORMATION, "Information") \
-    X(MSG_NO_DAT_FILE_TITLE, "Can not find file") \
-    X(MSG_APPLICATION_VERSION, "version:") \
-    X(MSG_FILEINFO_CAPTION, "File Information") \
-    X(MSG_SAVE_FILE_INFO, "Save File Info...") \
-    X(MSG_TEXTFILE, "Text Files") \
-    X(MSG_FILE_INFO_FILE, "File Info") \
-    X(MSG_ADD_FILES, "Add Files...") \
-    X(MSG_DELETE, "Delete") \
-    X(MSG_CLEAR_LIST, "Clear List") \
-    X(MSG_SELECT_ALL, "Select All") \
-    X(MSG_PLAY_SOURCE, "Play Source") \
-    X(MSG_OPEN_DESTINATION_FOLDER, "Open Destination Folder...") \
-    X(MSG_CONVERT, "Convert Now") \
-    X(MSG_CHOOSE_PROFILE, "Choose Profile...") \
-    X(MSG_OUTPUT_BROWSE, "Browse...") \
-    X(MSG_MORE_INFO, "More Information...") \
-    X(MSG_PROFILE, "Profile:") \
-    X(MSG_OUTPUT_DIR, "Output Directory:") \
-    X(MSG_LISTVIEW_FILE_NAME, "File Name") \
-    X(MSG_LISTVIEW_FORMAT, "Format") \
-    X(MSG_LISTVIEW_PLAYTIME, "Play Time") \
-    X(MSG_LISTVIEW_FILESIZE, "File Size") \
-    X(MSG_LISTVIEW_VIDEOCODEC, "Video Codec") \
-    X(MSG_LISTVIEW_WIDTH, "Width") \
-    X(MSG_LISTVIEW_HEIGHT, "Height") \
-    X(MSG_LISTVIEW_VIDEOBITRATE, "Video Bitrate") \
-    X(MSG_LISTVIEW_ASPECTRATIO, "Aspect Ratio") \
-    X(MSG_LISTVIEW_FRAMERATE, "Frame Rate") \
-    X(MSG_LISTVIEW_AUDIOCODEC, "Audio Codec") \
-    X(MSG_LISTVIEW_AUDIOBITRATE, "Audio Bitrate") \
-    X(MSG_LISTVIEW_CHANNELS, "Channels") \
-    X(MSG_LISTVIEW_SAMPLINGRATE, "Sampling Rate") \
-    X(MSG_LISTVIEW_AUDIOCOUNT, "Audio Count") \
-    X(MSG_LISTVIEW_VIDEOCOUNT, "Video Count") \
-    X(MSG_LISTVIEW_COMPLETENAME, "Complete Name") \
-    X(MSG_CONFIGURATION_MANAGER, "Configuration Manager") \
-    X(MSG_DISCRIPTION, "Discription:") \
-    X(MSG_LANGUAGE, "Language:") \
-    X(MSG_DONOTDISPLAY, "Do not display this window at start") \
-    X(MSG_EXIT, "Exit") \
-    X(MSG_SURE_TO_EXIT, "Are you sure you want to quit this program?") \
-    X(MSG_PROFILE_FOLDER_ERROR, "Profile folder do not exists!") \
-    X(MSG_CONVERTING_IN, "Conveting in progress...") \
-    X(MSG_REMAINING_TIME, "Remaining time:") \
-    X(MSG_ELAPSED_TIME, "Elapsed time:") \
-    X(MSG_ESTIMATED_TIME, "Estimated time:") \
-    X(MSG_STOP_WHEN_DONE, "Stopping encoding when done with current file...") \
-    X(MSG_DEL_AFTER, "Delete source file after encoding") \
-    X(MSG_SHUTDOWN_AFTER, "Shutdown Windows when done") \
-    X(MSG_SETTINGS_TITLE, "Settings") \
-    X(MSG_GENERAL_PAGE, "General") \
-    X(MSG_THREADPRIORITY, "Thread Priority") \
-    X(MSG_IDLE, "Idle") \
-    X(MSG_NORMAL, "Normal") \
-    X(MSG_HIGH, "High") \
-    X(MSG_REALTIME, "Realtime") \
-    X(MSG_SHUTDOWN_REAL_DOES, "\"Shutdown Windows\" really does:") \
-    X(MSG_CLOSE_APP, "Close %s") \
-    X(MSG_SHUTDOWN, "Shutdown") \
-    X(MSG_LOGOFF, "Log off") \
-    X(MSG_RESTART, "Restart") \
-    X(MSG_HIBERNATE, "Hibernate") \
-    X(MSG_SUSPEMD, "Suspend") \
-    X(MSG_DIRECTSHOW, "DirectShow") \
-    X(MSG_USE_DIRECTSHOW, "Use DirectShow") \
-    X(MSG_SHUTDOWN_TITLE, "Shutdown") \
-    X(MSG_WARNING, "Warning!") \
-    X(MSG_WARNING_DETAIL, "If you don't press cancel now, %s will shutdown Windows.") \
-    X(MSG_LABEL_TIMEOUT, "Time left: %d") \
-    X(MSG_NEEDRESTART, "You may need to restart this program to activate the new language, do you want to close it now?") \
-    X(MSG_NEEDS_AVISYNTH, "(needs AviSynth)") \
-    X(MSG_AVISYNTH_HINT, "Sources are read through an AviSynth script; this needs AviSynth, which this system may not have.")
+    X(MSG_STATUS_NOFILES, "No files")                                                              \
+    X(MSG_STATUS_ONEFILE, "One file")                                                              \
+    X(MSG_STATUS_FILES, "%d files")                                                                \
+    X(MSG_SELECT_FOLDER, "Please select a folder!")                                                \
+    X(MSG_INFORMATION, "Information")                                                              \
+    X(MSG_NO_DAT_FILE_TITLE, "Can not find file")                                                  \
+    X(MSG_APPLICATION_VERSION, "version:")                                                         \
+    X(MSG_FILEINFO_CAPTION, "File Information")                                                    \
+    X(MSG_SAVE_FILE_INFO, "Save File Info...")                                                     \
+    X(MSG_TEXTFILE, "Text Files")                                                                  \
+    X(MSG_FILE_INFO_FILE, "File Info")                                                             \
+    X(MSG_ADD_FILES, "Add Files...")                                                               \
+    X(MSG_DELETE, "Delete")                                                                        \
+    X(MSG_CLEAR_LIST, "Clear List")                                                                \
+    X(MSG_SELECT_ALL, "Select All")                                                                \
+    X(MSG_PLAY_SOURCE, "Play Source")                                                              \
+    X(MSG_OPEN_DESTINATION_FOLDER, "Open Destination Folder...")                                   \
+    X(MSG_CONVERT, "Convert Now")                                                                  \
+    X(MSG_CHOOSE_PROFILE, "Choose Profile...")                                                     \
+    X(MSG_OUTPUT_BROWSE, "Browse...")                                                              \
+    X(MSG_MORE_INFO, "More Information...")                                                        \
+    X(MSG_PROFILE, "Profile:")                                                                     \
+    X(MSG_OUTPUT_DIR, "Output Directory:")                                                         \
+    X(MSG_LISTVIEW_FILE_NAME, "File Name")                                                         \
+    X(MSG_LISTVIEW_FORMAT, "Format")                                                               \
+    X(MSG_LISTVIEW_PLAYTIME, "Play Time")                                                          \
+    X(MSG_LISTVIEW_FILESIZE, "File Size")                                                          \
+    X(MSG_LISTVIEW_VIDEOCODEC, "Video Codec")                                                      \
+    X(MSG_LISTVIEW_WIDTH, "Width")                                                                 \
+    X(MSG_LISTVIEW_HEIGHT, "Height")                                                               \
+    X(MSG_LISTVIEW_VIDEOBITRATE, "Video Bitrate")                                                  \
+    X(MSG_LISTVIEW_ASPECTRATIO, "Aspect Ratio")                                                    \
+    X(MSG_LISTVIEW_FRAMERATE, "Frame Rate")                                                        \
+    X(MSG_LISTVIEW_AUDIOCODEC, "Audio Codec")                                                      \
+    X(MSG_LISTVIEW_AUDIOBITRATE, "Audio Bitrate")                                                  \
+    X(MSG_LISTVIEW_CHANNELS, "Channels")                                                           \
+    X(MSG_LISTVIEW_SAMPLINGRATE, "Sampling Rate")                                                  \
+    X(MSG_LISTVIEW_AUDIOCOUNT, "Audio Count")                                                      \
+    X(MSG_LISTVIEW_VIDEOCOUNT, "Video Count")                                                      \
+    X(MSG_LISTVIEW_COMPLETENAME, "Complete Name")                                                  \
+    X(MSG_CONFIGURATION_MANAGER, "Configuration Manager")                                          \
+    X(MSG_DISCRIPTION, "Discription:")                                                             \
+    X(MSG_LANGUAGE, "Language:")                                                                   \
+    X(MSG_DONOTDISPLAY, "Do not display this window at start")                                     \
+    X(MSG_EXIT, "Exit")                                                                            \
+    X(MSG_SURE_TO_EXIT, "Are you sure you want to quit this program?")                             \
+    X(MSG_PROFILE_FOLDER_ERROR, "Profile folder do not exists!")                                   \
+    X(MSG_CONVERTING_IN, "Conveting in progress...")                                               \
+    X(MSG_REMAINING_TIME, "Remaining time:")                                                       \
+    X(MSG_ELAPSED_TIME, "Elapsed time:")                                                           \
+    X(MSG_ESTIMATED_TIME, "Estimated time:")                                                       \
+    X(MSG_STOP_WHEN_DONE, "Stopping encoding when done with current file...")                      \
+    X(MSG_DEL_AFTER, "Delete source file after encoding")                                          \
+    X(MSG_SHUTDOWN_AFTER, "Shutdown Windows when done")                                            \
+    X(MSG_SETTINGS_TITLE, "Settings")                                                              \
+    X(MSG_GENERAL_PAGE, "General")                                                                 \
+    X(MSG_THREADPRIORITY, "Thread Priority")                                                       \
+    X(MSG_IDLE, "Idle")                                                                            \
+    X(MSG_NORMAL, "Normal")                                                                        \
+    X(MSG_HIGH, "High")                                                                            \
+    X(MSG_REALTIME, "Realtime")                                                                    \
+    X(MSG_SHUTDOWN_REAL_DOES, "\"Shutdown Windows\" really does:")                                 \
+    X(MSG_CLOSE_APP, "Close %s")                                                                   \
+    X(MSG_SHUTDOWN, "Shutdown")                                                                    \
+    X(MSG_LOGOFF, "Log off")                                                                       \
+    X(MSG_RESTART, "Restart")                                                                      \
+    X(MSG_HIBERNATE, "Hibernate")                                                                  \
+    X(MSG_SUSPEMD, "Suspend")                                                                      \
+    X(MSG_DIRECTSHOW, "DirectShow")                                                                \
+    X(MSG_USE_DIRECTSHOW, "Use DirectShow")                                                        \
+    X(MSG_SHUTDOWN_TITLE, "Shutdown")                                                              \
+    X(MSG_WARNING, "Warning!")                                                                     \
+    X(MSG_WARNING_DETAIL, "If you don't press cancel now, %s will shutdown Windows.")              \
+    X(MSG_LABEL_TIMEOUT, "Time left: %d")                                                          \
+    X(MSG_NEEDRESTART, "You may need to restart this program to activate the new language, do "    \
+                       "you want to close it now?")                                                \
+    X(MSG_NEEDS_AVISYNTH, "(needs AviSynth)")                                                      \
+    X(MSG_AVISYNTH_HINT, "Sources are read through an AviSynth script; this needs AviSynth, "      \
+                         "which this system may not have.")
 
 namespace marbeck {
 

@@ -5,8 +5,7 @@
 
 namespace marbeck {
 
-ChooserState::ChooserState(TGlobalVars &g)
-    : m_globals(g)
+ChooserState::ChooserState(TGlobalVars &g) : m_globals(g)
 {
     m_globals.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
 }
@@ -14,7 +13,8 @@ ChooserState::ChooserState(TGlobalVars &g)
 bool ChooserState::prepare()
 {
     m_doNotDisplay = !m_globals.ShowWindow;
-    auto catalogue = ProfileCatalogue::ListProfiles(AppRelativePath(m_globals, m_globals.ProfileFolderName));
+    auto catalogue =
+        ProfileCatalogue::ListProfiles(AppRelativePath(m_globals, m_globals.ProfileFolderName));
     if (!catalogue) {
         orm::ShowMessageBox(msg(Msg::MSG_PROFILE_FOLDER_ERROR), msg(Msg::MSG_INFORMATION),
                             orm::mb::kIconQuestion | orm::mb::kOk);
@@ -42,7 +42,10 @@ QString ChooserState::description(FormatType family) const
     return row < 0 ? QString() : list(family).at(row).Description;
 }
 
-bool ChooserState::canApply() const { return m_active && m_selected[*m_active] >= 0; }
+bool ChooserState::canApply() const
+{
+    return m_active && m_selected[*m_active] >= 0;
+}
 
 bool ChooserState::apply()
 {
@@ -70,14 +73,10 @@ ChooserExit ChooserState::cancel(bool allowCancel)
 QList<FormatType> ChooserState::familyButtons(DeviceFamily family)
 {
     switch (family) {
-    case DeviceFamily::Phones:
-        return {Format3GP, FormatOther};
-    case DeviceFamily::IPod:
-        return {FormatiPod, FormatOther};
-    case DeviceFamily::PSP:
-        return {FormatPSP, FormatOther};
-    case DeviceFamily::All:
-        break;
+    case DeviceFamily::Phones: return {Format3GP, FormatOther};
+    case DeviceFamily::IPod: return {FormatiPod, FormatOther};
+    case DeviceFamily::PSP: return {FormatPSP, FormatOther};
+    case DeviceFamily::All: break;
     }
     return {FormatPSP, FormatiPod, Format3GP, FormatOther};
 }

@@ -35,7 +35,10 @@ QString ProfileFolderForLanguage(const QString &languageFile, const QString &cur
     return current;
 }
 
-bool IsPresetSection(const QString &sectionName) { return sectionName.startsWith(u"Item"); }
+bool IsPresetSection(const QString &sectionName)
+{
+    return sectionName.startsWith(u"Item");
+}
 
 std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &folder)
 {
@@ -44,8 +47,7 @@ std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &fo
     if (!QFileInfo(resolved).isDir())
         return std::nullopt;
     ProfileCatalogue catalogue;
-    QDirIterator it(resolved, {QStringLiteral("*.ini")},
-                    QDir::Files | QDir::Hidden | QDir::System);
+    QDirIterator it(resolved, {QStringLiteral("*.ini")}, QDir::Files | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
         catalogue.add(LoadProfileEntry(orm::IncludeBackslash(resolved) + it.fileName()));

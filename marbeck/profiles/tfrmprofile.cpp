@@ -21,9 +21,8 @@ constexpr std::array<FormatType, kFamilyCount> kFamilies{FormatPSP, FormatiPod, 
                                                          FormatOther};
 constexpr std::array<const char *, kFamilyCount> kFamilyNames{"PSP", "iPod", "3GP", "Other"};
 // The design places of the family buttons, from the left.
-constexpr std::array<QRect, kFamilyCount> kButtonPlaces{QRect(0, 0, 75, 63), QRect(75, 0, 74, 63),
-                                                        QRect(149, 0, 74, 63),
-                                                        QRect(223, 0, 74, 63)};
+constexpr std::array<QRect, kFamilyCount> kButtonPlaces{
+    QRect(0, 0, 75, 63), QRect(75, 0, 74, 63), QRect(149, 0, 74, 63), QRect(223, 0, 74, 63)};
 constexpr int kRowHeight = 20;
 // Stands in for the skin's background picture until skins are applied.
 const QColor kBackground(38, 50, 64);
@@ -70,9 +69,8 @@ QLabel *whiteBoldLabel(QWidget *parent, const char *name, QPoint place)
 } // namespace
 
 TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
-    , m_state(g)
-    , m_imageProfile(new QLabel(this))
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_state(g),
+      m_imageProfile(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmProfile"));
     setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
@@ -89,7 +87,8 @@ TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
     for (FormatType family : kFamilies) {
         const QString name = QLatin1String(kFamilyNames[family]);
         // The family buttons are opaque: their pictures fill them.
-        auto *button = imageButton(this, QStringLiteral("Button") + name, kButtonPlaces[family], false);
+        auto *button =
+            imageButton(this, QStringLiteral("Button") + name, kButtonPlaces[family], false);
         connect(button, &QAbstractButton::clicked, this, [this, family] { ShowFamily(family); });
         m_familyButtons[family] = button;
 
@@ -218,18 +217,16 @@ void TfrmProfile::ButtonApplyClick()
 void TfrmProfile::ButtonCancelClick()
 {
     switch (ChooserState::cancel(AllowCancel)) {
-    case ChooserExit::Close:
-        done(2);
-        break;
-    case ChooserExit::EndProgram:
-        done(kResultEndProgram);
-        break;
-    case ChooserExit::Stay:
-        break;
+    case ChooserExit::Close: done(2); break;
+    case ChooserExit::EndProgram: done(kResultEndProgram); break;
+    case ChooserExit::Stay: break;
     }
 }
 
-void TfrmProfile::reject() { ButtonCancelClick(); }
+void TfrmProfile::reject()
+{
+    ButtonCancelClick();
+}
 
 void TfrmProfile::showEvent(QShowEvent *event)
 {
@@ -251,7 +248,8 @@ bool TfrmProfile::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_labelDoNotDisplay) {
         if (event->type() == QEvent::MouseButtonRelease &&
             static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
-            m_labelDoNotDisplay->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint()))
+            m_labelDoNotDisplay->rect().contains(
+                static_cast<QMouseEvent *>(event)->position().toPoint()))
             m_checkBoxDoNotDisplay->toggle();
         return QDialog::eventFilter(watched, event);
     }

@@ -44,7 +44,10 @@ bool SystemPowerActions::Request(PowerAction action)
     return QProcess::startDetached(command.program, command.arguments);
 }
 
-PowerActions &powerActions() { return *installed(); }
+PowerActions &powerActions()
+{
+    return *installed();
+}
 
 std::unique_ptr<PowerActions> setPowerActions(std::unique_ptr<PowerActions> next)
 {

@@ -5,15 +5,15 @@
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
 #include "profiles/tfrmprofile.h"
-#include "skins/skinnedwindows.h"
-#include "skins/suibutton.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
 #include "shared/utilfuncs.h"
+#include "skins/skinnedwindows.h"
+#include "skins/suibutton.h"
 #include "sources/listviewfiles.h"
-#include "sources/sourcelistmodel.h"
 #include "sources/sourcelist.h"
+#include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
 #include "tfrmsettings.h"
 
@@ -91,14 +91,18 @@ void bindButton(QAbstractButton *button, QAction *action)
     follow();
 }
 
-QString buttonCaption(int blanks, Msg key) { return QString(blanks, u' ') + msg(key); }
+QString buttonCaption(int blanks, Msg key)
+{
+    return QString(blanks, u' ') + msg(key);
+}
 
 } // namespace
 
 QString ApplicationTitle()
 {
     return QStringLiteral("%1 %2").arg(msg(Msg::MSG_APPLICATION_TITLE),
-                                       msg(Msg::MSG_APPLICATION_VERSION) + u' ' + QLatin1String(kVersionText));
+                                       msg(Msg::MSG_APPLICATION_VERSION) + u' ' +
+                                           QLatin1String(kVersionText));
 }
 
 TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -184,9 +188,10 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     connect(m_buttonHelp, &QAbstractButton::clicked, this, &TfrmMain::ButtonHelpClick);
 
     // The background and three labels drag the borderless window.
-    for (QWidget *handle : {static_cast<QWidget *>(m_imageMain), static_cast<QWidget *>(m_labelProfile),
-                            static_cast<QWidget *>(m_labelOutputDirectory),
-                            static_cast<QWidget *>(m_labelProfileInfo)})
+    for (QWidget *handle :
+         {static_cast<QWidget *>(m_imageMain), static_cast<QWidget *>(m_labelProfile),
+          static_cast<QWidget *>(m_labelOutputDirectory),
+          static_cast<QWidget *>(m_labelProfileInfo)})
         handle->installEventFilter(this);
 
     // Keep the stacking of the design: background at the bottom.
@@ -259,7 +264,10 @@ bool TfrmMain::FormCreate()
     return true;
 }
 
-void TfrmMain::showMainWindow() { show(); }
+void TfrmMain::showMainWindow()
+{
+    show();
+}
 
 void TfrmMain::showEvent(QShowEvent *event)
 {
@@ -314,9 +322,9 @@ bool TfrmMain::ApplyLanguage()
     m_buttonChooseProfile->setText(buttonCaption(10, Msg::MSG_CHOOSE_PROFILE));
     m_buttonSettings->setText(buttonCaption(6, Msg::MSG_SETTINGS_TITLE));
     m_buttonConvert->setText(buttonCaption(9, Msg::MSG_CONVERT));
-    for (QAbstractButton *button : {m_buttonAddFiles, m_buttonDelete, m_buttonClearList,
-                                    m_buttonBrowse, m_buttonChooseProfile, m_buttonSettings,
-                                    m_buttonConvert})
+    for (QAbstractButton *button :
+         {m_buttonAddFiles, m_buttonDelete, m_buttonClearList, m_buttonBrowse,
+          m_buttonChooseProfile, m_buttonSettings, m_buttonConvert})
         button->setToolTip(button->text().trimmed());
     m_listViewFiles->UpdateStatus();
     m_labelStatusBar->adjustSize();
@@ -330,8 +338,7 @@ void TfrmMain::BuildLanguageMenu()
     delete m_languagesMI->findChild<QActionGroup *>();
     auto *group = new QActionGroup(m_languagesMI);
     group->setExclusive(true);
-    const auto entries =
-        LanguageMenuEntries(AppRelativePath(g, g.LanguageFolder), g.LanguageFile);
+    const auto entries = LanguageMenuEntries(AppRelativePath(g, g.LanguageFolder), g.LanguageFile);
     for (const LanguageEntry &entry : entries) {
         QAction *action = m_languagesMI->addAction(entry.caption);
         action->setCheckable(true);
@@ -389,13 +396,25 @@ void TfrmMain::ActionChooseProfileExecute()
     LoadProfileItems();
 }
 
-void TfrmMain::ButtonSettingsClick() { RunSettingsDialog(this); }
+void TfrmMain::ButtonSettingsClick()
+{
+    RunSettingsDialog(this);
+}
 
-void TfrmMain::ButtonHelpClick() { m_popupMenuHelp->popup(QCursor::pos()); }
+void TfrmMain::ButtonHelpClick()
+{
+    m_popupMenuHelp->popup(QCursor::pos());
+}
 
-void TfrmMain::ButtonMinClick() { showMinimized(); }
+void TfrmMain::ButtonMinClick()
+{
+    showMinimized();
+}
 
-void TfrmMain::ButtonCloseClick() { close(); }
+void TfrmMain::ButtonCloseClick()
+{
+    close();
+}
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {

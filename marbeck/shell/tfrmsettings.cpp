@@ -45,13 +45,15 @@ QFont plainFont(const QWidget *window)
 
 } // namespace
 
-quint8 StoredListIndex(int itemIndex) { return static_cast<quint8>(itemIndex); }
+quint8 StoredListIndex(int itemIndex)
+{
+    return static_cast<quint8>(itemIndex);
+}
 
 TfrmSettings::TfrmSettings(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
-    , m_pageControlOptions(new QTabWidget(this))
-    , m_tabSheetGeneral(new QWidget)
-    , m_panelBottom(new QWidget(this))
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      m_pageControlOptions(new QTabWidget(this)), m_tabSheetGeneral(new QWidget),
+      m_panelBottom(new QWidget(this))
 {
     setObjectName(QStringLiteral("frmSettings"));
     setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
@@ -122,8 +124,8 @@ void TfrmSettings::ApplyLanguage()
     m_checkBoxDirectShow->setToolTip(msg(Msg::MSG_AVISYNTH_HINT));
     m_labelAviSynthNote->setText(msg(Msg::MSG_NEEDS_AVISYNTH));
     m_comboBoxPriority->clear();
-    m_comboBoxPriority->addItems({msg(Msg::MSG_IDLE), msg(Msg::MSG_NORMAL), msg(Msg::MSG_HIGH),
-                                  msg(Msg::MSG_REALTIME)});
+    m_comboBoxPriority->addItems(
+        {msg(Msg::MSG_IDLE), msg(Msg::MSG_NORMAL), msg(Msg::MSG_HIGH), msg(Msg::MSG_REALTIME)});
     m_labelShutDown->setText(msg(Msg::MSG_SHUTDOWN_REAL_DOES));
     m_labelShutDown->adjustSize();
     // The list positions are the stored values of ShutdownFlag, so the order is fixed.
@@ -138,9 +140,9 @@ void TfrmSettings::ApplyLanguage()
     // The note follows the check box's text, whose length the language decides.
     m_labelAviSynthNote->adjustSize();
     const int textEnd = m_checkBoxDirectShow->x() + m_checkBoxDirectShow->sizeHint().width();
-    m_labelAviSynthNote->move(textEnd + 8, m_checkBoxDirectShow->y() +
-                                               (m_checkBoxDirectShow->height() -
-                                                m_labelAviSynthNote->height()) / 2);
+    m_labelAviSynthNote->move(
+        textEnd + 8, m_checkBoxDirectShow->y() +
+                         (m_checkBoxDirectShow->height() - m_labelAviSynthNote->height()) / 2);
 }
 
 void TfrmSettings::LoadControls(const TGlobalVars &g)

@@ -66,8 +66,8 @@ void TfrmShutdown::FormCreate()
     // The description keeps its width; a longer text (French, German) makes
     // the window taller instead of being cut off.
     m_labelWarning->setGeometry(16, 8, kClientWidth - 24, m_labelWarning->sizeHint().height());
-    const int descriptionHeight = std::max(
-        kDescriptionHeight, m_labelShutdownDescription->heightForWidth(kDescriptionWidth));
+    const int descriptionHeight =
+        std::max(kDescriptionHeight, m_labelShutdownDescription->heightForWidth(kDescriptionWidth));
     m_labelShutdownDescription->setGeometry(16, 40, kDescriptionWidth, descriptionHeight);
     const int timeOutTop = 40 + descriptionHeight + 7;
     m_labelTimeOut->setGeometry(16, timeOutTop, kClientWidth - 24, 14);

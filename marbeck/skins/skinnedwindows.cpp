@@ -23,24 +23,47 @@ namespace {
 constexpr int kMaxCoordinate = 32767;
 constexpr int kMaxFontPixels = 512;
 
-int clampCoordinate(qint32 v) { return std::clamp<qint32>(v, -kMaxCoordinate, kMaxCoordinate); }
-int clampExtent(qint32 v) { return std::clamp<qint32>(v, 0, kMaxCoordinate); }
+int clampCoordinate(qint32 v)
+{
+    return std::clamp<qint32>(v, -kMaxCoordinate, kMaxCoordinate);
+}
+int clampExtent(qint32 v)
+{
+    return std::clamp<qint32>(v, 0, kMaxCoordinate);
+}
 
 // System colour indices to the toolkit's palette roles.
 QColor systemColor(int index)
 {
     const QPalette p = QApplication::palette();
     switch (index) {
-    case 1: case 2: case 13: case 27: case 29: return p.color(QPalette::Highlight);
-    case 3: case 10: case 11: case 16: case 28: return p.color(QPalette::Mid);
+    case 1:
+    case 2:
+    case 13:
+    case 27:
+    case 29: return p.color(QPalette::Highlight);
+    case 3:
+    case 10:
+    case 11:
+    case 16:
+    case 28: return p.color(QPalette::Mid);
     case 5: return p.color(QPalette::Base);
-    case 6: case 21: return p.color(QPalette::Shadow);
-    case 7: case 8: return p.color(QPalette::Text);
-    case 9: case 14: return p.color(QPalette::HighlightedText);
-    case 0: case 4: case 12: case 15: case 30: return p.color(QPalette::Button);
-    case 17: case 19: return p.color(QPalette::Disabled, QPalette::Text);
+    case 6:
+    case 21: return p.color(QPalette::Shadow);
+    case 7:
+    case 8: return p.color(QPalette::Text);
+    case 9:
+    case 14: return p.color(QPalette::HighlightedText);
+    case 0:
+    case 4:
+    case 12:
+    case 15:
+    case 30: return p.color(QPalette::Button);
+    case 17:
+    case 19: return p.color(QPalette::Disabled, QPalette::Text);
     case 18: return p.color(QPalette::ButtonText);
-    case 20: case 22: return p.color(QPalette::Light);
+    case 20:
+    case 22: return p.color(QPalette::Light);
     case 23: return p.color(QPalette::ToolTipText);
     case 24: return p.color(QPalette::ToolTipBase);
     case 26: return p.color(QPalette::Link);
@@ -64,7 +87,8 @@ QImage loadPicture(const QString &skinFolder, const QString &name)
     return LoadSkinPicture(SkinPicturePath(skinFolder, name));
 }
 
-void applyFont(QWidget &control, const TSkinFont &f, std::initializer_list<QPalette::ColorRole> roles)
+void applyFont(QWidget &control, const TSkinFont &f,
+               std::initializer_list<QPalette::ColorRole> roles)
 {
     QFont font = control.font();
     // Charset: the toolkit picks scripts per character, so a number has nothing to change.
@@ -123,10 +147,7 @@ public:
         throw orm::Error(QStringLiteral("The skin has no element \"%1\"").arg(control));
     }
 
-    QWidget *find(const SkinElement &e) const
-    {
-        return m_window.findChild<QWidget *>(e.Control);
-    }
+    QWidget *find(const SkinElement &e) const { return m_window.findChild<QWidget *>(e.Control); }
 
     void background(const char *control)
     {
@@ -182,13 +203,12 @@ public:
         if (!w) {
             // The value is checked all the same, so a broken skin shows the same way.
             if (!ParseSkinColor(e.Font.Color))
-                throw orm::Error(QStringLiteral("'%1' is not a valid integer value").arg(e.Font.Color));
+                throw orm::Error(
+                    QStringLiteral("'%1' is not a valid integer value").arg(e.Font.Color));
             return;
         }
         switch (e.Kind) {
-        case SkinKind::Button:
-            applyFont(*w, e.Font, {QPalette::ButtonText});
-            break;
+        case SkinKind::Button: applyFont(*w, e.Font, {QPalette::ButtonText}); break;
         case SkinKind::Label:
             applyFont(*w, e.Font, {QPalette::WindowText});
             // Labels size themselves to their text.
@@ -207,8 +227,9 @@ public:
             w->setVisible(e.Visible);
     }
 
-    void button(const char *control,
-                const std::function<QString(const QString &)> &nameOf = [](const QString &n) { return n; })
+    void button(
+        const char *control,
+        const std::function<QString(const QString &)> &nameOf = [](const QString &n) { return n; })
     {
         const SkinElement &e = element(control);
         statePictures(e, nameOf);
@@ -250,7 +271,10 @@ QString firstPositionName(const QString &value, const QString &suffix)
 
 } // namespace
 
-QString SkinFolderPath(const TGlobalVars &g) { return AppRelativePath(g, g.SkinFolder); }
+QString SkinFolderPath(const TGlobalVars &g)
+{
+    return AppRelativePath(g, g.SkinFolder);
+}
 
 void ApplyMainSkin(QWidget &window, const SkinTable &table, const QString &skinFolder)
 {
@@ -258,9 +282,9 @@ void ApplyMainSkin(QWidget &window, const SkinTable &table, const QString &skinF
     a.background("ImageMain");
     for (const char *chrome : {"ButtonMin", "ButtonHelp", "ButtonClose"})
         a.button(chrome);
-    for (const char *button : {"ButtonAddFiles", "ButtonDelete", "ButtonClearList",
-                               "ButtonChooseProfile", "ButtonSettings", "ButtonBrowse",
-                               "ButtonConvert"})
+    for (const char *button :
+         {"ButtonAddFiles", "ButtonDelete", "ButtonClearList", "ButtonChooseProfile",
+          "ButtonSettings", "ButtonBrowse", "ButtonConvert"})
         a.button(button);
     a.control("ListViewFiles");
     for (const char *label : {"LabelProfile", "LabelProfileInfo", "LabelOutputDirectory",
@@ -283,9 +307,9 @@ void ApplyProfileSkin(QWidget &window, const SkinTable &table, const QString &sk
     });
     for (const char *image : {"ImageOther", "Image3GP", "ImagePSP", "ImageiPod"})
         a.image(image);
-    for (const char *control : {"ListBoxOther", "MemoDiscription", "LabelDiscription",
-                                "LabelLanguage", "ComboBoxLanguage", "LabelDoNotDisplay",
-                                "CheckBoxDoNotDisplay"})
+    for (const char *control :
+         {"ListBoxOther", "MemoDiscription", "LabelDiscription", "LabelLanguage",
+          "ComboBoxLanguage", "LabelDoNotDisplay", "CheckBoxDoNotDisplay"})
         a.control(control);
     a.button("ButtonApply");
     a.button("ButtonCancel");
@@ -313,7 +337,8 @@ void ArrangeFamilyButtons(QWidget &window, const SkinTable &table, const QString
         auto *b = qobject_cast<TsuiImageButton *>(button(control));
         // The pressed picture stays; "NONE" is a file name here like any other.
         for (int s : {StateNormal, StateOn, StateDisabled}) {
-            QImage picture = LoadSkinPicture(SkinPicturePath(skinFolder, firstPositionName(e.Pictures[s], suffix)));
+            QImage picture = LoadSkinPicture(
+                SkinPicturePath(skinFolder, firstPositionName(e.Pictures[s], suffix)));
             if (b)
                 b->pictureRef(TsuiImageButton::Picture(s)) = std::move(picture);
         }
@@ -344,12 +369,14 @@ void ArrangeFamilyButtons(QWidget &window, const SkinTable &table, const QString
         moveTo("ButtonOther", "ButtoniPod");
         firstPosition("ButtonOther", suffix);
         break;
-    case DeviceFamily::All:
-        break;
+    case DeviceFamily::All: break;
     }
 }
 
-void ApplyMainSkin(QWidget &window) { ApplyMainSkin(window, skin(), SkinFolderPath(globals())); }
+void ApplyMainSkin(QWidget &window)
+{
+    ApplyMainSkin(window, skin(), SkinFolderPath(globals()));
+}
 
 void ApplyProfileSkin(QWidget &window)
 {

@@ -1,7 +1,7 @@
 #include "skins/skinpicture.h"
 
-#include "shared/error.h"
 #include "platform/platform.h"
+#include "shared/error.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -123,7 +123,10 @@ quint32 u32(const QByteArray &b, int at)
     return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 |
            quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24;
 }
-quint16 u16(const QByteArray &b, int at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
+quint16 u16(const QByteArray &b, int at)
+{
+    return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
+}
 
 } // namespace
 
@@ -133,7 +136,10 @@ QImage DecodePng(const QByteArray &bytes, const QString &name)
     if (bytes.size() < 8 || std::memcmp(bytes.constData(), kSignature, 8) != 0)
         throw cannotRead(name, QStringLiteral("it is not a PNG picture"));
     PngContext context{reinterpret_cast<const unsigned char *>(bytes.constData()),
-                       size_t(bytes.size()), 0, {}, {}};
+                       size_t(bytes.size()),
+                       0,
+                       {},
+                       {}};
     PngReader reader(context);
     if (!reader.png() || !reader.info())
         throw cannotRead(name, QStringLiteral("out of memory"));
@@ -187,9 +193,8 @@ QImage DecodeBmp(const QByteArray &bytes, const QString &name)
     const qint64 rows = height < 0 ? -height : height;
     if (width <= 0 || rows == 0 || width > kMaxPictureSide || rows > kMaxPictureSide ||
         width * rows > kMaxPicturePixels)
-        throw cannotRead(name, QStringLiteral("its size %1 x %2 is not supported")
-                                   .arg(width)
-                                   .arg(height));
+        throw cannotRead(
+            name, QStringLiteral("its size %1 x %2 is not supported").arg(width).arg(height));
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         throw cannotRead(name, QStringLiteral("%1 bits per pixel are not supported").arg(bits));
     if (offset < 14 + infoSize || offset >= quint32(bytes.size()))
@@ -212,21 +217,23 @@ QImage DecodeBmp(const QByteArray &bytes, const QString &name)
 
 QString SkinPicturePath(const QString &skinFolder, const QString &name)
 {
-    return skinFolder + QString::fromStdString(orm::platform::toPlatformSeparators(name.toStdString()));
+    return skinFolder +
+           QString::fromStdString(orm::platform::toPlatformSeparators(name.toStdString()));
 }
 
 QImage LoadSkinPicture(const QString &path)
 {
     const QString ext = QFileInfo(path).suffix().toLower();
-    const bool known = ext == u"bmp" || ext == u"png" || ext == u"ico" || ext == u"wmf" ||
-                       ext == u"emf";
+    const bool known =
+        ext == u"bmp" || ext == u"png" || ext == u"ico" || ext == u"wmf" || ext == u"emf";
     if (!known)
         throw orm::Error(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
     const QString found =
         QString::fromStdString(orm::platform::resolveCaseInsensitive(path.toStdString()));
     QFile file(found);
     if (!QFileInfo(found).isFile() || !file.open(QIODevice::ReadOnly))
-        throw orm::Error(QStringLiteral("Cannot open file \"%1\". No such file or directory.").arg(path));
+        throw orm::Error(
+            QStringLiteral("Cannot open file \"%1\". No such file or directory.").arg(path));
     if (file.size() > kMaxPictureFileBytes)
         throw cannotRead(path, QStringLiteral("the file is too large"));
     const QByteArray bytes = file.read(kMaxPictureFileBytes);

@@ -1,9 +1,9 @@
 #include "skins/skinres.h"
 
+#include "platform/platform.h"
 #include "shared/error.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
-#include "platform/platform.h"
 
 #include <QFileInfo>
 
@@ -27,56 +27,94 @@ struct BuiltIn {
 };
 
 constexpr BuiltIn kMainBuiltIn[] = {
-    {SkinKind::Background, "FORMMAIN_BACKGROUND_IMAGE", "ImageMain", "imgMainform_background.bmp", 0, 0, 0, 0, "", false},
-    {SkinKind::ChromeButton, "FORMMAIN_BUTTON_MIN", "ButtonMin", "imgMainform_Min_Normal.bmp", 613, 3, 11, 11, "", false},
-    {SkinKind::ChromeButton, "FORMMAIN_BUTTON_HELP", "ButtonHelp", "imgMainform_Help_Normal.bmp", 613, 21, 31, 31, "", false},
-    {SkinKind::ChromeButton, "FORMMAIN_BUTTON_CLOSE", "ButtonClose", "imgMainform_Close_Normal.bmp", 632, 3, 11, 11, "", false},
-    {SkinKind::Button, "FORMMAIN_BUTTON_ADDFILES", "ButtonAddFiles", "imgMainform_Addfiles_Normal.bmp", 16, 315, 111, 27, "clWhite", false},
-    {SkinKind::Button, "FORMMAIN_BUTTON_DELETE", "ButtonDelete", "imgMainform_Delete_Normal.bmp", 136, 315, 111, 27, "clWhite", false},
-    {SkinKind::Button, "FORMMAIN_BUTTON_CLEARLIST", "ButtonClearList", "imgMainform_Clearlist_Normal.bmp", 256, 315, 111, 27, "clWhite", false},
-    {SkinKind::Button, "FORMMAIN_BUTTON_CHOOSEPROFILE", "ButtonChooseProfile", "imgMainform_Chooseprofile_Normal.bmp", 16, 488, 111, 27, "clWhite", false},
-    {SkinKind::Button, "FORMMAIN_BUTTON_SETTINGS", "ButtonSettings", "imgMainform_Settings_Normal.bmp", 136, 488, 111, 27, "clWhite", false},
-    {SkinKind::Button, "FORMMAIN_BUTTON_BROWSE", "ButtonBrowse", "imgMainform_Browse_Normal.bmp", 512, 429, 111, 27, "clWhite", false},
-    {SkinKind::Button, "FORMMAIN_BUTTON_CONVERT", "ButtonConvert", "imgMainform_Convert_Normal.bmp", 512, 488, 111, 27, "clWhite", false},
-    {SkinKind::Control, "FORMMAIN_LISTVIEW_LISTVIEWFILES", "ListViewFiles", "", 16, 88, 617, 209, "clWindowText", false},
-    {SkinKind::Control, "FORMMAIN_COMBOBOX_COMBOBOXPROFILE", "ComboBoxProfile", "", 16, 384, 609, 21, "clWindowText", false},
-    {SkinKind::Control, "FORMMAIN_EDIT_EDITOUTPUTDIR", "EditOutputDir", "", 16, 432, 473, 21, "clWindowText", false},
-    {SkinKind::Label, "FORMMAIN_LABEL_LABELPROFILE", "LabelProfile", "", 16, 368, 0, 0, "clWhite", false},
-    {SkinKind::Label, "FORMMAIN_LABEL_LABELPROFILEINFO", "LabelProfileInfo", "", 72, 368, 0, 0, "clWhite", true},
-    {SkinKind::Label, "FORMMAIN_LABEL_LABELOUTPUTDIRECTORY", "LabelOutputDirectory", "", 16, 416, 0, 0, "clWhite", false},
-    {SkinKind::Label, "FORMMAIN_LABEL_LABELSTATUSBAR", "LabelStatusBar", "", 18, 295, 0, 0, "clWhite", true},
-    {SkinKind::Label, "FORMMAIN_LABEL_LABELAPPTITLE", "LabelAppTitle", "", 106, 26, 0, 0, "clWhite", true},
+    {SkinKind::Background, "FORMMAIN_BACKGROUND_IMAGE", "ImageMain", "imgMainform_background.bmp",
+     0, 0, 0, 0, "", false},
+    {SkinKind::ChromeButton, "FORMMAIN_BUTTON_MIN", "ButtonMin", "imgMainform_Min_Normal.bmp", 613,
+     3, 11, 11, "", false},
+    {SkinKind::ChromeButton, "FORMMAIN_BUTTON_HELP", "ButtonHelp", "imgMainform_Help_Normal.bmp",
+     613, 21, 31, 31, "", false},
+    {SkinKind::ChromeButton, "FORMMAIN_BUTTON_CLOSE", "ButtonClose", "imgMainform_Close_Normal.bmp",
+     632, 3, 11, 11, "", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_ADDFILES", "ButtonAddFiles",
+     "imgMainform_Addfiles_Normal.bmp", 16, 315, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_DELETE", "ButtonDelete", "imgMainform_Delete_Normal.bmp",
+     136, 315, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_CLEARLIST", "ButtonClearList",
+     "imgMainform_Clearlist_Normal.bmp", 256, 315, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_CHOOSEPROFILE", "ButtonChooseProfile",
+     "imgMainform_Chooseprofile_Normal.bmp", 16, 488, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_SETTINGS", "ButtonSettings",
+     "imgMainform_Settings_Normal.bmp", 136, 488, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_BROWSE", "ButtonBrowse", "imgMainform_Browse_Normal.bmp",
+     512, 429, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_CONVERT", "ButtonConvert", "imgMainform_Convert_Normal.bmp",
+     512, 488, 111, 27, "clWhite", false},
+    {SkinKind::Control, "FORMMAIN_LISTVIEW_LISTVIEWFILES", "ListViewFiles", "", 16, 88, 617, 209,
+     "clWindowText", false},
+    {SkinKind::Control, "FORMMAIN_COMBOBOX_COMBOBOXPROFILE", "ComboBoxProfile", "", 16, 384, 609,
+     21, "clWindowText", false},
+    {SkinKind::Control, "FORMMAIN_EDIT_EDITOUTPUTDIR", "EditOutputDir", "", 16, 432, 473, 21,
+     "clWindowText", false},
+    {SkinKind::Label, "FORMMAIN_LABEL_LABELPROFILE", "LabelProfile", "", 16, 368, 0, 0, "clWhite",
+     false},
+    {SkinKind::Label, "FORMMAIN_LABEL_LABELPROFILEINFO", "LabelProfileInfo", "", 72, 368, 0, 0,
+     "clWhite", true},
+    {SkinKind::Label, "FORMMAIN_LABEL_LABELOUTPUTDIRECTORY", "LabelOutputDirectory", "", 16, 416, 0,
+     0, "clWhite", false},
+    {SkinKind::Label, "FORMMAIN_LABEL_LABELSTATUSBAR", "LabelStatusBar", "", 18, 295, 0, 0,
+     "clWhite", true},
+    {SkinKind::Label, "FORMMAIN_LABEL_LABELAPPTITLE", "LabelAppTitle", "", 106, 26, 0, 0, "clWhite",
+     true},
 };
 
 constexpr BuiltIn kProfileBuiltIn[] = {
-    {SkinKind::Background, "FORMPROFILE_BACKGROUND_IMAGE", "ImageProfile", "pngProfileform_Background.png", 0, 0, 0, 0, "", false},
-    {SkinKind::Button, "FORMPROFILE_BUTTON_PSP", "ButtonPSP", "imgProfileform_Psp_Normal.bmp", 0, 0, 75, 63, "clWhite", false},
-    {SkinKind::Button, "FORMPROFILE_BUTTON_IPOD", "ButtoniPod", "imgProfileform_iPod_Normal.bmp", 75, 0, 74, 63, "clWhite", false},
-    {SkinKind::Button, "FORMPROFILE_BUTTON_3GP", "Button3GP", "imgProfileform_3gp_Normal.bmp", 149, 0, 74, 63, "clWhite", false},
-    {SkinKind::Button, "FORMPROFILE_BUTTON_OTHER", "ButtonOther", "imgProfileform_Other_Normal.bmp", 223, 0, 74, 63, "clWhite", false},
-    {SkinKind::Button, "FORMPROFILE_BUTTON_BUTTONAPPLY", "ButtonApply", "imgProfileform_Apply_Normal.bmp", 296, 480, 111, 27, "clWhite", false},
-    {SkinKind::Button, "FORMPROFILE_BUTTON_BUTTONCANCEL", "ButtonCancel", "imgProfileform_Cancel_Normal.bmp", 424, 480, 111, 27, "clWhite", false},
-    {SkinKind::Image, "FORMPROFILE_OTHER", "ImageOther", "pngProfileform_Other.png", 32, 120, 120, 144, "", false},
-    {SkinKind::Image, "FORMPROFILE_3GP", "Image3GP", "pngProfileform_3GP.png", 32, 120, 120, 144, "", false},
-    {SkinKind::Image, "FORMPROFILE_PSP", "ImagePSP", "pngProfileform_PSP.png", 32, 120, 120, 144, "", false},
-    {SkinKind::Image, "FORMPROFILE_IPOD", "ImageiPod", "pngProfileform_iPod.png", 32, 120, 120, 144, "", false},
-    {SkinKind::Control, "FORMPROFILE_LISTBOX_LISTBOXOTHER", "ListBoxOther", "", 184, 80, 345, 220, "clWindowText", false},
-    {SkinKind::Control, "FORMPROFILE_MEMO_MEMODISCRIPTION", "MemoDiscription", "", 16, 352, 529, 89, "clWindowText", false},
-    {SkinKind::Control, "FORMPROFILE_COMBOBOX_COMBOBOXLANGUAGE", "ComboBoxLanguage", "", 88, 464, 105, 21, "clWindowText", false},
-    {SkinKind::Control, "FORMPROFILE_CHECKBOX_CHECKBOXDONOTDISPLAY", "CheckBoxDoNotDisplay", "", 16, 506, 13, 13, "clWhite", false},
-    {SkinKind::Label, "FORMPROFILE_LABEL_LABELDISCRIPTION", "LabelDiscription", "", 16, 328, 0, 0, "clWhite", false},
-    {SkinKind::Label, "FORMPROFILE_LABEL_LABELLANGUAGE", "LabelLanguage", "", 16, 468, 0, 0, "clWhite", false},
-    {SkinKind::Label, "FORMPROFILE_LABEL_LABELDONOTDISPLAY", "LabelDoNotDisplay", "", 42, 505, 0, 0, "clWhite", false},
+    {SkinKind::Background, "FORMPROFILE_BACKGROUND_IMAGE", "ImageProfile",
+     "pngProfileform_Background.png", 0, 0, 0, 0, "", false},
+    {SkinKind::Button, "FORMPROFILE_BUTTON_PSP", "ButtonPSP", "imgProfileform_Psp_Normal.bmp", 0, 0,
+     75, 63, "clWhite", false},
+    {SkinKind::Button, "FORMPROFILE_BUTTON_IPOD", "ButtoniPod", "imgProfileform_iPod_Normal.bmp",
+     75, 0, 74, 63, "clWhite", false},
+    {SkinKind::Button, "FORMPROFILE_BUTTON_3GP", "Button3GP", "imgProfileform_3gp_Normal.bmp", 149,
+     0, 74, 63, "clWhite", false},
+    {SkinKind::Button, "FORMPROFILE_BUTTON_OTHER", "ButtonOther", "imgProfileform_Other_Normal.bmp",
+     223, 0, 74, 63, "clWhite", false},
+    {SkinKind::Button, "FORMPROFILE_BUTTON_BUTTONAPPLY", "ButtonApply",
+     "imgProfileform_Apply_Normal.bmp", 296, 480, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMPROFILE_BUTTON_BUTTONCANCEL", "ButtonCancel",
+     "imgProfileform_Cancel_Normal.bmp", 424, 480, 111, 27, "clWhite", false},
+    {SkinKind::Image, "FORMPROFILE_OTHER", "ImageOther", "pngProfileform_Other.png", 32, 120, 120,
+     144, "", false},
+    {SkinKind::Image, "FORMPROFILE_3GP", "Image3GP", "pngProfileform_3GP.png", 32, 120, 120, 144,
+     "", false},
+    {SkinKind::Image, "FORMPROFILE_PSP", "ImagePSP", "pngProfileform_PSP.png", 32, 120, 120, 144,
+     "", false},
+    {SkinKind::Image, "FORMPROFILE_IPOD", "ImageiPod", "pngProfileform_iPod.png", 32, 120, 120, 144,
+     "", false},
+    {SkinKind::Control, "FORMPROFILE_LISTBOX_LISTBOXOTHER", "ListBoxOther", "", 184, 80, 345, 220,
+     "clWindowText", false},
+    {SkinKind::Control, "FORMPROFILE_MEMO_MEMODISCRIPTION", "MemoDiscription", "", 16, 352, 529, 89,
+     "clWindowText", false},
+    {SkinKind::Control, "FORMPROFILE_COMBOBOX_COMBOBOXLANGUAGE", "ComboBoxLanguage", "", 88, 464,
+     105, 21, "clWindowText", false},
+    {SkinKind::Control, "FORMPROFILE_CHECKBOX_CHECKBOXDONOTDISPLAY", "CheckBoxDoNotDisplay", "", 16,
+     506, 13, 13, "clWhite", false},
+    {SkinKind::Label, "FORMPROFILE_LABEL_LABELDISCRIPTION", "LabelDiscription", "", 16, 328, 0, 0,
+     "clWhite", false},
+    {SkinKind::Label, "FORMPROFILE_LABEL_LABELLANGUAGE", "LabelLanguage", "", 16, 468, 0, 0,
+     "clWhite", false},
+    {SkinKind::Label, "FORMPROFILE_LABEL_LABELDONOTDISPLAY", "LabelDoNotDisplay", "", 42, 505, 0, 0,
+     "clWhite", false},
 };
 
 // The order in which the chooser's elements are read: family buttons, family
 // pictures, then the controls with the two dialog buttons last.
 constexpr std::array<const char *, 18> kProfileReadOrder{
-    "ImageProfile",     "ButtonPSP",        "ButtoniPod",           "Button3GP",
-    "ButtonOther",      "ButtonApply",      "ButtonCancel",         "ImageOther",
-    "Image3GP",         "ImagePSP",         "ImageiPod",            "ListBoxOther",
-    "MemoDiscription",  "ComboBoxLanguage", "CheckBoxDoNotDisplay", "LabelDiscription",
-    "LabelLanguage",    "LabelDoNotDisplay"};
+    "ImageProfile",     "ButtonPSP",        "ButtoniPod",
+    "Button3GP",        "ButtonOther",      "ButtonApply",
+    "ButtonCancel",     "ImageOther",       "Image3GP",
+    "ImagePSP",         "ImageiPod",        "ListBoxOther",
+    "MemoDiscription",  "ComboBoxLanguage", "CheckBoxDoNotDisplay",
+    "LabelDiscription", "LabelLanguage",    "LabelDoNotDisplay"};
 
 SkinElement fromBuiltIn(const BuiltIn &b)
 {
@@ -98,7 +136,10 @@ SkinElement fromBuiltIn(const BuiltIn &b)
     return e;
 }
 
-bool isBlankOrControl(QChar c) { return c.unicode() <= 32; }
+bool isBlankOrControl(QChar c)
+{
+    return c.unicode() <= 32;
+}
 
 } // namespace
 
@@ -152,14 +193,15 @@ QList<SkinField> SkinFields(SkinTable &table)
             break;
         case SkinKind::ChromeButton:
         case SkinKind::Button:
-            add(section, s + QLatin1String("_NORMAL"), SkinField::Picture, &e.Pictures[StateNormal]);
+            add(section, s + QLatin1String("_NORMAL"), SkinField::Picture,
+                &e.Pictures[StateNormal]);
             add(section, s + QLatin1String("_ON"), SkinField::Picture, &e.Pictures[StateOn]);
             add(section, s + QLatin1String("_DOWN"), SkinField::Picture, &e.Pictures[StateDown]);
-            add(section, s + QLatin1String("_DISABLED"), SkinField::Picture, &e.Pictures[StateDisabled]);
+            add(section, s + QLatin1String("_DISABLED"), SkinField::Picture,
+                &e.Pictures[StateDisabled]);
             break;
         case SkinKind::Control:
-        case SkinKind::Label:
-            break;
+        case SkinKind::Label: break;
         }
         // The close button keeps a place of its own when the file does not give one.
         const bool close = s == u"FORMMAIN_BUTTON_CLOSE";
@@ -167,7 +209,8 @@ QList<SkinField> SkinFields(SkinTable &table)
         add(section, s + QLatin1String("_TOP"), SkinField::Integer, &e.Top, close ? 15 : 0);
         if (e.hasSize()) {
             add(section, s + QLatin1String("_WIDTH"), SkinField::Integer, &e.Width, close ? 15 : 0);
-            add(section, s + QLatin1String("_HEIGHT"), SkinField::Integer, &e.Height, close ? 15 : 0);
+            add(section, s + QLatin1String("_HEIGHT"), SkinField::Integer, &e.Height,
+                close ? 15 : 0);
         }
         if (e.Kind == SkinKind::Image)
             return;
@@ -181,8 +224,10 @@ QList<SkinField> SkinFields(SkinTable &table)
             add(section, s + QLatin1String("_FONT_SIZE"), SkinField::Integer, &f.Size);
             add(section, s + QLatin1String("_FONT_STYLE_FSBOLD"), SkinField::Flag, &f.Bold);
             add(section, s + QLatin1String("_FONT_STYLE_FSITALIC"), SkinField::Flag, &f.Italic);
-            add(section, s + QLatin1String("_FONT_STYLE_FSUNDERLINE"), SkinField::Flag, &f.Underline);
-            add(section, s + QLatin1String("_FONT_STYLE_FSSTRIKEOUT"), SkinField::Flag, &f.StrikeOut);
+            add(section, s + QLatin1String("_FONT_STYLE_FSUNDERLINE"), SkinField::Flag,
+                &f.Underline);
+            add(section, s + QLatin1String("_FONT_STYLE_FSSTRIKEOUT"), SkinField::Flag,
+                &f.StrikeOut);
         }
         add(section, s + QLatin1String("_VISIBLE"), SkinField::Flag, &e.Visible);
     };
@@ -195,8 +240,8 @@ QList<SkinField> SkinFields(SkinTable &table)
 
 void LoadSkin(const QString &path, SkinTable &table)
 {
-    const QString found = QString::fromStdString(
-        orm::platform::resolveCaseInsensitive(path.toStdString()));
+    const QString found =
+        QString::fromStdString(orm::platform::resolveCaseInsensitive(path.toStdString()));
     if (!QFileInfo(found).isFile())
         return;
     LoadSkin(orm::IniFile(found), table);
@@ -318,7 +363,10 @@ std::optional<qint32> ParseSkinColor(const QString &text)
     return ParseSkinInteger(text);
 }
 
-std::optional<qint32> ParseSkinInteger(const QString &text) { return orm::ParseInteger(text); }
+std::optional<qint32> ParseSkinInteger(const QString &text)
+{
+    return orm::ParseInteger(text);
+}
 
 QString LanguageSuffix(const QString &languageFile)
 {

@@ -68,7 +68,10 @@ public:
     const SkinElement &element(QStringView stemOrControl) const;
     SkinElement &element(QStringView stemOrControl);
     SkinElement &element(const char *name) { return element(QString::fromLatin1(name)); }
-    const SkinElement &element(const char *name) const { return element(QString::fromLatin1(name)); }
+    const SkinElement &element(const char *name) const
+    {
+        return element(QString::fromLatin1(name));
+    }
 };
 
 // The table the program runs with.

@@ -28,7 +28,10 @@ QImage keyedOut(const QImage &picture)
     return out;
 }
 
-bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool isEnterKey(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 } // namespace
 
@@ -90,7 +93,10 @@ void TsuiCustomButton::setCancel(bool on)
     }
 }
 
-void TsuiCustomButton::setUIStyle(UIStyle) { update(); }
+void TsuiCustomButton::setUIStyle(UIStyle)
+{
+    update();
+}
 
 void TsuiCustomButton::setFocusedRectMargin(int margin)
 {
@@ -98,7 +104,10 @@ void TsuiCustomButton::setFocusedRectMargin(int margin)
     update();
 }
 
-bool TsuiCustomButton::repeatTimerRunning() const { return m_repeatTimer != nullptr; }
+bool TsuiCustomButton::repeatTimerRunning() const
+{
+    return m_repeatTimer != nullptr;
+}
 
 void TsuiCustomButton::setAction(QAction *action)
 {
@@ -119,7 +128,10 @@ void TsuiCustomButton::syncFromAction()
     setEnabled(m_action->isEnabled());
 }
 
-QSize TsuiCustomButton::sizeHint() const { return {75, 25}; }
+QSize TsuiCustomButton::sizeHint() const
+{
+    return {75, 25};
+}
 
 void TsuiCustomButton::dialogKey()
 {
@@ -169,17 +181,18 @@ void TsuiCustomButton::DrawCaption(QPainter &painter, const QString &caption)
         colour = QColor::fromRgb(kDisabledCaption);
     else if (isDown())
         r.translate(1, 1);
-    const QRect measured = painter.boundingRect(
-        r, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs | Qt::TextShowMnemonic,
-        caption);
+    const QRect measured = painter.boundingRect(r,
+                                                Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap |
+                                                    Qt::TextExpandTabs | Qt::TextShowMnemonic,
+                                                caption);
     QRect r2 = measured;
     // Measuring starts at the top-left of R; C++ division truncates towards zero as wanted.
     r2.moveTopLeft(r.topLeft());
     r2.translate((r.width() - r2.width()) / 2, (r.height() - r2.height()) / 2);
     painter.setPen(colour);
     painter.drawText(r2,
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextExpandTabs |
-                         Qt::TextShowMnemonic | Qt::TextDontClip,
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextShowMnemonic |
+                         Qt::TextDontClip,
                      caption);
 }
 

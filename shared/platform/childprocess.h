@@ -63,8 +63,8 @@ public:
     // Starts the child with the given descriptors as its standard input,
     // output and error. On failure the result is not running and `error`
     // holds the system's error number (2 for a missing program).
-    static ChildProcess start(const StartRequest &request, int stdinFd, int stdoutFd,
-                              int stderrFd, int &error);
+    static ChildProcess start(const StartRequest &request, int stdinFd, int stdoutFd, int stderrFd,
+                              int &error);
 
     bool running() const { return m_pid > 0 && !m_status; }
     int pid() const { return m_pid; }
@@ -74,7 +74,11 @@ public:
     // SIGKILL to the whole group: the shell and the encoder it started.
     bool killGroup();
     // Lets a running child go on by itself: it is neither ended nor waited for.
-    void abandon() { m_pid = -1; m_pidfd.reset(); }
+    void abandon()
+    {
+        m_pid = -1;
+        m_pidfd.reset();
+    }
     // The exit status once the child has ended (128 + signal for a killed
     // one), without blocking.
     std::optional<int> poll();

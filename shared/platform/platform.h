@@ -22,7 +22,7 @@ std::string programFolder();
 // The user's documents folder, or an empty string when there is none.
 std::string documentsFolder();
 
-bool fileExists(const std::string &path);      // a regular file (or a link to one)
+bool fileExists(const std::string &path); // a regular file (or a link to one)
 bool directoryExists(const std::string &path);
 bool pathExists(const std::string &path);
 

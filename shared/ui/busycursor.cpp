@@ -23,6 +23,9 @@ void EndBusy()
         QApplication::restoreOverrideCursor();
 }
 
-int BusyDepth() { return depth; }
+int BusyDepth()
+{
+    return depth;
+}
 
 } // namespace orm

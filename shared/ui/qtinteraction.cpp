@@ -40,11 +40,12 @@ QList<StandardButton> buttonsOf(unsigned flags)
     switch (flags & 0x0F) {
     case 1: return {{QMessageBox::Ok, IdOk}, {QMessageBox::Cancel, IdCancel}};
     case 2:
-        return {{QMessageBox::Abort, IdAbort}, {QMessageBox::Retry, IdRetry},
+        return {{QMessageBox::Abort, IdAbort},
+                {QMessageBox::Retry, IdRetry},
                 {QMessageBox::Ignore, IdIgnore}};
     case 3:
-        return {{QMessageBox::Yes, IdYes}, {QMessageBox::No, IdNo},
-                {QMessageBox::Cancel, IdCancel}};
+        return {
+            {QMessageBox::Yes, IdYes}, {QMessageBox::No, IdNo}, {QMessageBox::Cancel, IdCancel}};
     case 4: return {{QMessageBox::Yes, IdYes}, {QMessageBox::No, IdNo}};
     case 5: return {{QMessageBox::Retry, IdRetry}, {QMessageBox::Cancel, IdCancel}};
     default: return {{QMessageBox::Ok, IdOk}};
@@ -58,15 +59,18 @@ struct ChoiceButton {
 
 // The buttons of a choice dialog by bit number, in the order they stand.
 constexpr ChoiceButton kChoiceButtons[] = {
-    {"&Yes", QMessageBox::YesRole},        {"&No", QMessageBox::NoRole},
-    {"OK", QMessageBox::AcceptRole},       {"Cancel", QMessageBox::RejectRole},
-    {"&Abort", QMessageBox::RejectRole},   {"&Retry", QMessageBox::AcceptRole},
-    {"&Ignore", QMessageBox::AcceptRole},  {"&All", QMessageBox::YesRole},
-    {"N&o to All", QMessageBox::NoRole},   {"Yes to &All", QMessageBox::YesRole},
+    {"&Yes", QMessageBox::YesRole},       {"&No", QMessageBox::NoRole},
+    {"OK", QMessageBox::AcceptRole},      {"Cancel", QMessageBox::RejectRole},
+    {"&Abort", QMessageBox::RejectRole},  {"&Retry", QMessageBox::AcceptRole},
+    {"&Ignore", QMessageBox::AcceptRole}, {"&All", QMessageBox::YesRole},
+    {"N&o to All", QMessageBox::NoRole},  {"Yes to &All", QMessageBox::YesRole},
     {"&Help", QMessageBox::HelpRole},
 };
 
-QWidget *dialogParent() { return QApplication::activeWindow(); }
+QWidget *dialogParent()
+{
+    return QApplication::activeWindow();
+}
 
 } // namespace
 
@@ -83,16 +87,15 @@ int QtInteraction::messageBox(const QString &text, const QString &caption, unsig
             return b.id;
     }
     // Closed by Escape or the close box: the cancelling answer.
-    return buttons.size() == 1 ? buttons.front().id
-           : (flags & 0x0F) == 4 ? IdNo : IdCancel;
+    return buttons.size() == 1 ? buttons.front().id : (flags & 0x0F) == 4 ? IdNo : IdCancel;
 }
 
 int QtInteraction::choiceDialog(const ChoiceRequest &request)
 {
     static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Warning, QMessageBox::Critical,
                                                    QMessageBox::Information, QMessageBox::Question};
-    QMessageBox box(kIcons[int(request.kind)], request.caption, request.text,
-                    QMessageBox::NoButton, dialogParent());
+    QMessageBox box(kIcons[int(request.kind)], request.caption, request.text, QMessageBox::NoButton,
+                    dialogParent());
     const QFontMetrics metrics(box.font());
     // Dialog units: a quarter of the average character width.
     const int minimumWidth = request.minimumButtonWidthDlu * metrics.averageCharWidth() / 4;
@@ -196,7 +199,8 @@ void InstallInteraction()
 
 void RegisterLayoutFonts()
 {
-    for (const char *file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+    for (const char *file :
+         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
         if (QFile::exists(QString::fromLatin1(file)))
             QFontDatabase::addApplicationFont(QString::fromLatin1(file));
     }

@@ -124,10 +124,11 @@ TEST(CordaneRun, BadInputsReportTheErrorResultOnce)
         const QString log = QString::fromUtf8(readFile(dir.filePath("Cordane log.txt")));
         EXPECT_TRUE(log.contains(input + "\n    ")) << log.toStdString();
     }
-    const StubRun missingPreset =
-        runStub(app, {"--preset", "Item9", sharedClip("cordane clip.mp4", 3), dir.filePath("o.mp4")});
+    const StubRun missingPreset = runStub(
+        app, {"--preset", "Item9", sharedClip("cordane clip.mp4", 3), dir.filePath("o.mp4")});
     EXPECT_EQ(missingPreset.ripResult, u"Convert Error!");
-    EXPECT_TRUE(missingPreset.output.contains("has no command")) << missingPreset.output.toStdString();
+    EXPECT_TRUE(missingPreset.output.contains("has no command"))
+        << missingPreset.output.toStdString();
 }
 
 TEST(CordaneRun, ANameThatLooksLikeACommandIsJustAName)

@@ -1,11 +1,11 @@
 // Stopping Cordane's window in the middle of a run.
+#include "cordanemessages.h"
 #include "shared/ini.h"
+#include "shared/ui/termination.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
-#include "cordanemessages.h"
 #include "tfrmconvert.h"
-#include "shared/ui/termination.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,7 +24,10 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app() { return ormtest::testApp<QApplication>(); }
+QApplication &app()
+{
+    return ormtest::testApp<QApplication>();
+}
 
 QString hangingInstallation(QTemporaryDir &dir)
 {
@@ -35,14 +38,16 @@ QString hangingInstallation(QTemporaryDir &dir)
               "[Info]\nTitleE=iPod\n[Item0]\nCommand=<%AppPath%>cores/avcore.dll -y -i "
               "\"<%InputFile%>\" --duration=60 --steps=600 --interval-ms=100 --grandchild-hang "
               "\"<%OutputFile%>.mp4\"\n");
-    QByteArray handOff = "[ExternApp]\nTempFile=/in/clip.avi\nOutputFile=" +
-                         dir.filePath("out.mp4").toUtf8() + "\n";
+    QByteArray handOff =
+        "[ExternApp]\nTempFile=/in/clip.avi\nOutputFile=" + dir.filePath("out.mp4").toUtf8() + "\n";
     // The parent's language, when a screenshot asks for one.
-    if (const QString language = qEnvironmentVariable("ORM_SCREENSHOT_LANGUAGE"); !language.isEmpty()) {
+    if (const QString language = qEnvironmentVariable("ORM_SCREENSHOT_LANGUAGE");
+        !language.isEmpty()) {
         QDir().mkpath(folder + "/lang");
         QFile::copy(stageDir() + "/lang/" + language + "_Cordane.ini",
                     folder + "/lang/" + language + "_Cordane.ini");
-        handOff += "[config]\nLanguagePath=lang\\\nLanguageFileName=" + language.toUtf8() + ".ini\n";
+        handOff +=
+            "[config]\nLanguagePath=lang\\\nLanguageFileName=" + language.toUtf8() + ".ini\n";
     }
     writeFile(folder + "/lnh.ini", handOff);
     return folder;

@@ -36,7 +36,8 @@ TEST(HandOff, MissingKeysTakeTheirDefaults)
     EXPECT_EQ(h.ProfileItem, u"Item1");
     EXPECT_EQ(CordaneLanguageFile(dir.path(), h.LanguagePath, h.LanguageFileName),
               dir.path() + "/lang/french_Cordane.ini");
-    EXPECT_EQ(CordaneLanguageFile("/opt/c/", "lang\\", "english"), u"/opt/c/lang/english_Cordane.ini");
+    EXPECT_EQ(CordaneLanguageFile("/opt/c/", "lang\\", "english"),
+              u"/opt/c/lang/english_Cordane.ini");
     EXPECT_EQ(CordaneLanguageFile("/opt/c", "", ""), u"/opt/c/_Cordane.ini");
 }
 
@@ -67,7 +68,8 @@ TEST(HandOff, TheResultIsWrittenBesideTheJob)
     writeFile(file, "[ExternApp]\nTempFile=/in/x.avi\n");
     WriteRipResult(file, QString::fromUtf8("Conversion terminée !"));
     const orm::IniFile ini(file);
-    EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}), QString::fromUtf8("Conversion terminée !"));
+    EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
+              QString::fromUtf8("Conversion terminée !"));
     EXPECT_EQ(ini.readString(u"ExternApp", u"TempFile", {}), u"/in/x.avi");
 }
 

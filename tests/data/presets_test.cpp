@@ -150,8 +150,8 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
 
 INSTANTIATE_TEST_SUITE_P(Data, ShippedPreset, testing::ValuesIn(shippedPresets()),
                          [](const testing::TestParamInfo<PresetCase> &info) {
-                             QString name = info.param.file.section('.', 0, 0) + "_" +
-                                            info.param.section;
+                             QString name =
+                                 info.param.file.section('.', 0, 0) + "_" + info.param.section;
                              name.replace(QRegularExpression("[^A-Za-z0-9_]"), "_");
                              return name.toStdString();
                          });

@@ -188,7 +188,8 @@ TEST(ShippedProfiles, CordanesDefaultProfileIsAnIpodPreset)
 {
     const orm::IniFile ini(stageDir() + "/default_setting/Transcoding_iPod.ini");
     ASSERT_TRUE(ini.exists());
-    EXPECT_EQ(marbeck::ClassifyProfile(ini.readString(u"Info", u"TitleE", {})), marbeck::FormatiPod);
+    EXPECT_EQ(marbeck::ClassifyProfile(ini.readString(u"Info", u"TitleE", {})),
+              marbeck::FormatiPod);
     EXPECT_TRUE(ini.readString(u"Item0", u"Command", {}).contains("-f ipod"));
 }
 

@@ -18,8 +18,9 @@ struct Installation {
     Installation()
     {
         profile = dir.filePath("default_setting/p.ini");
-        writeFile(profile, "[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -i <%InputFile%> "
-                           "<%OutputFile%>.mp4\nCommand2=rm <%TemporaryFile%>\n[Item1]\nTitleE=x\n");
+        writeFile(profile,
+                  "[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -i <%InputFile%> "
+                  "<%OutputFile%>.mp4\nCommand2=rm <%TemporaryFile%>\n[Item1]\nTitleE=x\n");
         writeFile(dir.filePath("cores/DirectShow.avs"),
                   "# source\r\nDirectShowSource(\"<%inputfile%>\")\r\nx=\"<%InputFile%>\"\n");
     }
@@ -46,9 +47,10 @@ TEST(BatchScript, OneLinePerCommandKeyEachEndedByALineBreak)
     Installation inst;
     const QString script = WriteJobScripts(inst.job("/in/clip.avi"));
     EXPECT_EQ(script, inst.folder() + "/~ConvertCore.bat");
-    EXPECT_EQ(readFile(script), (inst.folder() + "/cores/avcore.dll -i /in/clip.avi /video/clip.mp4\n"
-                                 "rm /video/04817\n")
-                                    .toUtf8());
+    EXPECT_EQ(readFile(script),
+              (inst.folder() + "/cores/avcore.dll -i /in/clip.avi /video/clip.mp4\n"
+                               "rm /video/04817\n")
+                  .toUtf8());
     EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow.avs"));
 
     WriteJobScripts(inst.job("/in/clip.avi", false, "Item1"));

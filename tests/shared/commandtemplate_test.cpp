@@ -48,10 +48,12 @@ TEST(CommandTemplate, PlainPathsExpandAsWritten)
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(*line, u"/opt/conv/cores/avcore.dll -i /in/clip.avi /video/clip.mp4 x");
 
-    EXPECT_EQ(*ExpandCommand("rm <%TemporaryFile%>", jobValues("/in/clip.avi")), u"rm /video/04817");
-    EXPECT_EQ(*ExpandCommand("<%inputfile%> <%OUTPUTPATH%>M4V<%randomnumber5%>.MP4 <%RandomNumber3%>",
-                             jobValues("/in/clip.part1.avi")),
-              u"/in/clip.part1.avi /video/M4V98765.MP4 123");
+    EXPECT_EQ(*ExpandCommand("rm <%TemporaryFile%>", jobValues("/in/clip.avi")),
+              u"rm /video/04817");
+    EXPECT_EQ(
+        *ExpandCommand("<%inputfile%> <%OUTPUTPATH%>M4V<%randomnumber5%>.MP4 <%RandomNumber3%>",
+                       jobValues("/in/clip.part1.avi")),
+        u"/in/clip.part1.avi /video/M4V98765.MP4 123");
     EXPECT_EQ(*ExpandCommand("\"<%OutputFile%>.mp4\"", jobValues("/in/clip.part1.avi")),
               u"\"/video/clip.part1.mp4\"");
     EXPECT_EQ(*ExpandCommand("<%OutputFile%>", jobValues("/in/clip")), u"/video/clip");
@@ -67,10 +69,18 @@ TEST(CommandTemplate, InsertedTextIsNotScannedAgain)
 TEST(CommandTemplate, NamesWithShellCharactersReachTheCommandUnchanged)
 {
     QTemporaryDir dir;
-    const QStringList names = {
-        "a$(touch PWNED)b.avi", "it's \"here\".mp4", "`touch PWNED`.avi", "x;rm -rf y.avi",
-        "-i.avi",  "with  two spaces.avi", QString::fromUtf8("Fête à Zürich ✓.mkv"),
-        "100% real.avi", "back\\slash.avi", "~tilde*?[a].avi", "$HOME.avi", "a'b'c.avi"};
+    const QStringList names = {"a$(touch PWNED)b.avi",
+                               "it's \"here\".mp4",
+                               "`touch PWNED`.avi",
+                               "x;rm -rf y.avi",
+                               "-i.avi",
+                               "with  two spaces.avi",
+                               QString::fromUtf8("Fête à Zürich ✓.mkv"),
+                               "100% real.avi",
+                               "back\\slash.avi",
+                               "~tilde*?[a].avi",
+                               "$HOME.avi",
+                               "a'b'c.avi"};
     const QStringList templates = {"printf '%s\\n' \"<%InputFile%>\" \"<%OutputFile%>.mp4\"",
                                    "printf '%s\\n' <%InputFile%> <%OutputFile%>.mp4",
                                    "printf '%s\\n' '<%InputFile%>' '<%OutputFile%>.mp4'"};

@@ -29,14 +29,13 @@ FailureLog twoSources()
 TEST(FailureLog, GroupsMessagesBySourceOnceEachAndIndentsThem)
 {
     EXPECT_TRUE(FailureLog().isEmpty());
-    EXPECT_EQ(twoSources().text(),
-              "/videos/a.mp4\n"
-              "    a.mp4: Invalid data found when processing input\n"
-              "    The encoder ended with exit status 1.\n"
-              "\n"
-              "/videos/b c.avi\n"
-              "    first line\n"
-              "    second line\n");
+    EXPECT_EQ(twoSources().text(), "/videos/a.mp4\n"
+                                   "    a.mp4: Invalid data found when processing input\n"
+                                   "    The encoder ended with exit status 1.\n"
+                                   "\n"
+                                   "/videos/b c.avi\n"
+                                   "    first line\n"
+                                   "    second line\n");
     FailureLog blankOnly;
     blankOnly.add("/videos/a.mp4", "\n");
     EXPECT_TRUE(blankOnly.isEmpty());
@@ -84,6 +83,7 @@ TEST(FailureLog, AnEmptyLogIsOnlyANoticeAndAnUnwritableOneIsReported)
     OfferFailureLog(twoSources(), "View the log?", "Oops");
     ASSERT_EQ(script->asked.size(), 2);
     EXPECT_EQ(script->asked[1].kind, Asked::MessageBox);
-    EXPECT_TRUE(script->asked[1].text.contains(FailureLogPath())) << script->asked[1].text.toStdString();
+    EXPECT_TRUE(script->asked[1].text.contains(FailureLogPath()))
+        << script->asked[1].text.toStdString();
     EXPECT_EQ(script->asked[1].flags, mb::kIconError);
 }

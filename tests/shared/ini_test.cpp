@@ -11,9 +11,15 @@ using orm::IniFile;
 using namespace ormtest;
 
 namespace {
-IniFile parse(const QByteArray &text) { return IniFile::fromBytes(text); }
+IniFile parse(const QByteArray &text)
+{
+    return IniFile::fromBytes(text);
+}
 // Literal bytes, zero bytes included.
-template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
+template <size_t N> QByteArray bytes(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
 } // namespace
 
 TEST(IniConventions, NamesMatchWithoutRegardToCaseAndValuesLoseBlanksAndOneQuotePair)
@@ -75,8 +81,9 @@ TEST(IniConventions, IntegersAndBooleans)
 
 TEST(IniConventions, NameListsKeepFileOrderAndDuplicateKeysReadTheFirst)
 {
-    const IniFile ini = parse("[Info]\n[Item0]\n[Extra]\n[Item1]\n[item2]\n"
-                              "[Types]\nAVI=*.avi\nMPEG=*.mpg\nAVI=*.divx\n; comment=1\nplain line\n");
+    const IniFile ini =
+        parse("[Info]\n[Item0]\n[Extra]\n[Item1]\n[item2]\n"
+              "[Types]\nAVI=*.avi\nMPEG=*.mpg\nAVI=*.divx\n; comment=1\nplain line\n");
     EXPECT_EQ(ini.sectionNames(),
               QStringList({"Info", "Item0", "Extra", "Item1", "item2", "Types"}));
     EXPECT_EQ(ini.keyNames(u"types"), QStringList({"AVI", "MPEG", "AVI"}));
@@ -100,7 +107,8 @@ TEST(IniConventions, NameListsFitIn16KiB)
 
 TEST(IniMalformed, LineEndsByteOrderMarkAndZeroBytes)
 {
-    const IniFile ini = parse(bytes("\xEF\xBB\xBF[A]\r\nOne=1\rTwo=2\nThree=3\r\n\n[B]\rK=v\0tail\nL=after\n"));
+    const IniFile ini =
+        parse(bytes("\xEF\xBB\xBF[A]\r\nOne=1\rTwo=2\nThree=3\r\n\n[B]\rK=v\0tail\nL=after\n"));
     EXPECT_EQ(ini.readInteger(u"A", u"One", 0), 1);
     EXPECT_EQ(ini.readInteger(u"A", u"Two", 0), 2);
     EXPECT_EQ(ini.readInteger(u"A", u"Three", 0), 3);
@@ -116,8 +124,8 @@ TEST(IniMalformed, GarbageAroundWellFormedKeysKeepsTheKeys)
         c = char(rng->bounded(256));
     garbage.replace('[', 'x'); // no section of its own in the noise
     const QByteArray hugeLine(1024 * 1024, 'z');
-    const QByteArray text = "key before any section=1\n[Good]\nA=1\n" + garbage + "\n" +
-                            hugeLine + "\nno equals sign\n=no name\n[Good2]\nB=2\n[unclosed\nC=3\n";
+    const QByteArray text = "key before any section=1\n[Good]\nA=1\n" + garbage + "\n" + hugeLine +
+                            "\nno equals sign\n=no name\n[Good2]\nB=2\n[unclosed\nC=3\n";
     const IniFile ini = parse(text);
     EXPECT_EQ(ini.readInteger(u"Good", u"A", 0), 1);
     EXPECT_EQ(ini.readInteger(u"Good2", u"B", 0), 2);
@@ -145,7 +153,9 @@ TEST(IniWriting, WritingCreatesFileAndSectionAndKeepsEverythingElse)
     }
     EXPECT_EQ(readFile(path), "[System]\nOutputPath=/tmp/out\nShowWindow=1\n\n[form]\nx=-5\n");
 
-    writeFile(path, "; settings\r\n[System]\r\nOutputPath=/old\r\nOther=keep me\r\n\r\n[form]\r\nx=1\r\n");
+    writeFile(
+        path,
+        "; settings\r\n[System]\r\nOutputPath=/old\r\nOther=keep me\r\n\r\n[form]\r\nx=1\r\n");
     IniFile ini(path);
     ini.writeString(u"SYSTEM", u"outputpath", "/new");
     ini.writeString(u"System", u"Added", "yes");

@@ -15,7 +15,10 @@
 using namespace orm;
 
 namespace {
-QApplication &app() { return ormtest::testApp<QApplication>(); }
+QApplication &app()
+{
+    return ormtest::testApp<QApplication>();
+}
 
 // Presses the button with the given text in the next modal box, and notes the box.
 struct BoxPress {
@@ -112,16 +115,24 @@ TEST(ToolkitDialogs, ChoiceDialogTakesCustomCaptionsInButtonOrder)
     const unsigned buttons = choice::kYes | choice::kNo | choice::kCancel;
     BoxPress seen;
     pressWhenShown("When done", seen);
-    EXPECT_EQ(dialogs.choiceDialog({"Stop?", "Question", DialogKind::Confirmation,
-                                    {"Stop now", "When done", "Cancel"}, buttons, 70}),
+    EXPECT_EQ(dialogs.choiceDialog({"Stop?",
+                                    "Question",
+                                    DialogKind::Confirmation,
+                                    {"Stop now", "When done", "Cancel"},
+                                    buttons,
+                                    70}),
               IdNo);
     EXPECT_EQ(seen.buttonTexts.size(), 3);
     EXPECT_TRUE(seen.buttonTexts.contains("Stop now"));
 
     BoxPress wide;
     pressWhenShown("Oui", wide);
-    EXPECT_EQ(dialogs.choiceDialog({"Fermer ?", "Information", DialogKind::Information,
-                                    {"Oui", ""}, choice::kYes | choice::kNo, 110}),
+    EXPECT_EQ(dialogs.choiceDialog({"Fermer ?",
+                                    "Information",
+                                    DialogKind::Information,
+                                    {"Oui", ""},
+                                    choice::kYes | choice::kNo,
+                                    110}),
               IdYes);
     EXPECT_TRUE(wide.buttonTexts.contains("&No")); // an empty caption keeps the button's own
     EXPECT_GT(wide.minimumWidth, seen.minimumWidth);

@@ -15,7 +15,10 @@ using namespace orm;
 using namespace ormtest;
 
 namespace {
-QApplication &app() { return ormtest::testApp<QApplication>(); }
+QApplication &app()
+{
+    return ormtest::testApp<QApplication>();
+}
 } // namespace
 
 TEST(Placement, KeepsAStoredPlaceOnTheScreen)

@@ -16,7 +16,8 @@ TEST(Platform, ProgramFolderIsTheFolderOfTheRunningProgram)
 {
     const std::string folder = programFolder();
     EXPECT_TRUE(directoryExists(folder));
-    EXPECT_TRUE(fileExists(folder + "/" + QFileInfo(QString::fromStdString(programPath())).fileName().toStdString()));
+    EXPECT_TRUE(fileExists(
+        folder + "/" + QFileInfo(QString::fromStdString(programPath())).fileName().toStdString()));
     EXPECT_NE(folder.back(), '/');
 }
 
@@ -29,7 +30,8 @@ TEST(Platform, DataPathsAreResolvedWithoutRegardToCase)
 
     EXPECT_EQ(resolveCaseInsensitive(root + "/skins/tools/lang/english.ini"),
               root + "/Skins/Tools/LANG/English.ini");
-    EXPECT_EQ(resolveCaseInsensitive(root + "/" + toPlatformSeparators("Skins\\tools\\lang\\type_english.dat")),
+    EXPECT_EQ(resolveCaseInsensitive(root + "/" +
+                                     toPlatformSeparators("Skins\\tools\\lang\\type_english.dat")),
               root + "/Skins/Tools/LANG/type_ENGLISH.dat");
     EXPECT_EQ(resolveCaseInsensitive(root + "/Skins/none.ini"), root + "/Skins/none.ini");
 

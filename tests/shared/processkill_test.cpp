@@ -113,9 +113,7 @@ public:
         return child;
     }
 
-    Child(Child &&other) noexcept
-        : m_pid(std::exchange(other.m_pid, -1))
-    {}
+    Child(Child &&other) noexcept : m_pid(std::exchange(other.m_pid, -1)) {}
     Child(const Child &) = delete;
     ~Child()
     {

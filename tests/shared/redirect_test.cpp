@@ -22,7 +22,10 @@ using namespace ormtest;
 
 namespace {
 
-QCoreApplication &app() { return ormtest::testApp<QCoreApplication>(); }
+QCoreApplication &app()
+{
+    return ormtest::testApp<QCoreApplication>();
+}
 
 // What one child printed and how it ended, as the handlers saw it.
 struct Recording {

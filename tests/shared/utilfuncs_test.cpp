@@ -36,7 +36,8 @@ TEST(PathText, ContainsSplitAndExtract)
     EXPECT_EQ(SplitText("a:b:", ":"), QStringList({"a", "b", ""}));
     EXPECT_EQ(SplitText("abc", ":"), QStringList({"abc"}));
 
-    const QString progress = "frame=  50 fps=0.0 q=0.0 size= 0kB time=00:00:02.00 bitrate= 0.2kbits/s";
+    const QString progress =
+        "frame=  50 fps=0.0 q=0.0 size= 0kB time=00:00:02.00 bitrate= 0.2kbits/s";
     EXPECT_EQ(ExtractBetween(progress, " time=", " "), u"00:00:02.00");
     EXPECT_EQ(ExtractBetween("x time=12.5", " time=", " "), u"");
     EXPECT_EQ(ExtractBetween("no marker", " time=", " "), u"");

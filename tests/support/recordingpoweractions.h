@@ -24,7 +24,8 @@ class RecordingPowerScope {
 public:
     RecordingPowerScope()
         : m_previous(marbeck::setPowerActions(std::make_unique<RecordingPowerActions>(requests)))
-    {}
+    {
+    }
     ~RecordingPowerScope() { marbeck::setPowerActions(std::move(m_previous)); }
     QList<marbeck::PowerAction> requests;
 

@@ -63,6 +63,9 @@ ScriptedScope::ScriptedScope()
     m_previous = orm::setInteraction(std::move(script));
 }
 
-ScriptedScope::~ScriptedScope() { orm::setInteraction(std::move(m_previous)); }
+ScriptedScope::~ScriptedScope()
+{
+    orm::setInteraction(std::move(m_previous));
+}
 
 } // namespace ormtest

@@ -11,7 +11,10 @@
 
 namespace ormtest {
 
-QString stageDir() { return QStringLiteral(ORM_STAGE_DIR); }
+QString stageDir()
+{
+    return QStringLiteral(ORM_STAGE_DIR);
+}
 
 void copyStagedSkin(const QString &appFolder)
 {
@@ -21,7 +24,10 @@ void copyStagedSkin(const QString &appFolder)
     for (const QString &name : from.entryList(QDir::Files))
         QFile::copy(from.filePath(name), to + u'/' + name);
 }
-QString dataDir() { return QStringLiteral(ORM_DATA_DIR); }
+QString dataDir()
+{
+    return QStringLiteral(ORM_DATA_DIR);
+}
 
 EnvScope::EnvScope(const char *name, const QString &value)
     : m_name(name), m_saved(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))

@@ -30,7 +30,10 @@ using namespace marbeck;
 
 namespace {
 
-void after(int ms, std::function<void()> step) { QTimer::singleShot(ms, qApp, std::move(step)); }
+void after(int ms, std::function<void()> step)
+{
+    QTimer::singleShot(ms, qApp, std::move(step));
+}
 
 // Presses the button of the open question that carries this caption.
 void answer(const QString &caption)
@@ -94,7 +97,8 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
             screenkit::save(w, out + "/batch-progress-" + tag + ".png");
             // The question is modal: the next steps run inside it.
             after(400, [&] {
-                screenkit::save(QApplication::activeModalWidget(), out + "/batch-stop-question-" + tag + ".png");
+                screenkit::save(QApplication::activeModalWidget(),
+                                out + "/batch-stop-question-" + tag + ".png");
                 answer(whenDone);
                 after(300, [&, w] {
                     screenkit::save(w, out + "/batch-when-done-" + tag + ".png");

@@ -50,11 +50,18 @@ bool copyInstallation(const QString &stage, const QString &folder)
 
 QStringList makeListClips(const QString &folder, const QString &encoder, int count)
 {
-    static const char *const names[] = {
-        "Holiday at the lake.avi", "interview_final_v2.mp4", "concert.mkv",
-        "Birthday 2026.mov",       "lecture-part1.mpg",      "lecture-part2.mpg",
-        "trailer.webm",            "drone flight.mp4",       "cat video.flv",
-        "screen recording.mkv",    "wedding (edit 3).avi",   "sunset timelapse.mov"};
+    static const char *const names[] = {"Holiday at the lake.avi",
+                                        "interview_final_v2.mp4",
+                                        "concert.mkv",
+                                        "Birthday 2026.mov",
+                                        "lecture-part1.mpg",
+                                        "lecture-part2.mpg",
+                                        "trailer.webm",
+                                        "drone flight.mp4",
+                                        "cat video.flv",
+                                        "screen recording.mkv",
+                                        "wedding (edit 3).avi",
+                                        "sunset timelapse.mov"};
     QDir().mkpath(folder);
     QStringList clips;
     for (int n = 0; n < count && n < int(std::size(names)); ++n) {

@@ -2,8 +2,8 @@
 // the four languages, drawn offscreen, for looking at after a change.
 // Arguments: the staged installation, the folder for the pictures.
 #include "lang/marbeckmessages.h"
-#include "screenkit.h"
 #include "profiles/tfrmprofile.h"
+#include "screenkit.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
 #include "shell/tfrmmain.h"
@@ -51,8 +51,8 @@ int main(int argc, char *argv[])
     QTemporaryDir installation;
     if (!screenkit::copyInstallation(stage, installation.path()))
         return 1;
-    const QStringList clips = screenkit::makeListClips(
-        installation.path(), installation.filePath("cores/avcore.dll"), 3);
+    const QStringList clips =
+        screenkit::makeListClips(installation.path(), installation.filePath("cores/avcore.dll"), 3);
 
     int failures = 0;
     for (const Language &language : kLanguages) {

@@ -4,8 +4,8 @@
 // four states. Arguments: the staged installation, the folder for the pictures.
 // Run with QT_SCALE_FACTOR=2 to see the windows at 200 %.
 #include "lang/marbeckmessages.h"
-#include "screenkit.h"
 #include "profiles/tfrmprofile.h"
+#include "screenkit.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
 #include "shell/tfrmmain.h"
@@ -62,7 +62,8 @@ void buttonStates(const QString &skinFolder, const QString &out)
     QWidget strip;
     strip.setFixedSize(4 * 150 + 10, 2 * 40 + 10);
     auto *ground = new QLabel(&strip);
-    const QImage back = LoadSkinPicture(SkinPicturePath(skinFolder, table.element("ImageMain").Pictures[0]));
+    const QImage back =
+        LoadSkinPicture(SkinPicturePath(skinFolder, table.element("ImageMain").Pictures[0]));
     ground->setPixmap(QPixmap::fromImage(back.copy(0, 484, strip.width(), strip.height())));
     ground->setGeometry(strip.rect());
     int row = 0;

@@ -2,15 +2,15 @@
 // information window, drawn offscreen, for looking at after a change.
 // Arguments: the staged installation, the folder for the pictures.
 #include "lang/marbeckmessages.h"
+#include "screenkit.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/globalvars.h"
-#include "screenkit.h"
 #include "sources/listviewfiles.h"
-#include "testclips.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/tfrmfileinfo.h"
 #include "sources/typelists.h"
+#include "testclips.h"
 
 #include <QAction>
 #include <QApplication>

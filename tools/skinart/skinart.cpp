@@ -6,8 +6,8 @@
 // Buttons are drawn over the part of the background they will stand on, so
 // that their anti-aliased corners need no key colour of their own: the top-left
 // pixel (the background there) is what the button keys out.
-#include "skins/skinres.h"
 #include "shared/ini.h"
+#include "skins/skinres.h"
 
 #include <QDir>
 #include <QFile>
@@ -352,8 +352,8 @@ struct Caption {
     const char *suffix;
     const char *other;
 };
-const Caption kOtherCaptions[] = {{"", "Other"}, {"_fr", "Autre"}, {"_de", "Andere"},
-                                  {"_it", "Altro"}};
+const Caption kOtherCaptions[] = {
+    {"", "Other"}, {"_fr", "Autre"}, {"_de", "Andere"}, {"_it", "Altro"}};
 
 QImage chooserBackground()
 {
@@ -365,7 +365,8 @@ QImage chooserBackground()
     p.fillRect(QRect(0, 63, 556, 1), kLine);
     p.setPen(kMuted);
     p.setFont(uiFont(15));
-    p.drawText(QRect(300, 0, 240, 63), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Ormolux"));
+    p.drawText(QRect(300, 0, 240, 63), Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("Ormolux"));
     roundedCard(p, QRectF(16, 80, 152, 220), kCard);
     roundedCard(p, QRectF(8, 456, 540, 80), kCard);
     return image;
@@ -410,9 +411,18 @@ QImage familyTile(int family, const QSize &size, Look look, bool first, const QS
     QColor fill = kHeader, ink = kMuted;
     switch (look) {
     case Look::Normal: break;
-    case Look::Over: fill = kNeutral; ink = kText; break;
-    case Look::Down: fill = kNeutralDown; ink = kText; break;
-    case Look::Disabled: fill = QColor(0x22, 0x34, 0x52); ink = kText; break;
+    case Look::Over:
+        fill = kNeutral;
+        ink = kText;
+        break;
+    case Look::Down:
+        fill = kNeutralDown;
+        ink = kText;
+        break;
+    case Look::Disabled:
+        fill = QColor(0x22, 0x34, 0x52);
+        ink = kText;
+        break;
     }
     image.fill(fill);
     QPainter p(&image);
@@ -509,8 +519,8 @@ QImage familyPicture(int family)
 
 QString stateName(const char *stem, int look, const char *suffix = "")
 {
-    return QStringLiteral("%1_%2%3.bmp").arg(QLatin1String(stem), QLatin1String(kLookNames[look]),
-                                             QLatin1String(suffix));
+    return QStringLiteral("%1_%2%3.bmp")
+        .arg(QLatin1String(stem), QLatin1String(kLookNames[look]), QLatin1String(suffix));
 }
 
 void writeSkinIni(SkinTable &table)
@@ -529,7 +539,9 @@ void writeSkinIni(SkinTable &table)
         case SkinField::Picture:
         case SkinField::Text: value = *static_cast<QString *>(f.value); break;
         case SkinField::Integer: value = QString::number(*static_cast<qint32 *>(f.value)); break;
-        case SkinField::Flag: value = *static_cast<bool *>(f.value) ? QStringLiteral("1") : QStringLiteral("0"); break;
+        case SkinField::Flag:
+            value = *static_cast<bool *>(f.value) ? QStringLiteral("1") : QStringLiteral("0");
+            break;
         }
         text += f.key.toUtf8() + '=' + value.toUtf8() + '\n';
     }
@@ -563,7 +575,8 @@ int main(int argc, char *argv[])
     }
     g_folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(g_folder);
-    for (const char *font : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+    for (const char *font :
+         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
         if (QFile::exists(QLatin1String(font)))
             QFontDatabase::addApplicationFont(QLatin1String(font));
 
@@ -601,7 +614,8 @@ int main(int argc, char *argv[])
         }
     }
     const std::pair<const char *, const char *> chromeButtons[] = {
-        {"ButtonMin", "imgMainform_Min"}, {"ButtonHelp", "imgMainform_Help"},
+        {"ButtonMin", "imgMainform_Min"},
+        {"ButtonHelp", "imgMainform_Help"},
         {"ButtonClose", "imgMainform_Close"}};
     for (const auto &[control, stem] : chromeButtons) {
         SkinElement &e = table.element((control));
@@ -624,7 +638,8 @@ int main(int argc, char *argv[])
     for (int family = 0; family < 4; ++family) {
         SkinElement &e = table.element((kFamilyControls[family]));
         const QSize size = placeOf(kFamilyControls[family]).size();
-        const QString stem = QStringLiteral("imgProfileform_") + QLatin1String(kFamilyFiles[family]);
+        const QString stem =
+            QStringLiteral("imgProfileform_") + QLatin1String(kFamilyFiles[family]);
         for (int look = 0; look < 4; ++look)
             e.Pictures[look] = stateName(qPrintable(stem), look);
         for (const Caption &c : kOtherCaptions) {
@@ -638,7 +653,8 @@ int main(int argc, char *argv[])
                 save(familyTile(family, size, kLooks[look], false, text),
                      ReplaceExtension(base, suffix + QStringLiteral(".bmp")));
                 save(familyTile(family, size, kLooks[look], true, text),
-                     ReplaceExtension(base, QStringLiteral(".1st") + suffix + QStringLiteral(".bmp")));
+                     ReplaceExtension(base,
+                                      QStringLiteral(".1st") + suffix + QStringLiteral(".bmp")));
             }
         }
     }

@@ -10,17 +10,28 @@ namespace orm::testclips {
 
 QStringList h264Aac(const char *preset)
 {
-    return {"-c:v", "libx264", "-preset", QString::fromLatin1(preset), "-pix_fmt", "yuv420p",
-            "-c:a", "aac", "-ac", "2"};
+    return {"-c:v",     "libx264", "-preset", QString::fromLatin1(preset),
+            "-pix_fmt", "yuv420p", "-c:a",    "aac",
+            "-ac",      "2"};
 }
 
 Made MakeClip(const QString &encoder, const QString &path, const ClipSpec &spec)
 {
-    QStringList arguments = {
-        "-y", "-v", "error", "-f", "lavfi", "-i",
-        QStringLiteral("testsrc2=size=%1x%2:rate=25").arg(spec.size.width()).arg(spec.size.height()),
-        "-f", "lavfi", "-i", QStringLiteral("sine=frequency=%1:sample_rate=44100").arg(spec.toneHz),
-        "-t", QString::number(spec.seconds)};
+    QStringList arguments = {"-y",
+                             "-v",
+                             "error",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             QStringLiteral("testsrc2=size=%1x%2:rate=25")
+                                 .arg(spec.size.width())
+                                 .arg(spec.size.height()),
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             QStringLiteral("sine=frequency=%1:sample_rate=44100").arg(spec.toneHz),
+                             "-t",
+                             QString::number(spec.seconds)};
     arguments << spec.codec << path;
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -43,9 +54,10 @@ Made MakeClipOnce(const QString &encoder, const QString &path, const ClipSpec &s
         return {true, {}};
     const QFileInfo target(path);
     QDir().mkpath(target.absolutePath());
-    const QString partial = target.absolutePath() +
-                            QStringLiteral("/partial-%1.").arg(QRandomGenerator::global()->generate()) +
-                            target.suffix();
+    const QString partial =
+        target.absolutePath() +
+        QStringLiteral("/partial-%1.").arg(QRandomGenerator::global()->generate()) +
+        target.suffix();
     Made made = MakeClip(encoder, partial, spec);
     if (made.ok && !QFile::rename(partial, path) && !QFileInfo::exists(path))
         made = {false, QStringLiteral("cannot rename %1 to %2").arg(partial, path)};

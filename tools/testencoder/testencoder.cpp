@@ -194,10 +194,7 @@ void writeAll(int fd, std::string_view data)
 // counted over the whole output, so pieces end in the middle of lines.
 class Console {
 public:
-    Console(int fd, size_t chunkBytes)
-        : m_fd(fd)
-        , m_chunkBytes(chunkBytes)
-    {}
+    Console(int fd, size_t chunkBytes) : m_fd(fd), m_chunkBytes(chunkBytes) {}
 
     void print(std::string_view text)
     {

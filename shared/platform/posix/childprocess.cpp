@@ -83,7 +83,8 @@ int niceOf(ProcessPriority p)
 bool isExecutableFile(const std::string &path)
 {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
 }
 
 bool isFile(const std::string &path)

@@ -72,7 +72,10 @@ std::string findEntryIgnoringCase(const std::string &folder, const std::string &
 
 } // namespace
 
-bool isPathSeparator(char c) { return c == '/'; }
+bool isPathSeparator(char c)
+{
+    return c == '/';
+}
 
 std::string programPath()
 {
@@ -148,14 +151,14 @@ std::string resolveCaseInsensitive(const std::string &path)
         if (part.empty())
             continue;
         const std::string folder = resolved;
-        std::string candidate = folder.empty() || folder.back() == '/' ? folder + part
-                                                                       : folder + "/" + part;
+        std::string candidate =
+            folder.empty() || folder.back() == '/' ? folder + part : folder + "/" + part;
         if (part != "." && part != ".." && !pathExists(candidate)) {
             const std::string match = findEntryIgnoringCase(folder, part);
             if (match.empty())
                 return path;
-            candidate = folder.empty() || folder.back() == '/' ? folder + match
-                                                               : folder + "/" + match;
+            candidate =
+                folder.empty() || folder.back() == '/' ? folder + match : folder + "/" + match;
         }
         resolved = candidate;
     }

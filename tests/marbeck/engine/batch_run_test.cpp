@@ -24,7 +24,10 @@ using namespace ormtest;
 
 namespace {
 
-QString clip() { return sharedClip("batch clip.mp4", 3, {320, 240}); }
+QString clip()
+{
+    return sharedClip("batch clip.mp4", 3, {320, 240});
+}
 
 TFileItem record(const QString &path)
 {
@@ -213,10 +216,12 @@ public:
     int choiceDialog(const orm::ChoiceRequest &) override
     {
         ++questions;
-        waitFor([&] {
-            const TfrmProgress *w = m_driver.progressWindow();
-            return !w || w->Finished();
-        }, 20000);
+        waitFor(
+            [&] {
+                const TfrmProgress *w = m_driver.progressWindow();
+                return !w || w->Finished();
+            },
+            20000);
         return orm::IdCancel;
     }
     std::optional<QString> browseForFolder(const orm::FolderRequest &) override { return {}; }

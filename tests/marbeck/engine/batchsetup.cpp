@@ -17,7 +17,10 @@
 
 namespace ormtest {
 
-BatchSetup::ApplicationFirst::ApplicationFirst() { testApp<QApplication>(); }
+BatchSetup::ApplicationFirst::ApplicationFirst()
+{
+    testApp<QApplication>();
+}
 
 BatchSetup::BatchSetup(Encoder encoder, const QByteArray &testEncoderOptions)
 {
@@ -29,7 +32,8 @@ BatchSetup::BatchSetup(Encoder encoder, const QByteArray &testEncoderOptions)
         QFile::copy(QStringLiteral(ORM_TEST_ENCODER), appFolder + "/cores/avcore.dll");
         writeFile(appFolder + "/default_setting/test.ini",
                   "[Info]\nTitleE=Test\n[Item0]\nTitleE=t\nCommand=<%AppPath%>/cores/avcore.dll "
-                  "-y -i \"<%InputFile%>\" " + testEncoderOptions + " \"<%OutputFile%>.mp4\"\n");
+                  "-y -i \"<%InputFile%>\" " +
+                      testEncoderOptions + " \"<%OutputFile%>.mp4\"\n");
     }
     inFolder = dir.filePath("in");
     outFolder = dir.filePath("out");

@@ -41,7 +41,8 @@ public:
 
     // A copy of a clip in the input folder under a new name, added to the list.
     QString addCopy(const QString &clip, const QString &name);
-    marbeck::TProfileDetailItem preset(const QString &profile, const QString &section = "Item0") const;
+    marbeck::TProfileDetailItem preset(const QString &profile,
+                                       const QString &section = "Item0") const;
     // A copy of a shipped preset that reads its input at its own pace (-re),
     // so a job of a few seconds can be stopped in the middle.
     marbeck::TProfileDetailItem slowPreset() const;

@@ -22,7 +22,10 @@ using namespace ormtest;
 
 namespace {
 
-QCoreApplication &app() { return ormtest::testApp<QCoreApplication>(); }
+QCoreApplication &app()
+{
+    return ormtest::testApp<QCoreApplication>();
+}
 
 struct JobRun {
     QList<int> percents;
@@ -32,7 +35,7 @@ struct JobRun {
 
 // Writes the job's scripts in the installation and runs them to their end.
 JobRun convert(const QString &installation, const QString &profile, const QString &section,
-            const QString &source, const QString &outputFolder, int stopAfterMs = -1)
+               const QString &source, const QString &outputFolder, int stopAfterMs = -1)
 {
     app();
     ScriptJob job;
@@ -73,7 +76,8 @@ QString testEncoderInstallation(QTemporaryDir &dir, const QByteArray &options)
     QFile::copy(QStringLiteral(ORM_TEST_ENCODER), folder + "/cores/avcore.dll");
     writeFile(folder + "/default_setting/test.ini",
               "[Info]\nTitleE=Test\n[Item0]\nTitleE=t\nEXT=mp4\nCommand=<%AppPath%>/cores/"
-              "avcore.dll -y -i \"<%InputFile%>\" " + options + " \"<%OutputFile%>.mp4\"\n");
+              "avcore.dll -y -i \"<%InputFile%>\" " +
+                  options + " \"<%OutputFile%>.mp4\"\n");
     return folder;
 }
 
@@ -104,7 +108,8 @@ TEST(Conversion, AMissingInputFailsWithTheEncodersOwnWords)
 {
     QTemporaryDir dir;
     const QString app = makeInstallation(dir.filePath("app"));
-    const JobRun run = convert(app, "3GPP_Phone.ini", "Item0", dir.filePath("gone.avi"), dir.path());
+    const JobRun run =
+        convert(app, "3GPP_Phone.ini", "Item0", dir.filePath("gone.avi"), dir.path());
     ASSERT_TRUE(run.end.has_value());
     EXPECT_EQ(run.end->outcome, JobOutcome::Failed);
     EXPECT_NE(run.end->exitStatus, 0);
@@ -119,8 +124,8 @@ TEST(Conversion, AnUnknownEncoderOptionFailsWithItsErrorLine)
     writeFile(app + "/default_setting/bad.ini",
               "[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -y -i \"<%InputFile%>\" "
               "-no-such-option 1 \"<%OutputFile%>.mp4\"\n");
-    const JobRun run = convert(app, "bad.ini", "Item0", sharedClip("engine clip 'x'.mp4", 4),
-                            dir.path());
+    const JobRun run =
+        convert(app, "bad.ini", "Item0", sharedClip("engine clip 'x'.mp4", 4), dir.path());
     ASSERT_TRUE(run.end.has_value());
     EXPECT_EQ(run.end->outcome, JobOutcome::Failed);
     ASSERT_FALSE(run.errorLines.isEmpty());
@@ -172,8 +177,8 @@ TEST(Conversion, ErrorLinesFailTheJobEvenWhenTheEncoderExitsCleanly)
 TEST(Conversion, StoppingEndsTheEncoderAndItsGrandchild)
 {
     QTemporaryDir dir;
-    const QString app =
-        testEncoderInstallation(dir, "--duration=60 --steps=600 --interval-ms=100 --grandchild-hang");
+    const QString app = testEncoderInstallation(
+        dir, "--duration=60 --steps=600 --interval-ms=100 --grandchild-hang");
     const JobRun run = convert(app, "test.ini", "Item0", "/in/clip.avi", dir.path(), 500);
     ASSERT_TRUE(run.end.has_value());
     EXPECT_EQ(run.end->outcome, JobOutcome::Stopped);
@@ -184,7 +189,8 @@ TEST(Conversion, StoppingEndsTheEncoderAndItsGrandchild)
         left = false;
         for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
             const QString exe = QFileInfo("/proc/" + pid + "/exe").symLinkTarget();
-            if (exe.startsWith(app) && readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
+            if (exe.startsWith(app) &&
+                readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
                 left = true;
         }
     }

@@ -22,7 +22,10 @@ using ormtest::ScriptedScope;
 
 namespace {
 
-QApplication &app() { return ormtest::testApp<QApplication>(); }
+QApplication &app()
+{
+    return ormtest::testApp<QApplication>();
+}
 
 void press(QWidget &w, int key)
 {
@@ -98,8 +101,8 @@ TEST(TfrmProgress, SwitchesStartFromTheSettingsAndChangeThemAtOnce)
 
     // Values start as "..." and take the figures as they come.
     EXPECT_EQ(w.LabelBatchElapsed()->text(), u"...");
-    orm::ProgressModel model(orm::ProgressModel::Kind::Batch, "Status=", "Batch=",
-                             [] { return qint64(0); });
+    orm::ProgressModel model(orm::ProgressModel::Kind::Batch,
+                             "Status=", "Batch=", [] { return qint64(0); });
     model.startBatch(400);
     model.startJob(100);
     model.durationSeen(100000);

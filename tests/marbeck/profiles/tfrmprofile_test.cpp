@@ -3,8 +3,8 @@
 #include "lang/marbeckmessages.h"
 #include "profiles/chooserstate.h"
 #include "profiles/tfrmprofile.h"
-#include "skins/skinnedwindows.h"
 #include "shared/ui/qtinteraction.h"
+#include "skins/skinnedwindows.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
@@ -32,7 +32,10 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app() { return windowApp(); }
+QApplication &app()
+{
+    return windowApp();
+}
 
 void writeProfile(const QString &folder, const QString &file, const QString &title,
                   const QString &description)
@@ -66,6 +69,7 @@ public:
         skin() = SkinTable();
         LoadSkin(SkinFolderPath(g) + g.SkinFileName);
     }
+
 private:
     QTemporaryDir m_dir;
 };
@@ -379,8 +383,10 @@ TEST(ChooserWindow, FrenchTextsFitTheirPlaces)
                 continue;
             EXPECT_TRUE(QFontInfo(label->font()).bold()) << label->objectName().toStdString();
             EXPECT_EQ(QFontInfo(label->font()).pixelSize(), 11);
-            EXPECT_GE(label->width(), label->sizeHint().width()) << label->objectName().toStdString();
-            EXPECT_LE(label->geometry().right(), window.width()) << label->objectName().toStdString();
+            EXPECT_GE(label->width(), label->sizeHint().width())
+                << label->objectName().toStdString();
+            EXPECT_LE(label->geometry().right(), window.width())
+                << label->objectName().toStdString();
         }
         // The language label ends before the language box begins.
         EXPECT_LT(window.findChild<QLabel *>("LabelLanguage")->geometry().right(),

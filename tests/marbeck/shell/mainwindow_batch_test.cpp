@@ -1,8 +1,8 @@
 // Batches started from the main window itself, and the program ended from
 // outside in the middle of one. Run alone: stopping ends encoders by name.
 #include "engine/batchdriver.h"
-#include "marbeck/engine/batchsetup.h"
 #include "engine/tfrmprogress.h"
+#include "marbeck/engine/batchsetup.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
 #include "shell/globalvars.h"
@@ -22,8 +22,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>

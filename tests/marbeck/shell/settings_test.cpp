@@ -41,13 +41,13 @@ TEST(Settings, FirstStartWritesACompleteSystemSectionAndNoPlacement)
     for (const SettingKey &k : kSystemSettings)
         expectedKeys << k.key;
     EXPECT_EQ(ini.keyNames(u"System"), expectedKeys);
-    EXPECT_EQ(ini.sectionValues(u"System"),
-              QStringList({"LanguageFile=english.ini", "ShowWindow=1",
-                           "InputPath=/home/u/Documents", "OutputPath=/home/u/Documents",
-                           "DeleteFileAfterProcessing=0", "FormatType=1", "FormatPSPIndex=0",
-                           "FormatiPodIndex=0", "Format3GPIndex=0", "FormatOtherIndex=0",
-                           "ProfilePath=", "UseDirectShow=0", "ShutdownFlag=1",
-                           "ShutdownWindowsWhenDone=0", "Priority=1"}));
+    EXPECT_EQ(
+        ini.sectionValues(u"System"),
+        QStringList({"LanguageFile=english.ini", "ShowWindow=1", "InputPath=/home/u/Documents",
+                     "OutputPath=/home/u/Documents", "DeleteFileAfterProcessing=0", "FormatType=1",
+                     "FormatPSPIndex=0", "FormatiPodIndex=0", "Format3GPIndex=0",
+                     "FormatOtherIndex=0", "ProfilePath=", "UseDirectShow=0", "ShutdownFlag=1",
+                     "ShutdownWindowsWhenDone=0", "Priority=1"}));
     EXPECT_TRUE(LoadSettings(g));
 }
 
@@ -70,8 +70,8 @@ TEST(Settings, StoredValuesWinAndBadValuesFallBackKeyByKey)
     EXPECT_TRUE(LoadSettings(g));
     EXPECT_EQ(g.LanguageFile, u"French.ini");
     EXPECT_FALSE(g.ShowWindow);
-    EXPECT_EQ(g.FormatType, 2);    // the low eight bits
-    EXPECT_EQ(g.Priority, 1);      // default kept
+    EXPECT_EQ(g.FormatType, 2); // the low eight bits
+    EXPECT_EQ(g.Priority, 1);   // default kept
     EXPECT_EQ(g.ShutdownFlag, 255);
     EXPECT_EQ(g.FormatPSPIndex, 16);
     EXPECT_EQ(g.Format3GPIndex, 0);

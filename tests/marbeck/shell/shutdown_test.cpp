@@ -21,7 +21,10 @@ using ormtest::RecordingPowerScope;
 
 namespace {
 
-QApplication &app() { return ormtest::testApp<QApplication>(); }
+QApplication &app()
+{
+    return ormtest::testApp<QApplication>();
+}
 
 } // namespace
 

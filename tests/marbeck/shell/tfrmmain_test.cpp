@@ -9,30 +9,30 @@
 #include "shell/tfrmmain.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
-#include "support/windowapp.h"
 #include "support/media.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
+#include "support/windowapp.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMimeData>
-#include <QUrl>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,10 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app() { return windowApp(); }
+QApplication &app()
+{
+    return windowApp();
+}
 
 // A program folder with the shipped language, type and profile files.
 class Installation {
@@ -182,7 +185,12 @@ TEST(MainWindowStart, ALaterStartWithoutTheChooserFillsThePresetsAtOnceAndRestor
     TfrmMain window;
     QTimer timer;
     bool chooserOpened = false;
-    whenChooserOpens([&](TfrmProfile &chooser) { chooserOpened = true; chooser.done(2); }, timer);
+    whenChooserOpens(
+        [&](TfrmProfile &chooser) {
+            chooserOpened = true;
+            chooser.done(2);
+        },
+        timer);
     ASSERT_TRUE(window.FormCreate());
     QApplication::processEvents();
     timer.stop();
@@ -209,8 +217,10 @@ TEST(MainWindowStart, GarbageSettingsAndAMissingProfileStartAnEmptyPresetBox)
     Installation inst;
     writeFile(inst.settingsFile(),
               "[System]\nShowWindow=0\nPriority=lots\nFormatType=999999\nShutdownFlag=-4\n"
-              "ProfilePath=" + inst.path("nowhere.ini").toUtf8() + "\n\x01\x02garbage\n[form]\n"
-              "x=-99999\ny=zz\nwidth=0\n");
+              "ProfilePath=" +
+                  inst.path("nowhere.ini").toUtf8() +
+                  "\n\x01\x02garbage\n[form]\n"
+                  "x=-99999\ny=zz\nwidth=0\n");
     TfrmMain window;
     ASSERT_TRUE(window.FormCreate());
     QApplication::processEvents();
@@ -235,7 +245,8 @@ TEST(MainWindowStart, AMissingAcceptedTypesFileEndsTheProgramWithAnEnglishMessag
     EXPECT_EQ(window.exitCode(), 1);
     ASSERT_EQ(script->asked.size(), 1);
     EXPECT_EQ(script->asked[0].caption, "Error");
-    EXPECT_TRUE(script->asked[0].text.startsWith("Cannot find \"" + inst.path("Skins/tools/lang/")));
+    EXPECT_TRUE(
+        script->asked[0].text.startsWith("Cannot find \"" + inst.path("Skins/tools/lang/")));
     EXPECT_TRUE(script->asked[0].text.contains("Please re-install"));
     EXPECT_EQ(script->asked[0].flags, orm::mb::kIconExclamation);
 }
@@ -346,7 +357,8 @@ TEST(MainWindowLanguage, SwitchingWithYesClosesSavesAndStartsTheProgramAgain)
     TfrmMain window;
     QString languageAtRestart;
     window.RestartProgram = [&] {
-        languageAtRestart = orm::IniFile(inst.settingsFile()).readString(u"System", u"LanguageFile", "");
+        languageAtRestart =
+            orm::IniFile(inst.settingsFile()).readString(u"System", u"LanguageFile", "");
     };
     ASSERT_TRUE(window.FormCreate());
     QApplication::processEvents();

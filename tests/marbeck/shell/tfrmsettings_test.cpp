@@ -4,9 +4,9 @@
 #include "shared/ini.h"
 #include "shell/globalvars.h"
 #include "shell/tfrmsettings.h"
-#include "support/windowapp.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
+#include "support/windowapp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,7 +27,10 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app() { return windowApp(); }
+QApplication &app()
+{
+    return windowApp();
+}
 
 TGlobalVars &freshGlobals(const QString &folder)
 {

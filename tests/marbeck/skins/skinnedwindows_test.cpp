@@ -4,15 +4,16 @@
 #include "profiles/tfrmprofile.h"
 #include "shared/error.h"
 #include "shell/tfrmmain.h"
-#include "sources/listviewfiles.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
-#include "support/errors.h"
+#include "sources/listviewfiles.h"
 #include "support/apps.h"
+#include "support/errors.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QCheckBox>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -41,7 +41,8 @@ void writePicture(const QString &folder, const QString &name, QSize size = {20, 
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colourOf(name));
-    ASSERT_TRUE(image.save(folder + "/" + name, name.endsWith(".png") ? "PNG" : "BMP")) << name.toStdString();
+    ASSERT_TRUE(image.save(folder + "/" + name, name.endsWith(".png") ? "PNG" : "BMP"))
+        << name.toStdString();
 }
 
 // A skin folder holding every picture the table names (state names with the
@@ -55,12 +56,14 @@ public:
                 for (const QString &name : e.Pictures) {
                     if (name.isEmpty() || name == u"NONE")
                         continue;
-                    const QSize size = e.Kind == SkinKind::Background ? QSize(600, 500) : QSize(20, 10);
+                    const QSize size =
+                        e.Kind == SkinKind::Background ? QSize(600, 500) : QSize(20, 10);
                     writePicture(path(), name, size);
                     for (const char *suffix : {"_fr", "_de", "_it"})
                         writePicture(path(), ReplaceExtension(name, QString(suffix) + ".bmp"));
                     for (const char *suffix : {"", "_fr", "_de", "_it"}) {
-                        writePicture(path(), ReplaceExtension(name, ".1st" + QString(suffix) + ".bmp"));
+                        writePicture(path(),
+                                     ReplaceExtension(name, ".1st" + QString(suffix) + ".bmp"));
                     }
                 }
             }
@@ -114,8 +117,8 @@ struct ProfileLike : AppFirst {
     {
         testApp<QApplication>();
         add<QLabel>(window, "ImageProfile");
-        for (const char *b : {"ButtonPSP", "ButtoniPod", "Button3GP", "ButtonOther", "ButtonApply",
-                              "ButtonCancel"})
+        for (const char *b :
+             {"ButtonPSP", "ButtoniPod", "Button3GP", "ButtonOther", "ButtonApply", "ButtonCancel"})
             add<TsuiImageButton>(window, b);
         for (const char *i : {"ImageOther", "Image3GP", "ImagePSP", "ImageiPod"})
             add<QLabel>(window, i);
@@ -179,16 +182,18 @@ TEST(SkinnedWindows, AValueThatCannotBeAppliedStopsThereAndNamesItself)
     EXPECT_EQ(errorOf([&] { ApplyMainSkin(w.window, table, folder.path()); }),
               "'' is not a valid integer value");
     EXPECT_EQ(w.button("ButtonBrowse")->geometry(), QRect(512, 429, 111, 27)); // before it
-    EXPECT_EQ(w.button("ButtonConvert")->geometry(), QRect(512, 488, 111, 27)); // its place came first
-    EXPECT_EQ(w.control("ListViewFiles")->geometry(), QRect(1, 2, 3, 4));       // after it: as designed
+    EXPECT_EQ(w.button("ButtonConvert")->geometry(),
+              QRect(512, 488, 111, 27));                                  // its place came first
+    EXPECT_EQ(w.control("ListViewFiles")->geometry(), QRect(1, 2, 3, 4)); // after it: as designed
     EXPECT_EQ(w.control("LabelProfile")->pos(), QPoint(1, 2));
 
     // A missing picture names its file; "none" in lower case is a file name,
     // one without an extension.
     table = SkinTable();
     table.element("ButtonHelp").Pictures[StateOn] = "gone.bmp";
-    EXPECT_TRUE(errorOf([&] { ApplyMainSkin(w.window, table, folder.path()); })
-                    .contains("Cannot open file \"" + folder.path() + "gone.bmp\""));
+    EXPECT_TRUE(errorOf([&] {
+                    ApplyMainSkin(w.window, table, folder.path());
+                }).contains("Cannot open file \"" + folder.path() + "gone.bmp\""));
     table.element("ButtonHelp").Pictures[StateOn] = "none";
     EXPECT_EQ(errorOf([&] { ApplyMainSkin(w.window, table, folder.path()); }),
               "Unknown picture file extension (.)");
@@ -240,7 +245,8 @@ TEST(SkinnedWindows, ChooserTakesLanguagePicturesAndArrangesTheFamilies)
         ProfileLike w;
         ApplyProfileSkin(w.window, table, folder.path(), "French.ini");
         ArrangeFamilyButtons(w.window, table, folder.path(), DeviceFamily::All, "French.ini");
-        EXPECT_EQ(shown(w.button("ButtonOther")), colourOf("imgProfileform_Other_Normal_fr.bmp").rgb());
+        EXPECT_EQ(shown(w.button("ButtonOther")),
+                  colourOf("imgProfileform_Other_Normal_fr.bmp").rgb());
         EXPECT_EQ(shown(w.button("ButtonPSP")), colourOf("imgProfileform_Psp_Normal.bmp").rgb());
         for (const char *b : {"ButtonPSP", "ButtoniPod", "Button3GP", "ButtonOther"})
             EXPECT_FALSE(w.button(b)->isHidden()) << b;
@@ -274,7 +280,8 @@ TEST(SkinnedWindows, ChooserTakesLanguagePicturesAndArrangesTheFamilies)
         EXPECT_TRUE(w.button(hidden)->isHidden());
         EXPECT_EQ(w.button(first)->pos(), QPoint(0, 0));
         EXPECT_EQ(w.button("ButtonOther")->pos(), QPoint(75, 0));
-        EXPECT_EQ(shown(w.button("ButtonOther")), colourOf("imgProfileform_Other_Normal.1st_de.bmp").rgb());
+        EXPECT_EQ(shown(w.button("ButtonOther")),
+                  colourOf("imgProfileform_Other_Normal.1st_de.bmp").rgb());
         const QString picture = table.element(first).Pictures[StateNormal];
         EXPECT_EQ(shown(w.button(first)), colourOf(ReplaceExtension(picture, ".1st.bmp")).rgb());
     }
@@ -318,15 +325,17 @@ TEST(SkinnedWindows, ShippedSkinDressesBothWindowsWithoutAnError)
         EXPECT_FALSE(window.ImageMain()->pixmap().isNull());
     }
     for (const char *language : {"english.ini", "french.ini", "deutsch.ini", "italian.ini"}) {
-        for (DeviceFamily family : {DeviceFamily::All, DeviceFamily::Phones, DeviceFamily::IPod,
-                                    DeviceFamily::PSP}) {
+        for (DeviceFamily family :
+             {DeviceFamily::All, DeviceFamily::Phones, DeviceFamily::IPod, DeviceFamily::PSP}) {
             globals().LanguageFile = language;
             globals().Family = family;
             TfrmProfile chooser(globals());
             chooser.show();
             QApplication::processEvents();
-            EXPECT_TRUE(script->asked.isEmpty()) << language << " " << script->asked.value(0).text.toStdString();
-            EXPECT_EQ(chooser.familyButton(FormatOther)->pos().x(), family == DeviceFamily::All ? 223 : 75);
+            EXPECT_TRUE(script->asked.isEmpty())
+                << language << " " << script->asked.value(0).text.toStdString();
+            EXPECT_EQ(chooser.familyButton(FormatOther)->pos().x(),
+                      family == DeviceFamily::All ? 223 : 75);
             EXPECT_EQ(chooser.size(), QSize(556, 544));
         }
     }

@@ -64,7 +64,10 @@ QByteArray withHeaderSize(const QByteArray &png, quint32 width, quint32 height)
     return out;
 }
 
-void put32(QByteArray &b, int at, quint32 v) { qToLittleEndian(v, b.data() + at); }
+void put32(QByteArray &b, int at, quint32 v)
+{
+    qToLittleEndian(v, b.data() + at);
+}
 
 } // namespace
 
@@ -109,8 +112,11 @@ TEST(SkinPicture, BrokenPngsAreRefusedWithTheirName)
 TEST(SkinPicture, PngSizesBeyondTheLimitsOrTheFileAreRefusedBeforeAllocating)
 {
     const QByteArray png = encoded(sample(), "PNG");
-    for (auto [w, h] : {std::pair<quint32, quint32>{100000, 1}, {1, 0x7FFFFFFF}, {0, 5},
-                        {8192, 8192}, {4000, 4000}}) {
+    for (auto [w, h] : {std::pair<quint32, quint32>{100000, 1},
+                        {1, 0x7FFFFFFF},
+                        {0, 5},
+                        {8192, 8192},
+                        {4000, 4000}}) {
         const QString error = errorOf([&] { DecodePng(withHeaderSize(png, w, h), "big.png"); });
         EXPECT_TRUE(error.contains("big.png")) << w << "x" << h;
     }
@@ -128,15 +134,18 @@ TEST(SkinPicture, BmpRoundTripAndLyingHeaders)
         change(b);
         return errorOf([&] { DecodeBmp(b, "lie.bmp"); });
     };
-    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 18, 0x7FFFFFFF); }).isEmpty()); // huge width
-    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 22, 0); }).isEmpty());          // zero height
+    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 18, 0x7FFFFFFF); }).isEmpty());  // huge width
+    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 22, 0); }).isEmpty());           // zero height
     EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 22, 0x80000000u); }).isEmpty()); // INT_MIN rows
-    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 18, quint32(-7)); }).isEmpty()); // negative width
-    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 10, 0x7FFFFFFF); }).isEmpty()); // offset past end
-    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 10, 20); }).isEmpty());         // inside header
-    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 14, 77); }).isEmpty());         // header size
-    EXPECT_FALSE(lying([](QByteArray &b) { b[28] = 7; }).isEmpty());                // bits per pixel
-    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 22, 4000); }).isEmpty()); // rows not in the file
+    EXPECT_FALSE(
+        lying([](QByteArray &b) { put32(b, 18, quint32(-7)); }).isEmpty()); // negative width
+    EXPECT_FALSE(
+        lying([](QByteArray &b) { put32(b, 10, 0x7FFFFFFF); }).isEmpty());  // offset past end
+    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 10, 20); }).isEmpty()); // inside header
+    EXPECT_FALSE(lying([](QByteArray &b) { put32(b, 14, 77); }).isEmpty()); // header size
+    EXPECT_FALSE(lying([](QByteArray &b) { b[28] = 7; }).isEmpty());        // bits per pixel
+    EXPECT_FALSE(
+        lying([](QByteArray &b) { put32(b, 22, 4000); }).isEmpty()); // rows not in the file
     for (qsizetype cut = 0; cut < bmp.size(); cut += 3)
         EXPECT_FALSE(errorOf([&] { DecodeBmp(bmp.left(cut), "cut.bmp"); }).isEmpty()) << cut;
     // Top-down rows are fine.
@@ -156,11 +165,14 @@ TEST(SkinPicture, FilesAreFoundByNameWithoutRegardToCaseAndNamedInErrors)
     EXPECT_TRUE(samePixels(LoadSkinPicture(dir.filePath("back.png")), rgb));
 
     const QString missing = dir.filePath("missing.bmp");
-    EXPECT_TRUE(errorOf([&] { LoadSkinPicture(missing); }).contains("Cannot open file \"" + missing));
-    EXPECT_TRUE(errorOf([&] { LoadSkinPicture(dir.filePath("pic.gif")); })
-                    .contains("Unknown picture file extension (.gif)"));
-    EXPECT_TRUE(errorOf([&] { LoadSkinPicture(dir.path() + "/"); })
-                    .contains("Unknown picture file extension"));
+    EXPECT_TRUE(
+        errorOf([&] { LoadSkinPicture(missing); }).contains("Cannot open file \"" + missing));
+    EXPECT_TRUE(errorOf([&] {
+                    LoadSkinPicture(dir.filePath("pic.gif"));
+                }).contains("Unknown picture file extension (.gif)"));
+    EXPECT_TRUE(errorOf([&] {
+                    LoadSkinPicture(dir.path() + "/");
+                }).contains("Unknown picture file extension"));
     writeFile(dir.filePath("empty.bmp"), {});
     EXPECT_TRUE(errorOf([&] { LoadSkinPicture(dir.filePath("empty.bmp")); }).contains("empty.bmp"));
     EXPECT_EQ(SkinPicturePath("/skin/", "sub\\pic.bmp"), "/skin/sub/pic.bmp");

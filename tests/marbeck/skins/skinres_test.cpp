@@ -38,8 +38,9 @@ TEST(SkinFile, EveryKeyOfBothSectionsInReadingOrder)
     EXPECT_EQ(profile, 234);
     EXPECT_EQ(keys.removeDuplicates(), 0);
     EXPECT_EQ(keys.first(), "FORMMAIN_BACKGROUND_IMAGE");
-    for (const char *key : {"FORMMAIN_BUTTON_CLOSE_LEFT", "FORMMAIN_BUTTON_ADDFILES_FONT_STYLE_FSBOLD",
-                            "FORMPROFILE_LABEL_LABELLANGUAGE_FONT_COLOR", "FORMPROFILE_IPOD_IMAGE"})
+    for (const char *key :
+         {"FORMMAIN_BUTTON_CLOSE_LEFT", "FORMMAIN_BUTTON_ADDFILES_FONT_STYLE_FSBOLD",
+          "FORMPROFILE_LABEL_LABELLANGUAGE_FONT_COLOR", "FORMPROFILE_IPOD_IMAGE"})
         EXPECT_TRUE(keys.contains(key)) << key;
     // Within a captioned button: pictures, geometry, font, then visibility.
     const qsizetype at = keys.indexOf("FORMMAIN_BUTTON_CONVERT_NORMAL");
@@ -127,7 +128,7 @@ TEST(SkinFile, NormalizeFoldsSpacesTrimsControlsAndBreaksLines)
     const std::pair<QString, QString> cases[] = {
         {"  two    words  ", "two words"},
         {"\t\x01name\r\n", "name"},
-        {"a\t\tb", "a\t\tb"},      // only spaces fold
+        {"a\t\tb", "a\t\tb"}, // only spaces fold
         {"a \t  b", "a \t b"},
         {"one#13two", "one\r\ntwo"},
         {"#1#133", "#1\r\n3"},

@@ -99,7 +99,10 @@ QSet<QRgb> inkColours(const QImage &image)
     return colours;
 }
 
-QImage buttonShot(TsuiImageButton *b) { return b->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage buttonShot(TsuiImageButton *b)
+{
+    return b->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 } // namespace
 

@@ -25,7 +25,10 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app() { return ormtest::testApp<QApplication>(); }
+QApplication &app()
+{
+    return ormtest::testApp<QApplication>();
+}
 
 struct SeenWindow {
     bool opened = false;

@@ -31,7 +31,10 @@ using namespace ormtest;
 
 namespace {
 
-QApplication &app() { return ormtest::testApp<QApplication>(); }
+QApplication &app()
+{
+    return ormtest::testApp<QApplication>();
+}
 
 TFileItem record(const QString &path)
 {
