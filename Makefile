@@ -4,7 +4,7 @@ FAMILY ?= -all
 GENERATOR := -G Ninja
 NINJA := ninja -j2
 
-.PHONY: all deps configure build run test bench sanitize tsan fuzz clean
+.PHONY: all deps configure build run test bench sanitize tsan fuzz format format-check clean
 
 all: build
 
@@ -57,6 +57,14 @@ fuzz: deps
 		cp tests/fuzz/corpus/$${f%_fuzz}/* $$corpus/; \
 		$(BUILD)-fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		$$corpus || exit 1; done
+
+# Formatting is the tool's job: every C++ file of the project follows .clang-format.
+FORMAT_FILES = $$(git ls-files '*.cpp' '*.h')
+format: deps
+	clang-format -i $(FORMAT_FILES)
+
+format-check: deps
+	clang-format --dry-run -Werror $(FORMAT_FILES)
 
 clean:
 	rm -rf $(BUILD)

@@ -27,6 +27,7 @@ xauth
 x11-utils
 fonts-wine
 fonts-dejavu-core
+clang-format
 "
 
 missing=""
