@@ -5,11 +5,8 @@
 #include "engine/batchdriver.h"
 #include "engine/jobvalues.h"
 #include "shared/batchscript.h"
-#include "shell/globalvars.h"
-#include "shell/poweractions.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
-#include "sources/typelists.h"
 #include "testclips.h"
 
 #include <QApplication>
@@ -32,7 +29,7 @@ namespace {
 
 // No benchmark may ever reach the system's power requests.
 const bool kPowerGuard = [] {
-    qputenv(marbeck::kNoPowerActionsVariable, "1");
+    qputenv("ORM_NO_POWER_ACTIONS", "1");
     return true;
 }();
 
@@ -61,24 +58,23 @@ struct Converter {
     QWidget mainWindow;
     marbeck::ListViewFiles *list;
     marbeck::BatchDriver driver;
-    Converter() : list(new marbeck::ListViewFiles(&mainWindow)), driver(*list, &mainWindow)
+    Converter()
+        : list(new marbeck::ListViewFiles(&mainWindow)), driver(list->sources(), &mainWindow, list)
     {
+        list->setInputFileTypes({"Video=*.mp4"});
         mainWindow.resize(760, 520);
         list->resize(740, 400);
         mainWindow.show();
     }
 };
 
-void setBatchSettings(const QString &appFolder)
+// The options the shell gives a batch by default, for a program in `appFolder`.
+marbeck::BatchOptions batchOptions(const QString &appFolder)
 {
-    marbeck::TGlobalVars &g = marbeck::globals();
-    g.AppFolder = appFolder;
-    g.DeleteFileAfterProcessing = false;
-    g.ShutdownWindowsWhenDone = false;
-    g.UseDirectShow = false;
-    g.Priority = 1; // normal, as the shell runs its commands
-    marbeck::typeLists().InputFileTypes = {"Video=*.mp4"};
-    marbeck::typeLists().AVSExt = {};
+    marbeck::BatchOptions options;
+    options.programFolder = appFolder;
+    options.priority = 1; // normal, as the shell runs its commands
+    return options;
 }
 
 void BatchOverhead(benchmark::State &state)
@@ -89,7 +85,7 @@ void BatchOverhead(benchmark::State &state)
     const QString app = dir.filePath("app");
     QDir().mkpath(app + "/cores");
     QFile::copy(stage + "/cores/avcore.dll", app + "/cores/avcore.dll");
-    setBatchSettings(app);
+    const marbeck::BatchOptions options = batchOptions(app);
     const QString profile = stage + "/default_setting/Transcoding_iPod.ini";
 
     QStringList clips;
@@ -145,7 +141,7 @@ void BatchOverhead(benchmark::State &state)
                     return state.SkipWithError("a clip was not taken");
             }
             start = std::chrono::steady_clock::now();
-            converter.driver.ActionConvertExecute(&preset, batchOut);
+            converter.driver.ActionConvertExecute(&preset, batchOut, options);
             batch.push_back(secondsSince(start));
             if (converter.list->sources().count() != 0)
                 return state.SkipWithError("the batch did not convert everything");
@@ -182,7 +178,7 @@ void BatchBookkeeping(benchmark::State &state)
         p.write("[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -y -i \"<%InputFile%>\" "
                 "--duration=1 --steps=1 --no-output \"<%OutputFile%>.mp4\"\n");
     }
-    setBatchSettings(app);
+    const marbeck::BatchOptions options = batchOptions(app);
     const marbeck::TProfileDetailItem preset{profile, "Item0", "fast"};
 
     QDir().mkpath(dir.filePath("out"));
@@ -202,7 +198,7 @@ void BatchBookkeeping(benchmark::State &state)
         const double cpuBefore = cpuSecondsOfThisProcess();
         const double threadBefore = cpuSecondsOfThisThread();
         const auto start = std::chrono::steady_clock::now();
-        converter.driver.ActionConvertExecute(&preset, dir.filePath("out"));
+        converter.driver.ActionConvertExecute(&preset, dir.filePath("out"), options);
         const double wall = secondsSince(start);
         const double cpu = cpuSecondsOfThisProcess() - cpuBefore;
         const double ui = cpuSecondsOfThisThread() - threadBefore;

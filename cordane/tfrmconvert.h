@@ -1,6 +1,6 @@
 #pragma once
-#include "failurelog.h"
 #include "handoff.h"
+#include "shared/failurelog.h"
 
 #include <QWidget>
 

@@ -1,10 +1,10 @@
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
+#include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
 #include "shared/ui/termination.h"
-#include "shell/globalvars.h"
 #include "shell/tfrmmain.h"
 
 #include <QApplication>
@@ -33,6 +33,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Ormolux"));
     orm::RegisterLayoutFonts();
     orm::InstallInteraction();
+    orm::SetErrorBoxCaption([] { return marbeck::msg(marbeck::Msg::MSG_APPLICATION_TITLE); });
 
     const QStringList arguments = QApplication::arguments();
     const auto family =

@@ -80,4 +80,25 @@ void ShellOpen(const QString &path)
             QStringLiteral("Error"), mb::kIconExclamation);
 }
 
+namespace {
+QString (*errorBoxCaption)() = nullptr;
+} // namespace
+
+void SetErrorBoxCaption(QString (*caption)())
+{
+    errorBoxCaption = caption;
+}
+
+void ShowErrorBox(const QString &text)
+{
+    ShowMessageBox(text, errorBoxCaption ? errorBoxCaption() : QString(), mb::kIconError);
+}
+
+QString ErrorText(const std::exception &e)
+{
+    if (const auto *error = dynamic_cast<const Error *>(&e))
+        return error->text();
+    return QString::fromLocal8Bit(e.what());
+}
+
 } // namespace orm

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -90,5 +91,28 @@ bool BrowseForFolder(QWidget *owner, QString &path, const QString &title, unsign
 // does nothing. When the desktop has no program for it, says so with the path,
 // so that the user can open it by hand.
 void ShellOpen(const QString &path);
+
+// The application's error box: the text under the program's title. Each
+// program names its title once at start; until then the box has none.
+void SetErrorBoxCaption(QString (*caption)());
+void ShowErrorBox(const QString &text);
+
+// The text an exception shows the user: an orm::Error's own text, otherwise
+// what the library said.
+QString ErrorText(const std::exception &e);
+
+// The one boundary of every event a window handles: an exception thrown by
+// `handler` is shown in the error box and goes no further, so the event loop
+// and the window stay usable. Returns false when the handler threw.
+template <class Handler> bool GuardEvent(Handler &&handler)
+{
+    try {
+        handler();
+        return true;
+    } catch (const std::exception &e) {
+        ShowErrorBox(ErrorText(e));
+        return false;
+    }
+}
 
 } // namespace orm

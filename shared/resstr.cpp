@@ -43,4 +43,28 @@ QString CleanLanguageText(const QString &text)
     return out;
 }
 
+QString FormatMessage(const QString &pattern, const QStringList &arguments)
+{
+    QString out;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern.at(i);
+        if (c == u'%' && i + 1 < pattern.size()) {
+            const QChar kind = pattern.at(i + 1);
+            if (kind == u's' || kind == u'd') {
+                out += arguments.value(next++);
+                ++i;
+                continue;
+            }
+            if (kind == u'%') {
+                out += u'%';
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
 } // namespace orm

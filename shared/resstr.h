@@ -34,4 +34,8 @@ private:
 // "#13" turned into a line break.
 QString CleanLanguageText(const QString &text);
 
+// A message-table text with its "%s" and "%d" filled from the arguments in
+// order; "%%" is a percent sign.
+QString FormatMessage(const QString &pattern, const QStringList &arguments);
+
 } // namespace orm

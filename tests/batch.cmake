@@ -1,13 +1,13 @@
 # The batch driver: its rules without a window, the progress and countdown
 # windows, and whole batches with the real encoder and the test encoder.
 orm_add_test(batch_tests marbeck/engine/batchlogic_test.cpp)
-target_link_libraries(batch_tests PRIVATE orm_batch)
+target_link_libraries(batch_tests PRIVATE orm_engine)
 
 orm_add_test(batch_ui_tests marbeck/engine/tfrmprogress_test.cpp marbeck/shell/shutdown_test.cpp)
-target_link_libraries(batch_ui_tests PRIVATE orm_batch_ui)
+target_link_libraries(batch_ui_tests PRIVATE orm_engine_ui orm_shell_ui)
 
 add_library(orm_batch_test_setup STATIC marbeck/engine/batchsetup.cpp)
-target_link_libraries(orm_batch_test_setup PUBLIC orm_test_support orm_batch_ui)
+target_link_libraries(orm_batch_test_setup PUBLIC orm_test_support orm_shell_ui)
 target_compile_definitions(orm_batch_test_setup PRIVATE
   ORM_TEST_ENCODER="$<TARGET_FILE:orm_testencoder>")
 add_dependencies(orm_batch_test_setup orm_testencoder stage_data)

@@ -3,7 +3,7 @@ orm_add_test(profiles_ui_tests marbeck/profiles/tfrmprofile_test.cpp)
 target_link_libraries(profiles_ui_tests PRIVATE orm_profiles_ui)
 
 orm_add_test(shell_ui_tests marbeck/shell/tfrmsettings_test.cpp)
-target_link_libraries(shell_ui_tests PRIVATE orm_settings_ui)
+target_link_libraries(shell_ui_tests PRIVATE orm_shell_ui)
 
 orm_add_test(mainwindow_tests marbeck/shell/tfrmmain_test.cpp)
 target_link_libraries(mainwindow_tests PRIVATE orm_shell_ui)

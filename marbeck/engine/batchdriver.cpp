@@ -8,13 +8,8 @@
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/utilfuncs.h"
-#include "shell/globalvars.h"
-#include "shell/poweractions.h"
-#include "shell/tfrmshutdown.h"
-#include "sources/listviewfiles.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
-#include "sources/typelists.h"
 #include "tfrmprogress.h"
 
 #include <QCoreApplication>
@@ -24,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QScopeGuard>
+#include <QWidget>
 
 namespace marbeck {
 
@@ -49,16 +45,10 @@ bool holdsLineBreak(const QString &text)
     return text.contains(u'\n') || text.contains(u'\r');
 }
 
-void showError(const std::exception &e)
-{
-    const auto *error = dynamic_cast<const orm::Error *>(&e);
-    ShowErrorBox(error ? error->text() : QString::fromLocal8Bit(e.what()));
-}
-
 } // namespace
 
-BatchDriver::BatchDriver(ListViewFiles &list, QWidget *mainWindow)
-    : m_list(list), m_mainWindow(mainWindow),
+BatchDriver::BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *listView)
+    : m_rows(rows), m_mainWindow(mainWindow), m_listView(listView),
       m_model(std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::Batch,
                                                    msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)))
 {
@@ -84,8 +74,8 @@ BatchDriver::~BatchDriver()
         orm::platform::killProcessesByName(kEncoderProgram);
     }
     m_job.reset();
-    if (!globals().AppFolder.isEmpty())
-        orm::DeleteTempFiles(globals().AppFolder);
+    if (!m_options.programFolder.isEmpty())
+        orm::DeleteTempFiles(m_options.programFolder);
 }
 
 bool BatchDriver::Active() const
@@ -99,12 +89,12 @@ TfrmProgress *BatchDriver::progressWindow() const
 }
 
 void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
-                                       const QString &outputFolderText)
+                                       const QString &outputFolderText, const BatchOptions &options)
 {
     if (m_progress)
         return; // a batch is running
-    try {
-        if (m_list.sources().count() == 0) {
+    orm::GuardEvent([&] {
+        if (m_rows.count() == 0) {
             orm::ShowMessageBox(msg(Msg::MSG_NOFILES), msg(Msg::MSG_HINT),
                                 orm::mb::kIconExclamation);
             return;
@@ -113,12 +103,11 @@ void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
             throw orm::Error(QStringLiteral("List index out of bounds (-1)"));
         if (!EnsureOutputFolder(outputFolderText))
             return;
-        globals().OutputPath = outputFolderText;
+        emit outputPathChanged(outputFolderText);
         m_outputFolderText = outputFolderText;
+        m_options = options;
         RunBatch(*preset);
-    } catch (const std::exception &e) {
-        showError(e);
-    }
+    });
 }
 
 void BatchDriver::RunBatch(const TProfileDetailItem &preset)
@@ -128,9 +117,14 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
     m_lastModalResult = 0;
     QPointer<TfrmProgress> progress = new TfrmProgress(m_mainWindow);
     m_progress = progress;
+    // The driver may go with its window while the batch runs; its destructor
+    // then does the clean-up below.
+    const QPointer<BatchDriver> alive(this);
     // Whatever happens from here on, no job outlives the batch and its
     // window is released.
-    const auto release = qScopeGuard([this, progress] {
+    const auto release = qScopeGuard([this, alive, progress] {
+        if (!alive)
+            return;
         m_progress = nullptr;
         StopRunningJob();
         ResumeListPainting();
@@ -141,13 +135,17 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
     progress->PlaceOver(m_mainWindow);
     progress->setWindowTitle(msg(Msg::MSG_ENC_IN_PROGRESS));
     progress->LabelStopWhenDone()->setText(msg(Msg::MSG_STOP_ENC));
+    progress->setSwitches(m_options.deleteSources, m_options.shutdownWhenDone);
+    connect(progress, &TfrmProgress::deleteSourcesChanged, this,
+            &BatchDriver::deleteSourcesChanged);
+    connect(progress, &TfrmProgress::shutdownWhenDoneChanged, this,
+            &BatchDriver::shutdownWhenDoneChanged);
 
-    const SourceListModel &rows = m_list.sources();
-    m_run.start(rows.count());
+    m_run.start(m_rows.count());
     m_failures.clear();
     qint64 totalBytes = 0;
-    for (int row = 0; row < rows.count(); ++row)
-        totalBytes += fileSizeOf(rows.item(row).FileSize);
+    for (int row = 0; row < m_rows.count(); ++row)
+        totalBytes += fileSizeOf(m_rows.item(row).FileSize);
     m_model->setPrefixes(msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH));
     m_model->startBatch(totalBytes);
     m_model->takeChanges();
@@ -155,58 +153,39 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
     StartNextJob();
     emit batchStarted(progress);
     const int result = progress ? progress->exec() : 2;
+    if (!alive)
+        return;
     m_lastModalResult = result;
 
     // The batch is over: notices that still arrive change nothing.
     m_progress = nullptr;
     StopRunningJob();
     if (!m_terminated)
-        AfterBatch();
-}
-
-void BatchDriver::AfterBatch()
-{
-    if (m_run.AnyJobFailed) {
-        orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
-        return;
-    }
-    if (!globals().ShutdownWindowsWhenDone || m_lastModalResult == 2)
-        return;
-    QPointer<TfrmShutdown> countdown = new TfrmShutdown(m_mainWindow, m_countdownTickMs);
-    const int answer = countdown->Run();
-    delete countdown.data();
-    if (answer != 1 || m_terminated)
-        return;
-    ExecuteShutdownAction(globals().ShutdownFlag, [this] {
-        // The program ends after the current message, as any close does.
-        QMetaObject::invokeMethod(
-            this, [this] { emit closeProgramRequested(); }, Qt::QueuedConnection);
-    });
+        emit batchFinished({result == 2, m_run.AnyJobFailed});
 }
 
 bool BatchDriver::StartNextJob()
 {
-    const QString appFolder = globals().AppFolder;
+    const QString appFolder = m_options.programFolder;
     orm::DeleteTempFiles(appFolder);
-    const SourceListModel &rows = m_list.sources();
-    if (rows.count() == 0)
+    if (m_rows.count() == 0)
         return false;
     // The script inherits the folder: relative paths in templates resolve there.
     if (!QDir::setCurrent(appFolder))
         throw orm::Error(
             QStringLiteral("I/O error: cannot change to the folder \"%1\".").arg(appFolder));
-    const TFileItem &item = rows.item(0);
+    const TFileItem &item = m_rows.item(0);
     const qint64 fileSize = fileSizeOf(item.FileSize);
     m_currentSource = item.CompleteName;
-    globals().OutputPath = orm::IncludeBackslash(m_outputFolderText);
+    emit outputPathChanged(orm::IncludeBackslash(m_outputFolderText));
 
     orm::ScriptJob job;
     job.programFolder = appFolder;
     job.profileFile = m_preset.FileName;
     job.section = m_preset.Section;
     job.values = JobPlaceholders(appFolder, m_outputFolderText, m_currentSource);
-    job.aviSynthRoute =
-        orm::TakesAviSynthRoute(m_currentSource, globals().UseDirectShow, typeLists().AVSExt);
+    job.aviSynthRoute = orm::TakesAviSynthRoute(m_currentSource, m_options.useDirectShow,
+                                                m_options.aviSynthExtensions);
     QString script;
     try {
         script = orm::WriteJobScripts(job);
@@ -224,7 +203,7 @@ bool BatchDriver::StartNextJob()
             this, [this, end] { ProcessEnded(end); }, Qt::QueuedConnection);
         return true;
     }
-    m_job->Start(script, MapPriority(globals().Priority), fileSize);
+    m_job->Start(script, MapPriority(m_options.priority), fileSize);
     return true;
 }
 
@@ -238,8 +217,8 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
 {
     if (!m_progress || m_terminated || end.outcome == orm::JobOutcome::Stopped)
         return;
-    try {
-        orm::DeleteTempFiles(globals().AppFolder);
+    orm::GuardEvent([&] {
+        orm::DeleteTempFiles(m_options.programFolder);
         // A job that failed without an error line (the encoder said so only
         // by its exit status) is reported like one that printed it.
         if (end.outcome == orm::JobOutcome::Failed &&
@@ -250,16 +229,16 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
             if (!m_progress)
                 return; // the batch ended while the box was open
         }
-        const JobEndSteps steps = m_run.jobEnded(end.outcome, globals().DeleteFileAfterProcessing,
-                                                 m_progress->StopWhenDone());
+        const JobEndSteps steps =
+            m_run.jobEnded(end.outcome, m_progress->DeleteSources(), m_progress->StopWhenDone());
         if (steps.deleteSource)
             QFile::remove(m_currentSource); // a failure is passed over
         if (steps.removeRow || steps.moveRowToEnd)
             PaceListPainting();
         if (steps.removeRow)
-            m_list.RemoveSourceItem(m_currentSource);
+            m_rows.RemoveSourceItem(m_currentSource);
         if (steps.moveRowToEnd)
-            m_list.MoveSourceItemToEnd(m_currentSource);
+            m_rows.MoveSourceItemToEnd(m_currentSource);
         if (steps.lastFileDone)
             m_model->lastFileDone(msg(Msg::MSG_ENCODING_FINISHED));
         if (!steps.endBatch) {
@@ -267,27 +246,22 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
         }
         ShowProgress();
         // With nothing left to run the batch ends rather than wait for ever.
-        if (steps.endBatch || m_list.sources().count() == 0) {
+        if (steps.endBatch || m_rows.count() == 0) {
             m_progress->FinishBatch();
             return;
         }
         QMetaObject::invokeMethod(this, &BatchDriver::WmStartNextJob, Qt::QueuedConnection);
-    } catch (const std::exception &e) {
-        showError(e);
-    }
+    });
 }
 
 void BatchDriver::WmStartNextJob()
 {
     if (!m_progress || m_terminated)
         return;
-    try {
-        StartNextJob();
-    } catch (const std::exception &e) {
-        // No job runs; the window keeps its figures until the user stops.
-        orm::DeleteTempFiles(globals().AppFolder);
-        showError(e);
-    }
+    // When the start fails no job runs; the window keeps its figures until
+    // the user stops.
+    if (!orm::GuardEvent([this] { StartNextJob(); }))
+        orm::DeleteTempFiles(m_options.programFolder);
 }
 
 void BatchDriver::StopRunningJob()
@@ -302,7 +276,8 @@ void BatchDriver::StopRunningJob()
             QCoreApplication::processEvents(
                 QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
     }
-    orm::DeleteTempFiles(globals().AppFolder);
+    if (!m_options.programFolder.isEmpty())
+        orm::DeleteTempFiles(m_options.programFolder);
 }
 
 void BatchDriver::PaceListPainting()
@@ -313,16 +288,18 @@ void BatchDriver::PaceListPainting()
         m_listPainted.start();
         return;
     }
+    if (!m_listView)
+        return;
     m_listHeld = true;
-    m_list.setUpdatesEnabled(false);
+    m_listView->setUpdatesEnabled(false);
     m_listPaintTimer.start(int(kListPaintMs - m_listPainted.elapsed()));
 }
 
 void BatchDriver::ResumeListPainting()
 {
     m_listPaintTimer.stop();
-    if (m_listHeld)
-        m_list.setUpdatesEnabled(true); // paints what changed meanwhile
+    if (m_listHeld && m_listView)
+        m_listView->setUpdatesEnabled(true); // paints what changed meanwhile
     m_listHeld = false;
     m_listPainted.start();
 }

@@ -1,15 +1,17 @@
 #pragma once
-// A batch from "Convert Now" to the last dialog after it: one job per row of
-// the source list, through the modal progress window, then the failure
-// notice or the countdown to the post-batch action.
+// A batch from "Convert Now" to its end: one job per row of the source list's
+// model, through the modal progress window. What follows a batch (the
+// failure log, the post-batch action) is its owner's: batchFinished says how
+// it ended.
 #include "batchrun.h"
-#include "failurelog.h"
 #include "profiles/profilecatalogue.h"
+#include "shared/failurelog.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -24,21 +26,40 @@ struct JobEnd;
 
 namespace marbeck {
 
-class ListViewFiles;
+class SourceListModel;
 class TfrmProgress;
+
+// What a batch takes from the settings, fixed when it starts.
+struct BatchOptions {
+    QString programFolder;      // scripts are written and run here
+    quint8 priority = 1;        // the stored priority setting
+    bool deleteSources = false; // the progress window's switches as it opens
+    bool shutdownWhenDone = false;
+    bool useDirectShow = false;
+    QStringList aviSynthExtensions; // with their dot
+};
+
+// How a batch ended.
+struct BatchResult {
+    bool stoppedNow = false; // by "Stop now" rather than by itself or "When done"
+    bool anyFailed = false;
+};
 
 class BatchDriver : public QObject {
     Q_OBJECT
 public:
-    // `list` is the main window's source list; `mainWindow` owns the progress
-    // and countdown windows and is what they centre over.
-    BatchDriver(ListViewFiles &list, QWidget *mainWindow);
+    // `rows` are the sources, first row first; `mainWindow` owns the progress
+    // window and is what it centres over; `listView`, when given, is the view
+    // of the rows, whose painting is paced during a batch.
+    BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *listView = nullptr);
+    // Ends a running job and everything it started and removes its files.
     ~BatchDriver() override;
 
     // "Convert Now": no rows → the MSG_NOFILES box; no preset → the list's
     // index error in the standard error box; then the output folder check,
-    // OutputPath := the folder text, and the batch with the preset.
-    void ActionConvertExecute(const TProfileDetailItem *preset, const QString &outputFolderText);
+    // outputPathChanged with the folder text, and the batch with the preset.
+    void ActionConvertExecute(const TProfileDetailItem *preset, const QString &outputFolderText,
+                              const BatchOptions &options);
     // A job's child is running.
     bool Active() const;
     // The main window closes during a batch: ends the child's group and every
@@ -54,14 +75,16 @@ public:
     // How the last batch's progress window closed: 1 by itself or after
     // "When done", 2 by "Stop now"; 0 when it was never shown.
     int lastModalResult() const { return m_lastModalResult; }
-    // The countdown's tick; a second unless a test shortens it.
-    void setCountdownTick(int milliseconds) { m_countdownTickMs = milliseconds; }
 
 signals:
-    // Index 0 of the post-batch actions: the program closes.
-    void closeProgramRequested();
     // The progress window is about to be shown modally.
     void batchStarted(marbeck::TfrmProgress *window);
+    // The batch is over and its window gone; not after Terminate().
+    void batchFinished(const marbeck::BatchResult &result);
+    // The settings a batch changes, for the owner to keep.
+    void outputPathChanged(const QString &path);
+    void deleteSourcesChanged(bool on);
+    void shutdownWhenDoneChanged(bool on);
 
 private:
     void RunBatch(const TProfileDetailItem &preset);
@@ -74,7 +97,6 @@ private:
     // Ends a running job and everything it started, waits for its end notice,
     // and deletes the generated files.
     void StopRunningJob();
-    void AfterBatch();
     // Rows change after every job; repainting the list for each of many
     // short jobs would cost more than the jobs. Called before each change:
     // the list paints at once unless it painted less than a moment ago, and
@@ -82,8 +104,10 @@ private:
     void PaceListPainting();
     void ResumeListPainting();
 
-    ListViewFiles &m_list;
+    SourceListModel &m_rows;
     QPointer<QWidget> m_mainWindow;
+    QPointer<QWidget> m_listView;
+    BatchOptions m_options;
     std::unique_ptr<orm::ProgressModel> m_model;
     std::unique_ptr<orm::ConversionJob> m_job;
     BatchRun m_run;
@@ -96,7 +120,6 @@ private:
     QTimer m_listPaintTimer;
     bool m_listHeld = false; // painting of the list is held back by us
     int m_lastModalResult = 0;
-    int m_countdownTickMs = 1000;
     bool m_terminated = false;
 };
 

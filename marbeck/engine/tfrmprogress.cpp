@@ -3,7 +3,6 @@
 #include "lang/marbeckmessages.h"
 #include "shared/interaction.h"
 #include "shared/progressmodel.h"
-#include "shell/globalvars.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -103,10 +102,8 @@ TfrmProgress::TfrmProgress(QWidget *owner)
     // The window's creation, in its order.
     ApplyLanguage();
     m_closeQuery = {};
-    m_checkBoxDelSource->setChecked(globals().DeleteFileAfterProcessing);
-    m_checkBoxShutdown->setChecked(globals().ShutdownWindowsWhenDone);
-    connect(m_checkBoxDelSource, &QCheckBox::clicked, this, &TfrmProgress::CheckBoxDelSourceClick);
-    connect(m_checkBoxShutdown, &QCheckBox::clicked, this, &TfrmProgress::CheckBoxShutdownClick);
+    connect(m_checkBoxDelSource, &QCheckBox::clicked, this, &TfrmProgress::deleteSourcesChanged);
+    connect(m_checkBoxShutdown, &QCheckBox::clicked, this, &TfrmProgress::shutdownWhenDoneChanged);
 }
 
 void TfrmProgress::ApplyLanguage()
@@ -230,14 +227,15 @@ bool TfrmProgress::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmProgress::CheckBoxDelSourceClick()
+void TfrmProgress::setSwitches(bool deleteSources, bool shutdownWhenDone)
 {
-    globals().DeleteFileAfterProcessing = m_checkBoxDelSource->isChecked();
+    m_checkBoxDelSource->setChecked(deleteSources);
+    m_checkBoxShutdown->setChecked(shutdownWhenDone);
 }
 
-void TfrmProgress::CheckBoxShutdownClick()
+bool TfrmProgress::DeleteSources() const
 {
-    globals().ShutdownWindowsWhenDone = m_checkBoxShutdown->isChecked();
+    return m_checkBoxDelSource->isChecked();
 }
 
 } // namespace marbeck

@@ -30,6 +30,11 @@ public:
     // Centres the window over `owner`, halves rounded toward zero.
     void PlaceOver(const QWidget *owner);
 
+    // The two switches as the batch starts; the user's changes are reported
+    // through deleteSourcesChanged and shutdownWhenDoneChanged.
+    void setSwitches(bool deleteSources, bool shutdownWhenDone);
+    bool DeleteSources() const;
+
     bool Finished() const { return m_closeQuery.Finished; }
     bool StopWhenDone() const { return m_closeQuery.StopWhenDone; }
 
@@ -47,6 +52,10 @@ public:
     QCheckBox *CheckBoxShutdown() const { return m_checkBoxShutdown; }
     QPushButton *ButtonCancel() const { return m_buttonCancel; }
 
+signals:
+    void deleteSourcesChanged(bool on);
+    void shutdownWhenDoneChanged(bool on);
+
 public slots:
     // Escape goes through the same question as the button and the close box.
     void reject() override;
@@ -57,8 +66,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void CheckBoxDelSourceClick();
-    void CheckBoxShutdownClick();
     void layoutCaptions();
 
     ProgressCloseQuery m_closeQuery;

@@ -2,7 +2,7 @@
 // The profile chooser without its window: the four family lists, the row
 // selected in each, the active family and what leaving the window does.
 #include "profiles/profilecatalogue.h"
-#include "shell/globalvars.h"
+#include "settings/globalvars.h"
 
 #include <QList>
 

@@ -261,9 +261,9 @@ bool TfrmProfile::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool ShowProfileChooser(QWidget *owner, bool allowCancel)
+bool ShowProfileChooser(TGlobalVars &g, QWidget *owner, bool allowCancel)
 {
-    TfrmProfile window(globals(), owner);
+    TfrmProfile window(g, owner);
     if (owner) {
         const QRect main = owner->geometry();
         window.move(main.left() + (main.width() - window.width()) / 2,

@@ -76,6 +76,6 @@ private:
 // Shows the chooser modally over the owner and applies the choice on "Apply";
 // returns false when the program is to end (start-up mode left without a
 // choice, or no profile folder).
-bool ShowProfileChooser(QWidget *owner, bool allowCancel);
+bool ShowProfileChooser(TGlobalVars &g, QWidget *owner, bool allowCancel);
 
 } // namespace marbeck

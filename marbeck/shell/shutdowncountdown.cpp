@@ -1,7 +1,7 @@
 #include "shutdowncountdown.h"
+#include "shared/resstr.h"
 
 #include "lang/marbeckmessages.h"
-#include "sources/sourcelist.h"
 
 #include <algorithm>
 
@@ -15,7 +15,8 @@ bool ShutdownCountdown::Tick()
 
 QString ShutdownCountdown::TimeOutText() const
 {
-    return FormatMessage(msg(Msg::MSG_LABEL_TIMEOUT), {QString::number(std::max(m_remaining, 0))});
+    return orm::FormatMessage(msg(Msg::MSG_LABEL_TIMEOUT),
+                              {QString::number(std::max(m_remaining, 0))});
 }
 
 } // namespace marbeck

@@ -1,20 +1,22 @@
 #include "tfrmmain.h"
 
 #include "engine/batchdriver.h"
-#include "globalvars.h"
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
+#include "postbatch.h"
 #include "profiles/tfrmprofile.h"
+#include "settings/globalvars.h"
 #include "shared/error.h"
+#include "shared/failurelog.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
+#include "shared/resstr.h"
 #include "shared/utilfuncs.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
-#include "sources/typelists.h"
 #include "tfrmsettings.h"
 
 #include <QAction>
@@ -173,9 +175,19 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     connect(m_actionChooseProfile, &QAction::triggered, this,
             &TfrmMain::ActionChooseProfileExecute);
 
-    m_listViewFiles->setActionConvert(m_actionConvert);
-    m_listViewFiles->setOutputFolderEdit(m_editOutputDir);
-    m_listViewFiles->setStatusLabel(m_labelStatusBar);
+    // The list knows the window only through these: Convert in its menu, the
+    // status line, and the two folders it reads and changes.
+    m_listViewFiles->addRowsAction(m_actionConvert);
+    connect(m_listViewFiles, &ListViewFiles::statusChanged, m_labelStatusBar, &QLabel::setText);
+    connect(m_editOutputDir, &QLineEdit::textChanged, m_listViewFiles,
+            &ListViewFiles::setOutputFolderText);
+    connect(m_listViewFiles, &ListViewFiles::outputFolderChanged, this,
+            [this](const QString &folder) {
+                globals().OutputPath = folder;
+                m_editOutputDir->setText(folder);
+            });
+    connect(m_listViewFiles, &ListViewFiles::inputFolderChanged, this,
+            [](const QString &folder) { globals().InputPath = folder; });
     bindButton(m_buttonAddFiles, m_listViewFiles->ActionAddFiles());
     bindButton(m_buttonDelete, m_listViewFiles->ActionDelete());
     bindButton(m_buttonClearList, m_listViewFiles->ActionClearList());
@@ -206,8 +218,16 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     setTabOrder(m_buttonChooseProfile, m_buttonSettings);
     setTabOrder(m_buttonSettings, m_buttonConvert);
 
-    m_batch = new BatchDriver(*m_listViewFiles, this);
-    connect(m_batch, &BatchDriver::closeProgramRequested, this, &QWidget::close);
+    m_batch = std::make_unique<BatchDriver>(m_listViewFiles->sources(), this, m_listViewFiles);
+    KeepSettingsOf(*m_batch, globals());
+    connect(m_batch.get(), &BatchDriver::outputPathChanged, m_listViewFiles,
+            &ListViewFiles::setOutputPath);
+    connect(m_batch.get(), &BatchDriver::batchFinished, this, [this](const BatchResult &result) {
+        RunAfterBatch(result, m_batch->failures(), globals(), this, m_countdownTickMs, [this] {
+            // The program ends after the current message, as any close does.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        });
+    });
 
     RestartProgram = [] {
         QProcess::startDetached(QCoreApplication::applicationFilePath(),
@@ -226,14 +246,10 @@ bool TfrmMain::FormCreate()
     LoadSkin(AppRelativePath(g, g.SkinFolder + g.SkinFileName));
 
     bool firstRun = false;
-    try {
-        firstRun = !LoadSettings(g);
-    } catch (const orm::Error &e) {
-        // A folder the settings cannot be written to: the program runs on the
-        // defaults, and the user knows that nothing will be kept.
-        ShowErrorBox(e.text());
+    // A folder the settings cannot be written to: the program runs on the
+    // defaults, and the user knows that nothing will be kept.
+    if (!orm::GuardEvent([&] { firstRun = !LoadSettings(g); }))
         firstRun = true;
-    }
     if (firstRun) {
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             const QSize s = screen->geometry().size();
@@ -241,21 +257,22 @@ bool TfrmMain::FormCreate()
         }
     }
     m_editOutputDir->setText(g.OutputPath);
+    m_listViewFiles->setOutputPath(g.OutputPath);
+    m_listViewFiles->setInputFolder(g.InputPath);
 
     // The language is not loaded yet, so this box speaks English.
     if (!checkTypeFile(msg(Msg::MSG_ERROR), orm::mb::kIconExclamation))
         return false;
-    LoadTypeLists();
+    loadTypeLists();
     messages().LoadLanguage(AppRelativePath(g, g.LanguageFolder + g.LanguageFile));
     if (!ApplyLanguage())
         return false;
     BuildLanguageMenu();
-    m_listViewFiles->setOpenFilter(BuildOpenFilter(typeLists().InputFileTypes));
     setAcceptDrops(true);
     m_listViewFiles->UpdateStatus();
     orm::LoadPlacement(QStringLiteral("form"), this);
 
-    if (g.ShowWindow && !ShowProfileChooser(this, false)) {
+    if (g.ShowWindow && !ShowProfileChooser(g, this, false)) {
         m_exitCode = 0;
         return false;
     }
@@ -274,18 +291,25 @@ void TfrmMain::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     // Restoring from the task bar is not a new showing.
     if (!event->spontaneous())
-        RunSkinStep(*this, [this] { ApplyMainSkin(*this); });
+        RunSkinStep(*this, [this] { ApplyMainSkin(*this, skin(), SkinFolderPath(globals())); });
 }
 
 bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)
 {
-    const QString path = TypeFileName();
+    const QString path = TypeFileName(globals());
     if (QFileInfo(path).isFile())
         return true;
-    orm::ShowMessageBox(FormatMessage(msg(Msg::MSG_NO_DAT_FILE), {path}), captionText,
+    orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_NO_DAT_FILE), {path}), captionText,
                         icon | orm::mb::kOk);
     m_exitCode = 1;
     return false;
+}
+
+void TfrmMain::loadTypeLists()
+{
+    LoadTypeLists(m_typeLists, TypeFileName(globals()));
+    m_listViewFiles->setInputFileTypes(m_typeLists.InputFileTypes);
+    m_listViewFiles->setOpenFilter(BuildOpenFilter(m_typeLists.InputFileTypes));
 }
 
 void TfrmMain::endProgram(int exitCode)
@@ -302,8 +326,7 @@ bool TfrmMain::ApplyLanguage()
         endProgram(1);
         return false;
     }
-    LoadTypeLists();
-    m_listViewFiles->setOpenFilter(BuildOpenFilter(typeLists().InputFileTypes));
+    loadTypeLists();
 
     const QString title = ApplicationTitle();
     setWindowTitle(title);
@@ -387,12 +410,13 @@ const TProfileDetailItem *TfrmMain::selectedPreset() const
 
 void TfrmMain::ActionConvertExecute()
 {
-    m_batch->ActionConvertExecute(selectedPreset(), m_editOutputDir->text());
+    m_batch->ActionConvertExecute(selectedPreset(), m_editOutputDir->text(),
+                                  BatchOptionsFor(globals(), m_typeLists.AVSExt));
 }
 
 void TfrmMain::ActionChooseProfileExecute()
 {
-    ShowProfileChooser(this, true);
+    ShowProfileChooser(globals(), this, true);
     LoadProfileItems();
 }
 
@@ -421,12 +445,10 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     // Closing is always allowed; a running conversion ends with the window.
     if (m_batch->Active())
         m_batch->Terminate();
-    try {
+    orm::GuardEvent([this] {
         SaveSettings(globals());
         orm::SavePlacement(QStringLiteral("form"), this);
-    } catch (const orm::Error &e) {
-        ShowErrorBox(e.text());
-    }
+    });
     event->accept();
     if (m_restartOnClose) {
         m_restartOnClose = false;

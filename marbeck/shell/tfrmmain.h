@@ -4,11 +4,13 @@
 // buttons and the "Languages" menu. Start-up runs in FormCreate, in a fixed
 // order; the window is shown from the event loop once the chooser is closed.
 #include "profiles/profilecatalogue.h"
+#include "sources/typelists.h"
 
 #include <QList>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAbstractButton;
 class QAction;
@@ -51,6 +53,9 @@ public:
     // How the program starts itself again after a language switch; tests
     // replace it. By default the same program with the same argument.
     std::function<void()> RestartProgram;
+
+    // The post-batch countdown's tick; a second unless a test shortens it.
+    void setCountdownTick(int milliseconds) { m_countdownTickMs = milliseconds; }
 
     ListViewFiles *listViewFiles() const { return m_listViewFiles; }
     BatchDriver &batch() const { return *m_batch; }
@@ -98,10 +103,14 @@ private:
     void showMainWindow();
     void endProgram(int exitCode);
     bool checkTypeFile(const QString &captionText, unsigned icon);
+    // The accepted-types file of the current language into the list.
+    void loadTypeLists();
 
     int m_exitCode = 0;
     bool m_restartOnClose = false;
+    int m_countdownTickMs = 1000;
     QList<TProfileDetailItem> m_presets;
+    TypeLists m_typeLists;
 
     QLabel *m_imageMain;
     QLabel *m_labelAppTitle;
@@ -126,8 +135,9 @@ private:
     QMenu *m_languagesMI;
     QAction *m_actionConvert;
     QAction *m_actionChooseProfile;
-    // Runs the batches; created at start-up, like the console redirector it owns.
-    BatchDriver *m_batch = nullptr;
+    // Runs the batches; goes with the window, ending a running job and
+    // removing its files.
+    std::unique_ptr<BatchDriver> m_batch;
 };
 
 } // namespace marbeck

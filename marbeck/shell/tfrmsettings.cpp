@@ -1,9 +1,9 @@
 #include "shell/tfrmsettings.h"
 
 #include "lang/marbeckmessages.h"
+#include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
-#include "shell/globalvars.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -173,11 +173,7 @@ void RunSettingsDialog(QWidget *owner)
     if (window.exec() != 1)
         return;
     window.StoreControls(globals());
-    try {
-        SaveSettings(globals());
-    } catch (const orm::Error &e) {
-        orm::ShowMessageBox(e.text(), msg(Msg::MSG_APPLICATION_TITLE), orm::mb::kIconError);
-    }
+    orm::GuardEvent([] { SaveSettings(globals()); });
 }
 
 } // namespace marbeck

@@ -1,7 +1,7 @@
 #include "tfrmshutdown.h"
+#include "shared/resstr.h"
 
 #include "lang/marbeckmessages.h"
-#include "sources/sourcelist.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -59,7 +59,7 @@ void TfrmShutdown::FormCreate()
     setWindowTitle(msg(Msg::MSG_SHUTDOWN_TITLE));
     m_labelWarning->setText(msg(Msg::MSG_WARNING));
     m_labelShutdownDescription->setText(
-        FormatMessage(msg(Msg::MSG_WARNING_DETAIL), {msg(Msg::MSG_APPLICATION_TITLE)}));
+        orm::FormatMessage(msg(Msg::MSG_WARNING_DETAIL), {msg(Msg::MSG_APPLICATION_TITLE)}));
     m_buttonCancel->setText(msg(Msg::MSG_CANCEL));
     m_labelTimeOut->setText(m_countdown.TimeOutText());
 

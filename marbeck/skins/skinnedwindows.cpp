@@ -373,22 +373,6 @@ void ArrangeFamilyButtons(QWidget &window, const SkinTable &table, const QString
     }
 }
 
-void ApplyMainSkin(QWidget &window)
-{
-    ApplyMainSkin(window, skin(), SkinFolderPath(globals()));
-}
-
-void ApplyProfileSkin(QWidget &window)
-{
-    ApplyProfileSkin(window, skin(), SkinFolderPath(globals()), globals().LanguageFile);
-}
-
-void ArrangeFamilyButtons(QWidget &window)
-{
-    ArrangeFamilyButtons(window, skin(), SkinFolderPath(globals()), globals().Family,
-                         globals().LanguageFile);
-}
-
 bool RunSkinStep(QWidget &window, const std::function<void()> &step)
 {
     try {

@@ -2,7 +2,7 @@
 // Puts the skin value table onto the two skinned windows. Controls are found
 // by object name (the control names of the table), so the functions work on
 // any window that carries those names; a control the window lacks is passed over.
-#include "shell/globalvars.h"
+#include "settings/globalvars.h"
 #include "skins/skinres.h"
 
 #include <QString>
@@ -25,11 +25,6 @@ void ApplyProfileSkin(QWidget &window, const SkinTable &table, const QString &sk
 // in first place its first-position pictures.
 void ArrangeFamilyButtons(QWidget &window, const SkinTable &table, const QString &skinFolder,
                           DeviceFamily family, const QString &languageFile);
-
-// The global table and folders of the running program.
-void ApplyMainSkin(QWidget &window);
-void ApplyProfileSkin(QWidget &window);
-void ArrangeFamilyButtons(QWidget &window);
 
 // Runs a skin step from a show handler: an error is shown in the application's
 // error box once the window is up, and false is returned.

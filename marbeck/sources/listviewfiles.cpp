@@ -1,4 +1,5 @@
 #include "listviewfiles.h"
+#include "shared/resstr.h"
 
 #include "filedialogs.h"
 #include "lang/marbeckmessages.h"
@@ -7,7 +8,6 @@
 #include "shared/interaction.h"
 #include "shared/ui/busycursor.h"
 #include "shared/utilfuncs.h"
-#include "shell/globalvars.h"
 #include "sourcelistmodel.h"
 #include "tfrmfileinfo.h"
 #include "typelists.h"
@@ -20,8 +20,6 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QIcon>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QStyle>
@@ -33,16 +31,6 @@ namespace {
 
 // Folder dialog flags: only file-system folders, new dialog style.
 constexpr unsigned kBrowseFlags = 65;
-
-// No exception leaves an event: it ends that event in the error box.
-template <class F> void guarded(F &&f)
-{
-    try {
-        f();
-    } catch (const orm::Error &e) {
-        ShowErrorBox(e.text());
-    }
-}
 
 } // namespace
 
@@ -110,7 +98,7 @@ ListViewFiles::ListViewFiles(QWidget *parent)
     m_popupMenu->addAction(m_actionDelete);
     m_popupMenu->addAction(m_actionClearList);
     m_popupMenu->addSeparator();
-    m_convertPlace = m_popupMenu->addSeparator();
+    m_rowsActionsPlace = m_popupMenu->addSeparator();
     m_popupMenu->addAction(m_actionMoreInformation);
 
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &ListViewFiles::listChanged);
@@ -133,30 +121,16 @@ QAction *ListViewFiles::makeAction(const QKeySequence &shortcut, void (ListViewF
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
     connect(action, &QAction::triggered, this,
-            [this, handler] { guarded([&] { (this->*handler)(); }); });
+            [this, handler] { orm::GuardEvent([&] { (this->*handler)(); }); });
     addAction(action);
     return action;
 }
 
-void ListViewFiles::setActionConvert(QAction *action)
+void ListViewFiles::addRowsAction(QAction *action)
 {
-    if (m_actionConvert)
-        m_popupMenu->removeAction(m_actionConvert);
-    m_actionConvert = action;
-    if (action)
-        m_popupMenu->insertAction(m_convertPlace, action);
+    m_rowsActions << action;
+    m_popupMenu->insertAction(m_rowsActionsPlace, action);
     UpdateActions();
-}
-
-void ListViewFiles::setOutputFolderEdit(QLineEdit *edit)
-{
-    m_outputEdit = edit;
-}
-
-void ListViewFiles::setStatusLabel(QLabel *label)
-{
-    m_statusLabel = label;
-    UpdateStatus();
 }
 
 void ListViewFiles::setItemIcon(const QIcon &icon)
@@ -200,7 +174,7 @@ AddResult ListViewFiles::AddFile(const QString &path)
 {
     // A long addition keeps the window painted and answering.
     QCoreApplication::processEvents();
-    return marbeck::AddFile(*m_model, path, typeLists().InputFileTypes);
+    return marbeck::AddFile(*m_model, path, m_inputFileTypes);
 }
 
 void ListViewFiles::AddFiles(const QStringList &paths)
@@ -212,7 +186,7 @@ void ListViewFiles::AddFiles(const QStringList &paths)
 void ListViewFiles::DropFiles(const QStringList &paths)
 {
     orm::BusyScope busy;
-    guarded([&] {
+    orm::GuardEvent([&] {
         for (const QString &path : paths) {
             if (!orm::platform::directoryExists(path.toStdString()))
                 AddFile(path);
@@ -240,10 +214,7 @@ QString ListViewFiles::statusText() const
 
 void ListViewFiles::UpdateStatus()
 {
-    const QString text = statusText();
-    if (m_statusLabel)
-        m_statusLabel->setText(text);
-    emit statusChanged(text);
+    emit statusChanged(statusText());
 }
 
 void ListViewFiles::listChanged()
@@ -295,15 +266,17 @@ void ListViewFiles::UpdateActions()
     m_actionMoreInformation->setEnabled(selected);
     m_actionClearList->setEnabled(filled);
     m_actionSelectAll->setEnabled(filled);
-    if (m_actionConvert)
-        m_actionConvert->setEnabled(filled);
+    for (QAction *action : std::as_const(m_rowsActions)) {
+        if (action)
+            action->setEnabled(filled);
+    }
 }
 
 void ListViewFiles::ActionAddFilesExecute()
 {
     OpenFilesRequest request;
     request.owner = window();
-    request.startFolder = globals().InputPath;
+    request.startFolder = m_inputFolder;
     request.filter = QtFileDialogFilter(m_openFilter);
     request.fileName = m_rememberedFileName;
     const auto names = AskOpenFiles(request);
@@ -312,7 +285,8 @@ void ListViewFiles::ActionAddFilesExecute()
     orm::BusyScope busy;
     AddFiles(*names);
     SelectItem(m_model->count());
-    globals().InputPath = orm::ExtractFilePath(names->first());
+    m_inputFolder = orm::ExtractFilePath(names->first());
+    emit inputFolderChanged(m_inputFolder);
     m_rememberedFileName = names->size() > 1 ? QString() : orm::ExtractFileName(names->first());
 }
 
@@ -350,21 +324,21 @@ void ListViewFiles::ActionPlaySourceExecute()
 
 void ListViewFiles::ActionOpenDestinationFolderExecute()
 {
-    const QString folder = m_outputEdit ? m_outputEdit->text() : globals().OutputPath;
+    const QString folder = m_outputFolderText;
     if (!EnsureOutputFolder(folder))
         return;
-    globals().OutputPath = folder;
+    m_outputPath = folder;
+    emit outputFolderChanged(folder);
     orm::ShellOpen(folder);
 }
 
 void ListViewFiles::ActionOutputBrowseExecute()
 {
-    QString folder = globals().OutputPath;
+    QString folder = m_outputPath;
     if (!orm::BrowseForFolder(window(), folder, msg(Msg::MSG_SELECT_FOLDER), kBrowseFlags))
         return;
-    globals().OutputPath = folder;
-    if (m_outputEdit)
-        m_outputEdit->setText(folder);
+    m_outputPath = folder;
+    emit outputFolderChanged(folder);
 }
 
 void ListViewFiles::ActionMoreInformationExecute()

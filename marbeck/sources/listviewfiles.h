@@ -8,8 +8,6 @@
 #include <QTreeView>
 
 class QAction;
-class QLabel;
-class QLineEdit;
 class QMenu;
 class QMimeData;
 
@@ -38,14 +36,21 @@ public:
     QAction *ActionMoreInformation() const { return m_actionMoreInformation; }
     QMenu *PopupMenuListView() const { return m_popupMenu; }
 
-    // The main window's "Convert Now": placed in the context menu and enabled
-    // while the list has rows; what it does stays the main window's.
-    void setActionConvert(QAction *action);
-    // The main window's output-folder box, read by Open Destination Folder and
-    // filled by Browse.
-    void setOutputFolderEdit(QLineEdit *edit);
-    // The label under the list that shows the number of rows.
-    void setStatusLabel(QLabel *label);
+    // An action of the window that needs rows (the main window's "Convert
+    // Now"): placed in the context menu and enabled while the list has rows;
+    // what it does stays its owner's.
+    void addRowsAction(QAction *action);
+    // The folder the open dialog starts in; changed to the folder of the
+    // files chosen there (inputFolderChanged).
+    void setInputFolder(const QString &folder) { m_inputFolder = folder; }
+    QString inputFolder() const { return m_inputFolder; }
+    // The output folder as the window's box shows it, which Open Destination
+    // Folder opens, and the stored output folder, where Browse starts. Browse's
+    // choice and an opened folder are reported through outputFolderChanged.
+    void setOutputFolderText(const QString &text) { m_outputFolderText = text; }
+    void setOutputPath(const QString &folder) { m_outputPath = folder; }
+    // The accepted-types lines of the current language.
+    void setInputFileTypes(const QStringList &types) { m_inputFileTypes = types; }
     // The picture every row shows before its caption.
     void setItemIcon(const QIcon &icon);
     // The open dialog's filter as BuildOpenFilter makes it.
@@ -90,6 +95,8 @@ public slots:
 
 signals:
     void statusChanged(const QString &text);
+    void inputFolderChanged(const QString &folder);
+    void outputFolderChanged(const QString &folder);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -114,11 +121,13 @@ private:
     QAction *m_actionOpenDestinationFolder;
     QAction *m_actionOutputBrowse;
     QAction *m_actionMoreInformation;
-    QPointer<QAction> m_actionConvert;
+    QList<QPointer<QAction>> m_rowsActions;
     QMenu *m_popupMenu;
-    QAction *m_convertPlace; // the separator the convert item stands before
-    QPointer<QLineEdit> m_outputEdit;
-    QPointer<QLabel> m_statusLabel;
+    QAction *m_rowsActionsPlace; // the separator the window's actions stand before
+    QString m_inputFolder;
+    QString m_outputFolderText;
+    QString m_outputPath;
+    QStringList m_inputFileTypes;
     QString m_openFilter;
     QString m_rememberedFileName; // the open dialog's name box
     int m_dropTarget = -1;        // the last row a drag of ours passed over

@@ -1,4 +1,5 @@
 #include "sourcelist.h"
+#include "shared/resstr.h"
 
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
@@ -25,46 +26,17 @@ AddResult AddFile(SourceListModel &list, const QString &path, const QStringList 
 
     TFileItem item = probe ? probe(path) : ProbeFile(path);
     if (item.CompleteName.isEmpty()) {
-        orm::ShowMessageBox(FormatMessage(msg(Msg::MSG_ADD_ERROR1), {path}), msg(Msg::MSG_ERROR),
-                            orm::mb::kIconInformation);
+        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_ADD_ERROR1), {path}),
+                            msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
         return AddResult::NoCompleteName;
     }
     if (item.FileSize.isEmpty()) {
-        orm::ShowMessageBox(FormatMessage(msg(Msg::MSG_ADD_ERROR2), {path}), msg(Msg::MSG_ERROR),
-                            orm::mb::kIconInformation);
+        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_ADD_ERROR2), {path}),
+                            msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
         return AddResult::NoFileSize;
     }
     list.append(std::move(item));
     return AddResult::Added;
-}
-
-void ShowErrorBox(const QString &text)
-{
-    orm::ShowMessageBox(text, msg(Msg::MSG_APPLICATION_TITLE), orm::mb::kIconError);
-}
-
-QString FormatMessage(const QString &pattern, const QStringList &arguments)
-{
-    QString out;
-    qsizetype next = 0;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        if (c == u'%' && i + 1 < pattern.size()) {
-            const QChar kind = pattern.at(i + 1);
-            if (kind == u's' || kind == u'd') {
-                out += arguments.value(next++);
-                ++i;
-                continue;
-            }
-            if (kind == u'%') {
-                out += u'%';
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
 }
 
 QString StatusText(int count)
@@ -73,7 +45,7 @@ QString StatusText(int count)
         return msg(Msg::MSG_STATUS_NOFILES);
     if (count == 1)
         return msg(Msg::MSG_STATUS_ONEFILE);
-    return FormatMessage(msg(Msg::MSG_STATUS_FILES), {QString::number(count)});
+    return orm::FormatMessage(msg(Msg::MSG_STATUS_FILES), {QString::number(count)});
 }
 
 bool EnsureOutputFolder(const QString &folder)

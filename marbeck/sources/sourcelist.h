@@ -29,12 +29,6 @@ using ProbeFunction = std::function<TFileItem(const QString &path)>;
 AddResult AddFile(SourceListModel &list, const QString &path, const QStringList &inputFileTypes,
                   const ProbeFunction &probe = {});
 
-// The application's error box for an orm::Error caught at an event.
-void ShowErrorBox(const QString &text);
-
-// A message-table text with its "%s" and "%d" filled from the arguments in order.
-QString FormatMessage(const QString &pattern, const QStringList &arguments);
-
 // "No files", "One file" or "%d files" by the number of rows.
 QString StatusText(int count);
 

@@ -5,6 +5,8 @@
 #include "mediainfodll.h"
 #include "platform/platform.h"
 #include "shared/error.h"
+#include "shared/interaction.h"
+#include "shared/resstr.h"
 #include "sourcelist.h"
 #include "tfileitem.h"
 #include "typelists.h"
@@ -85,8 +87,8 @@ void TfrmFileInfo::ApplyLanguage()
     setWindowTitle(msg(Msg::MSG_FILEINFO_CAPTION));
     m_btnOK->setText(msg(Msg::MSG_OK));
     m_btnSave->setText(msg(Msg::MSG_SAVE_FILE_INFO));
-    m_saveFilter = FormatMessage(QStringLiteral("%s (*.txt)|*.txt|%s (*.*)|*.*"),
-                                 {msg(Msg::MSG_TEXTFILE), msg(Msg::MSG_ALLFILES)});
+    m_saveFilter = orm::FormatMessage(QStringLiteral("%s (*.txt)|*.txt|%s (*.*)|*.*"),
+                                      {msg(Msg::MSG_TEXTFILE), msg(Msg::MSG_ALLFILES)});
     m_saveFileName = msg(Msg::MSG_FILE_INFO_FILE);
 }
 
@@ -146,11 +148,7 @@ void TfrmFileInfo::btnSaveClick()
     const auto name = AskSaveFile(request);
     if (!name)
         return;
-    try {
-        SaveReport(*name);
-    } catch (const orm::Error &e) {
-        ShowErrorBox(e.text());
-    }
+    orm::GuardEvent([&] { SaveReport(*name); });
 }
 
 void ShowFileInformation(QWidget *mainWindow, const TFileItem &item)
@@ -164,8 +162,8 @@ void ShowFileInformation(QWidget *mainWindow, const TFileItem &item)
         window.move(main.left() + (main.width() - window.width()) / 2,
                     main.top() + (main.height() - window.height()) / 2);
     }
-    window.setWindowTitle(
-        FormatMessage(msg(Msg::MSG_FILEINFO_CAPTION) + QStringLiteral(" - %s"), {item.FileName}));
+    window.setWindowTitle(orm::FormatMessage(
+        msg(Msg::MSG_FILEINFO_CAPTION) + QStringLiteral(" - %s"), {item.FileName}));
     window.LoadReport(path);
     window.exec();
 }

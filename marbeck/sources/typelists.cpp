@@ -2,9 +2,9 @@
 
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
+#include "settings/globalvars.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
-#include "shell/globalvars.h"
 
 namespace marbeck {
 
@@ -24,23 +24,12 @@ QStringView valueOf(const QString &line)
 
 } // namespace
 
-TypeLists &typeLists()
-{
-    static TypeLists lists;
-    return lists;
-}
-
 QString TypeFileName(const TGlobalVars &g)
 {
     const QString relative = g.LanguageFolder + QStringLiteral("type_") +
                              orm::RemoveFileExt(g.LanguageFile) + QStringLiteral(".dat");
     return QString::fromStdString(
         orm::platform::resolveCaseInsensitive(AppRelativePath(g, relative).toStdString()));
-}
-
-QString TypeFileName()
-{
-    return TypeFileName(globals());
 }
 
 void LoadTypeLists(TypeLists &lists, const QString &path)
@@ -57,11 +46,6 @@ void LoadTypeLists(TypeLists &lists, const QString &path)
     lists.InputFileTypes = ini.sectionValues(u"InputFileTypes");
 }
 
-void LoadTypeLists()
-{
-    LoadTypeLists(typeLists(), TypeFileName());
-}
-
 bool IsAcceptedType(const QString &extension, const QStringList &inputFileTypes)
 {
     if (extension.isEmpty())
@@ -72,11 +56,6 @@ bool IsAcceptedType(const QString &extension, const QStringList &inputFileTypes)
             return true;
     }
     return false;
-}
-
-bool IsAcceptedType(const QString &extension)
-{
-    return IsAcceptedType(extension, typeLists().InputFileTypes);
 }
 
 QString BuildOpenFilter(const QStringList &inputFileTypes)

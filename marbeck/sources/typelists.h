@@ -14,23 +14,17 @@ struct TypeLists {
     QStringList AVSExt;         // extensions with their dot, in key order
 };
 
-// The program's two lists, kept for the whole run.
-TypeLists &typeLists();
-
 // Language folder + "type_" + LanguageFile with the extension ".dat",
 // looked up without regard to letter case.
 QString TypeFileName(const TGlobalVars &g);
-QString TypeFileName();
 
 // A missing file gives two empty lists.
 void LoadTypeLists(TypeLists &lists, const QString &path);
-void LoadTypeLists();
 
 // True when the lower-cased extension occurs anywhere in one of the lower-cased
 // pattern lists: a substring test, so ".av" is taken where "*.avi" is listed.
 // An empty extension never is.
 bool IsAcceptedType(const QString &extension, const QStringList &inputFileTypes);
-bool IsAcceptedType(const QString &extension);
 
 // "name|patterns|" for every line, then the "All Files" text and "|*.*".
 QString BuildOpenFilter(const QStringList &inputFileTypes);

@@ -1,6 +1,6 @@
 // Cordane started by the stand-in parent, converting real files.
-#include "handoff.h"
-#include "parentnotice.h"
+#include "cordane/handoff.h"
+#include "cordane/parentnotice.h"
 #include "shared/ini.h"
 #include "support/media.h"
 #include "support/testfiles.h"

@@ -1,11 +1,11 @@
 // Stopping Cordane's window in the middle of a run.
-#include "cordanemessages.h"
+#include "cordane/cordanemessages.h"
+#include "cordane/tfrmconvert.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
-#include "tfrmconvert.h"
 
 #include <QApplication>
 #include <QDir>

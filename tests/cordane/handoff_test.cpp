@@ -1,5 +1,5 @@
-#include "handoff.h"
-#include "parentnotice.h"
+#include "cordane/handoff.h"
+#include "cordane/parentnotice.h"
 #include "shared/ini.h"
 #include "support/testfiles.h"
 

@@ -1,5 +1,5 @@
 // The data the installation ships: language, type and profile files.
-#include "cordanemessages.h"
+#include "cordane/cordanemessages.h"
 #include "lang/marbeckmessages.h"
 #include "profiles/profilecatalogue.h"
 #include "shared/commandtemplate.h"

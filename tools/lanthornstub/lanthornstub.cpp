@@ -5,9 +5,9 @@
 // It writes lnh.ini beside Cordane (this program's own folder), listens for the
 // completion notice, starts Cordane, answers the notice, and prints what came
 // back. Exit status 0 only for the complete result with exactly one notice.
-#include "cordanemessages.h"
-#include "handoff.h"
-#include "parentnotice.h"
+#include "cordane/cordanemessages.h"
+#include "cordane/handoff.h"
+#include "cordane/parentnotice.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
 

@@ -6,9 +6,10 @@
 #include "engine/tfrmprogress.h"
 #include "lang/marbeckmessages.h"
 #include "screenkit.h"
+#include "settings/globalvars.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
-#include "shell/globalvars.h"
+#include "shell/postbatch.h"
 #include "shell/poweractions.h"
 #include "shell/tfrmshutdown.h"
 #include "sources/listviewfiles.h"
@@ -89,7 +90,7 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
         list->sources().append(item);
     }
     mainWindow.show();
-    BatchDriver driver(*list, &mainWindow);
+    BatchDriver driver(list->sources(), &mainWindow, list);
     const QString now = msg(Msg::MSG_BTN_NOW), whenDone = msg(Msg::MSG_BTN_DONE),
                   cancel = msg(Msg::MSG_CANCEL);
     QObject::connect(&driver, &BatchDriver::batchStarted, [&](TfrmProgress *w) {
@@ -110,7 +111,7 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
         });
     });
     const TProfileDetailItem preset{app + "/default_setting/screens.ini", "Item0", "screens"};
-    driver.ActionConvertExecute(&preset, dir.filePath("out"));
+    driver.ActionConvertExecute(&preset, dir.filePath("out"), BatchOptionsFor(g, {}));
 
     TfrmShutdown countdown(&mainWindow, 1000000);
     for (int tick = 0; tick < 3; ++tick)

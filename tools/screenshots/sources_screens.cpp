@@ -3,9 +3,9 @@
 // Arguments: the staged installation, the folder for the pictures.
 #include "lang/marbeckmessages.h"
 #include "screenkit.h"
+#include "settings/globalvars.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
-#include "shell/globalvars.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/tfrmfileinfo.h"
@@ -42,7 +42,8 @@ int main(int argc, char **argv)
     TGlobalVars &g = globals();
     g.AppFolder = stage;
     g.LanguageFile = QStringLiteral("english.ini");
-    LoadTypeLists();
+    TypeLists types;
+    LoadTypeLists(types, TypeFileName(g));
 
     const QString encoder = stage + "/cores/avcore.dll";
     QTemporaryDir dir;
@@ -92,9 +93,10 @@ int main(int argc, char **argv)
     list->setFixedSize(617, 200);
     auto *status = new QLabel(&host);
     status->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
-    list->setStatusLabel(status);
+    QObject::connect(list, &ListViewFiles::statusChanged, status, &QLabel::setText);
+    list->setInputFileTypes(types.InputFileTypes);
     QAction convert(msg(Msg::MSG_CONVERT));
-    list->setActionConvert(&convert);
+    list->addRowsAction(&convert);
     layout->addWidget(list);
     layout->addWidget(status);
     host.show();

@@ -2,8 +2,8 @@
 // encoder, on the offscreen platform.
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
+#include "settings/globalvars.h"
 #include "shared/utilfuncs.h"
-#include "shell/globalvars.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
 #include "support/testfiles.h"
@@ -276,32 +276,32 @@ TEST(BatchRun, ConvertNowChecksTheListThePresetAndTheFolderFirst)
 {
     BatchSetup s(BatchSetup::Encoder::Test, "--duration=1 --steps=1");
     const TProfileDetailItem p = s.preset("test.ini");
-    s.driver->ActionConvertExecute(&p, s.outFolder);
+    s.convert(&p, s.outFolder);
     ASSERT_EQ(s.script->asked.size(), 1);
     EXPECT_EQ(s.script->asked[0].text, msg(Msg::MSG_NOFILES));
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_HINT));
     EXPECT_EQ(s.script->asked[0].flags, 48u);
 
     s.list->sources().append(record(s.inFolder + "/a.avi"));
-    s.driver->ActionConvertExecute(nullptr, s.outFolder);
+    s.convert(nullptr, s.outFolder);
     ASSERT_EQ(s.script->asked.size(), 2);
     EXPECT_EQ(s.script->asked[1].text, u"List index out of bounds (-1)");
 
-    s.driver->ActionConvertExecute(&p, "   ");
+    s.convert(&p, "   ");
     ASSERT_EQ(s.script->asked.size(), 3);
     EXPECT_EQ(s.script->asked[2].text, msg(Msg::MSG_EMPTY_DIR));
 
     // A missing folder: "No" leaves everything as it was.
     s.script->answers = {orm::IdNo};
     const QString missing = s.dir.filePath("new/deeper");
-    s.driver->ActionConvertExecute(&p, missing);
+    s.convert(&p, missing);
     EXPECT_FALSE(QFileInfo::exists(missing));
     EXPECT_EQ(s.driver->lastModalResult(), 0);
     EXPECT_EQ(s.rows().size(), 1);
 
     // "Yes" creates the whole path and the batch runs.
     s.script->answers = {orm::IdYes};
-    s.driver->ActionConvertExecute(&p, missing);
+    s.convert(&p, missing);
     EXPECT_TRUE(QFileInfo::exists(missing + "/a.mp4"));
     EXPECT_TRUE(s.rows().isEmpty());
     EXPECT_EQ(globals().OutputPath, orm::IncludeBackslash(missing));

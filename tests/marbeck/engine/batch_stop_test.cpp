@@ -2,7 +2,7 @@
 // user by name, so these tests run alone.
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
-#include "shell/globalvars.h"
+#include "settings/globalvars.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
 #include "support/testfiles.h"

@@ -1,6 +1,7 @@
 #include "batchsetup.h"
 
-#include "shell/globalvars.h"
+#include "settings/globalvars.h"
+#include "shell/postbatch.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
 #include "support/apps.h"
@@ -47,17 +48,20 @@ BatchSetup::BatchSetup(Encoder encoder, const QByteArray &testEncoderOptions)
     g.ShutdownFlag = 1;
     g.Priority = 1;
     g.UseDirectShow = false;
-    marbeck::typeLists().InputFileTypes = {"Video=*.mp4;*.avi"};
-    marbeck::typeLists().AVSExt = {};
 
     mainWindow.resize(760, 520);
     list = new marbeck::ListViewFiles(&mainWindow);
+    list->setInputFileTypes({"Video=*.mp4;*.avi"});
     list->resize(740, 400);
     mainWindow.show();
-    driver = std::make_unique<marbeck::BatchDriver>(*list, &mainWindow);
-    driver->setCountdownTick(1);
-    QObject::connect(driver.get(), &marbeck::BatchDriver::closeProgramRequested,
-                     [this] { ++programCloses; });
+    // Wired as the main window wires it, with a countdown of a millisecond a tick.
+    driver = std::make_unique<marbeck::BatchDriver>(list->sources(), &mainWindow, list);
+    marbeck::KeepSettingsOf(*driver, g);
+    QObject::connect(driver.get(), &marbeck::BatchDriver::batchFinished,
+                     [this](const marbeck::BatchResult &result) {
+                         marbeck::RunAfterBatch(result, driver->failures(), marbeck::globals(),
+                                                &mainWindow, 1, [this] { ++programCloses; });
+                     });
     m_poll.setInterval(10);
 }
 
@@ -91,8 +95,13 @@ marbeck::TProfileDetailItem BatchSetup::slowPreset() const
 
 void BatchSetup::run(const marbeck::TProfileDetailItem &p)
 {
-    driver->ActionConvertExecute(&p, outFolder);
+    convert(&p, outFolder);
     m_poll.stop();
+}
+
+void BatchSetup::convert(const marbeck::TProfileDetailItem *p, const QString &outputFolder)
+{
+    driver->ActionConvertExecute(p, outputFolder, marbeck::BatchOptionsFor(marbeck::globals(), {}));
 }
 
 void BatchSetup::whileRunning(std::function<bool(marbeck::TfrmProgress &)> step)

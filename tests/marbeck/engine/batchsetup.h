@@ -47,6 +47,8 @@ public:
     // so a job of a few seconds can be stopped in the middle.
     marbeck::TProfileDetailItem slowPreset() const;
     void run(const marbeck::TProfileDetailItem &preset);
+    // "Convert Now" with the options the shell takes from the settings record.
+    void convert(const marbeck::TProfileDetailItem *preset, const QString &outputFolder);
     // Calls `step` every few milliseconds while a batch's window is up, until
     // it returns true.
     void whileRunning(std::function<bool(marbeck::TfrmProgress &)> step);

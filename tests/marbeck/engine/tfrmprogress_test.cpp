@@ -3,7 +3,6 @@
 #include "engine/tfrmprogress.h"
 #include "lang/marbeckmessages.h"
 #include "shared/progressmodel.h"
-#include "shell/globalvars.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 
@@ -85,19 +84,21 @@ TEST(TfrmProgress, AFinishedBatchClosesWithResult1WithoutAQuestion)
     EXPECT_TRUE(script->asked.isEmpty());
 }
 
-TEST(TfrmProgress, SwitchesStartFromTheSettingsAndChangeThemAtOnce)
+TEST(TfrmProgress, SwitchesStartAsGivenAndReportEachChangeAtOnce)
 {
     app();
-    globals().DeleteFileAfterProcessing = false;
-    globals().ShutdownWindowsWhenDone = true;
     TfrmProgress w;
+    w.setSwitches(false, true);
     EXPECT_FALSE(w.CheckBoxDelSource()->isChecked());
     EXPECT_TRUE(w.CheckBoxShutdown()->isChecked());
+    QList<bool> deletes, shutdowns;
+    QObject::connect(&w, &TfrmProgress::deleteSourcesChanged, [&](bool on) { deletes << on; });
+    QObject::connect(&w, &TfrmProgress::shutdownWhenDoneChanged, [&](bool on) { shutdowns << on; });
     w.CheckBoxDelSource()->click();
     w.CheckBoxShutdown()->click();
-    EXPECT_TRUE(globals().DeleteFileAfterProcessing);
-    EXPECT_FALSE(globals().ShutdownWindowsWhenDone);
-    globals().DeleteFileAfterProcessing = false;
+    EXPECT_EQ(deletes, QList<bool>{true});
+    EXPECT_EQ(shutdowns, QList<bool>{false});
+    EXPECT_TRUE(w.DeleteSources());
 
     // Values start as "..." and take the figures as they come.
     EXPECT_EQ(w.LabelBatchElapsed()->text(), u"...");

@@ -142,7 +142,7 @@ Opened runChooser(bool allowCancel, const std::function<void(TfrmProfile &)> &dr
         }
     });
     timer.start(0);
-    opened.result = ShowProfileChooser(nullptr, allowCancel);
+    opened.result = ShowProfileChooser(globals(), nullptr, allowCancel);
     return opened;
 }
 

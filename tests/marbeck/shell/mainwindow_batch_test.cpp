@@ -3,9 +3,9 @@
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
 #include "marbeck/engine/batchsetup.h"
+#include "settings/globalvars.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
-#include "shell/globalvars.h"
 #include "shell/tfrmmain.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
@@ -138,4 +138,43 @@ TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSetting
     EXPECT_EQ(ini.readInteger(u"System", u"Priority", -1), 2);
     EXPECT_TRUE(ini.readBool(u"System", u"ShutdownWindowsWhenDone", false));
     EXPECT_FALSE(ini.readString(u"form", u"x", {}).isEmpty());
+}
+
+TEST(MainWindowBatch, TheMainWindowDestroyedMidBatchEndsTheEncoderAndRemovesItsFiles)
+{
+    MainInstallation inst("3GPP_Phone.ini");
+    writeFile(inst.app + "/default_setting/slow.ini",
+              "[Info]\nTitleE=Slow\n[Item0]\nTitleE=slow\nCommand=<%AppPath%>/cores/avcore.dll "
+              "-y -re -stream_loop -1 -i \"<%InputFile%>\" -t 60 \"<%OutputFile%>.mp4\"\n");
+    writeFile(inst.app + "/vuzu.ini", "[System]\nShowWindow=0\nProfilePath=" + inst.app.toUtf8() +
+                                          "/default_setting/slow.ini\n");
+    ScriptedScope script;
+    RecordingPowerScope power;
+    auto *window = new TfrmMain;
+    ASSERT_TRUE(window->FormCreate());
+    QApplication::processEvents();
+    const QString source = inst.copy(sharedClip("mainwindow_batch.mp4", 3), "long.mp4");
+    window->listViewFiles()->AddFile(source);
+    window->EditOutputDir()->setText(inst.out);
+
+    // The window goes from inside the batch's own modal loop, as a parent
+    // widget that deletes its children would take it.
+    QTimer poll;
+    poll.setInterval(20);
+    bool destroyed = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (encoderRunning(inst.app) && !destroyed) {
+            destroyed = true;
+            poll.stop();
+            delete window;
+        }
+    });
+    poll.start();
+    window->ButtonConvert()->click(); // returns once the batch's window is gone
+    ASSERT_TRUE(destroyed);
+
+    EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
+    EXPECT_FALSE(QFileInfo::exists(inst.app + "/~ConvertCore.bat"));
+    EXPECT_TRUE(QFileInfo::exists(source));
+    EXPECT_TRUE(power.requests.isEmpty());
 }

@@ -1,8 +1,8 @@
 // The settings window driven on the offscreen platform, with "vuzu.ini" in a
 // temporary program folder.
 #include "lang/marbeckmessages.h"
+#include "settings/globalvars.h"
 #include "shared/ini.h"
-#include "shell/globalvars.h"
 #include "shell/tfrmsettings.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"

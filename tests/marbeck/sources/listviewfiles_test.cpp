@@ -2,7 +2,6 @@
 #include "lang/marbeckmessages.h"
 #include "shared/ui/busycursor.h"
 #include "shared/utilfuncs.h"
-#include "shell/globalvars.h"
 #include "sourceclips.h"
 #include "sources/filedialogs.h"
 #include "sources/listviewfiles.h"
@@ -56,7 +55,8 @@ struct Fixture {
     QLabel status;
     explicit Fixture(int rows)
     {
-        view.setStatusLabel(&status);
+        QObject::connect(&view, &ListViewFiles::statusChanged, &status, &QLabel::setText);
+        view.UpdateStatus();
         for (int i = 0; i < rows; ++i)
             view.sources().append(record(QString("/videos/r%1.avi").arg(i)));
         view.resize(617, 200);
@@ -223,7 +223,7 @@ TEST(ListViewFiles, ActionsFollowTheListAndTheSelection)
 {
     Fixture f(0);
     QAction convert("Convert Now");
-    f.view.setActionConvert(&convert);
+    f.view.addRowsAction(&convert);
     const auto enabled = [&] {
         return QList<bool>(
             {f.view.ActionAddFiles()->isEnabled(), f.view.ActionDelete()->isEnabled(),
@@ -305,7 +305,6 @@ TEST(ListViewFiles, RowsFromAnotherListAreNotTaken)
 
 TEST(ListViewFiles, DroppingAFolderAndTwoFilesAddsOnlyTheFiles)
 {
-    typeLists().InputFileTypes = {"Video=*.mp4;*.avi"};
     QTemporaryDir dir;
     const QStringList files = copies(dir, {"one.mp4", "two with space.mp4"});
     const QString folder = dir.filePath("a folder.mp4");
@@ -313,6 +312,7 @@ TEST(ListViewFiles, DroppingAFolderAndTwoFilesAddsOnlyTheFiles)
     copies(dir, {"a folder.mp4/inside.mp4"});
 
     Fixture f(1);
+    f.view.setInputFileTypes({"Video=*.mp4;*.avi"});
     f.view.SelectItem(0);
     ScriptedScope script;
     int busyDuringAdd = 0;
@@ -338,13 +338,13 @@ TEST(ListViewFiles, DroppingAFolderAndTwoFilesAddsOnlyTheFiles)
 
 TEST(ListViewFiles, ADroppedPathLongerThan255CharactersIsTakenWhole)
 {
-    typeLists().InputFileTypes = {"Video=*.mp4"};
     QTemporaryDir dir;
     QString name =
         QString(100, u'a') + "/" + QString(100, u'b') + "/" + QString(80, u'c') + "/clip.mp4";
     const QString path = copies(dir, {name}).first();
     ASSERT_GT(path.size(), 255);
     Fixture f(0);
+    f.view.setInputFileTypes({"Video=*.mp4"});
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path)});
     ScriptedScope script;
@@ -355,13 +355,16 @@ TEST(ListViewFiles, ADroppedPathLongerThan255CharactersIsTakenWhole)
 
 TEST(ListViewFiles, AddFilesSelectsTheLastRowAndRemembersTheFirstFolder)
 {
-    typeLists().InputFileTypes = {"Video=*.mp4"};
     QTemporaryDir dir;
     QTemporaryDir other;
     const QStringList here = copies(dir, {"a.mp4", "b.mp4", "c.mp4"});
     const QString elsewhere = copies(other, {"d.mp4"}).first();
-    globals().InputPath = "/start/here/";
     Fixture f(1);
+    f.view.setInputFileTypes({"Video=*.mp4"});
+    f.view.setInputFolder("/start/here/");
+    QString inputFolder;
+    QObject::connect(&f.view, &ListViewFiles::inputFolderChanged,
+                     [&](const QString &folder) { inputFolder = folder; });
     f.view.setOpenFilter("AVI Files (*.avi;*.divx)|*.avi;*.divx|All Files|*.*");
     OpenFilesScript dialog;
     ScriptedScope script;
@@ -370,7 +373,7 @@ TEST(ListViewFiles, AddFilesSelectsTheLastRowAndRemembersTheFirstFolder)
     f.view.ActionAddFiles()->trigger();
     EXPECT_EQ(f.captions(), QStringList({"r0", "b", "a", "d"}));
     EXPECT_EQ(f.view.selectedRowList(), QList<int>({3}));
-    EXPECT_EQ(globals().InputPath, dir.path() + "/"); // the first name's folder
+    EXPECT_EQ(inputFolder, dir.path() + "/"); // the first name's folder
     ASSERT_EQ(dialog.requests.size(), 1);
     EXPECT_EQ(dialog.requests.at(0).startFolder, "/start/here/");
     EXPECT_EQ(dialog.requests.at(0).filter, "AVI Files (*.avi *.divx);;All Files (*.*)");
@@ -380,7 +383,7 @@ TEST(ListViewFiles, AddFilesSelectsTheLastRowAndRemembersTheFirstFolder)
     f.view.ActionAddFiles()->trigger(); // already listed: no new row
     EXPECT_EQ(dialog.requests.at(1).startFolder, dir.path() + "/");
     EXPECT_EQ(dialog.requests.at(1).fileName, ""); // cleared after three names
-    EXPECT_EQ(globals().InputPath, other.path() + "/");
+    EXPECT_EQ(inputFolder, other.path() + "/");
     EXPECT_EQ(f.view.sources().count(), 4);
     dialog.answer = QStringList{here.at(2)};
     f.view.ActionAddFiles()->trigger();
@@ -391,7 +394,7 @@ TEST(ListViewFiles, AddFilesSelectsTheLastRowAndRemembersTheFirstFolder)
     f.view.SelectItem(0);
     f.view.ActionAddFiles()->trigger();
     EXPECT_EQ(f.view.selectedRowList(), QList<int>({0}));
-    EXPECT_EQ(globals().InputPath, dir.path() + "/");
+    EXPECT_EQ(inputFolder, dir.path() + "/");
     EXPECT_TRUE(script->asked.isEmpty());
 }
 
@@ -399,8 +402,14 @@ TEST(ListViewFiles, PlayOpenAndBrowseGoThroughTheShell)
 {
     QTemporaryDir dir;
     Fixture f(3);
+    // The main window's output box, as the main window binds it.
     QLineEdit edit;
-    f.view.setOutputFolderEdit(&edit);
+    QString outputPath;
+    QObject::connect(&edit, &QLineEdit::textChanged, &f.view, &ListViewFiles::setOutputFolderText);
+    QObject::connect(&f.view, &ListViewFiles::outputFolderChanged, [&](const QString &folder) {
+        outputPath = folder;
+        edit.setText(folder);
+    });
     ScriptedScope script;
 
     f.select({2, 1});
@@ -421,16 +430,16 @@ TEST(ListViewFiles, PlayOpenAndBrowseGoThroughTheShell)
     ASSERT_EQ(script->asked.size(), 1);
     EXPECT_EQ(script->asked.at(0).kind, Asked::ShellOpen);
     EXPECT_EQ(script->asked.at(0).text, dir.path());
-    EXPECT_EQ(globals().OutputPath, dir.path());
+    EXPECT_EQ(outputPath, dir.path());
 
     script->asked.clear();
-    globals().OutputPath = "/old/out";
+    f.view.setOutputPath("/old/out");
     script->folders = {std::nullopt, QString("/new/out")};
     f.view.ActionOutputBrowse()->trigger(); // cancelled
     EXPECT_EQ(edit.text(), dir.path());
     f.view.ActionOutputBrowse()->trigger();
     EXPECT_EQ(edit.text(), "/new/out");
-    EXPECT_EQ(globals().OutputPath, "/new/out");
+    EXPECT_EQ(outputPath, "/new/out");
     ASSERT_EQ(script->asked.size(), 2);
     EXPECT_EQ(script->asked.at(0).kind, Asked::Folder);
     EXPECT_EQ(script->asked.at(0).text, "/old/out");

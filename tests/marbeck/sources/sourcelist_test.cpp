@@ -1,8 +1,8 @@
 // The source list's rules without a window: accepted types, the add rules,
 // the row operations and the output-folder check.
 #include "lang/marbeckmessages.h"
+#include "settings/globalvars.h"
 #include "shared/utilfuncs.h"
-#include "shell/globalvars.h"
 #include "sourceclips.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
@@ -207,10 +207,10 @@ TEST(AddRules, ALibraryWithoutNameOrSizeGetsOneBoxPerRefusedFile)
 
 TEST(Messages, PlaceholdersAreFilledInOrderAndArgumentsAreNotRescanned)
 {
-    EXPECT_EQ(FormatMessage("Can not get file \"%s\".", {"/a/%s and %d.avi"}),
+    EXPECT_EQ(orm::FormatMessage("Can not get file \"%s\".", {"/a/%s and %d.avi"}),
               "Can not get file \"/a/%s and %d.avi\".");
-    EXPECT_EQ(FormatMessage("%s (*.txt)|%s (*.*)", {"Text", "All"}), "Text (*.txt)|All (*.*)");
-    EXPECT_EQ(FormatMessage("%d files, 100%%", {"7"}), "7 files, 100%");
+    EXPECT_EQ(orm::FormatMessage("%s (*.txt)|%s (*.*)", {"Text", "All"}), "Text (*.txt)|All (*.*)");
+    EXPECT_EQ(orm::FormatMessage("%d files, 100%%", {"7"}), "7 files, 100%");
 }
 
 TEST(SourceRows, RemovingASetReturnsTheLowestRemovedIndex)

@@ -1,6 +1,8 @@
 #pragma once
-// Marbeck's one global record: the settings of "vuzu.ini", the folders the
+// Marbeck's settings record: the settings of "vuzu.ini", the folders the
 // program finds its files in, and the device family it was started for.
+// Only the shell holds the program's one record (globals()); every subsystem
+// takes the values it needs at its entry points.
 #include <QString>
 
 #include <optional>
@@ -41,33 +43,45 @@ struct TGlobalVars {
     DeviceFamily Family = DeviceFamily::All;
 };
 
+// The program's one record. For the shell and start-up only.
 TGlobalVars &globals();
 
-// One key of section "System": its name and the field that holds it.
+// Where a key's start-up value comes from.
+enum class DefaultFrom : quint8 {
+    Constant,        // SettingKey::number (0 / 1 for switches), or empty text
+    BuildLanguage,   // the language the program was built to speak first
+    DocumentsFolder, // the user's documents folder
+    Family,          // the tab of the device family the program was started for
+};
+
+// One key of section "System": its name, the field that holds it, and the
+// value start-up puts there before the file is read.
 struct SettingKey {
     const char *key;
     std::variant<QString TGlobalVars::*, bool TGlobalVars::*, quint8 TGlobalVars::*,
                  qint32 TGlobalVars::*>
         field;
+    qint32 number = 0;
+    DefaultFrom from = DefaultFrom::Constant;
 };
 
 // Every key of section "System", in the order they are read and written.
 inline constexpr SettingKey kSystemSettings[] = {
-    {"LanguageFile", &TGlobalVars::LanguageFile},
-    {"ShowWindow", &TGlobalVars::ShowWindow},
-    {"InputPath", &TGlobalVars::InputPath},
-    {"OutputPath", &TGlobalVars::OutputPath},
-    {"DeleteFileAfterProcessing", &TGlobalVars::DeleteFileAfterProcessing},
-    {"FormatType", &TGlobalVars::FormatType},
-    {"FormatPSPIndex", &TGlobalVars::FormatPSPIndex},
-    {"FormatiPodIndex", &TGlobalVars::FormatiPodIndex},
-    {"Format3GPIndex", &TGlobalVars::Format3GPIndex},
-    {"FormatOtherIndex", &TGlobalVars::FormatOtherIndex},
-    {"ProfilePath", &TGlobalVars::ProfilePath},
-    {"UseDirectShow", &TGlobalVars::UseDirectShow},
-    {"ShutdownFlag", &TGlobalVars::ShutdownFlag},
-    {"ShutdownWindowsWhenDone", &TGlobalVars::ShutdownWindowsWhenDone},
-    {"Priority", &TGlobalVars::Priority},
+    {"LanguageFile", &TGlobalVars::LanguageFile, 0, DefaultFrom::BuildLanguage},
+    {"ShowWindow", &TGlobalVars::ShowWindow, 1},
+    {"InputPath", &TGlobalVars::InputPath, 0, DefaultFrom::DocumentsFolder},
+    {"OutputPath", &TGlobalVars::OutputPath, 0, DefaultFrom::DocumentsFolder},
+    {"DeleteFileAfterProcessing", &TGlobalVars::DeleteFileAfterProcessing, 0},
+    {"FormatType", &TGlobalVars::FormatType, 0, DefaultFrom::Family},
+    {"FormatPSPIndex", &TGlobalVars::FormatPSPIndex, 0},
+    {"FormatiPodIndex", &TGlobalVars::FormatiPodIndex, 0},
+    {"Format3GPIndex", &TGlobalVars::Format3GPIndex, 0},
+    {"FormatOtherIndex", &TGlobalVars::FormatOtherIndex, 0},
+    {"ProfilePath", &TGlobalVars::ProfilePath, 0},
+    {"UseDirectShow", &TGlobalVars::UseDirectShow, 0},
+    {"ShutdownFlag", &TGlobalVars::ShutdownFlag, 1},
+    {"ShutdownWindowsWhenDone", &TGlobalVars::ShutdownWindowsWhenDone, 0},
+    {"Priority", &TGlobalVars::Priority, 1},
 };
 
 // The values start-up puts into the record before the file is read.

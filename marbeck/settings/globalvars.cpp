@@ -36,26 +36,44 @@ TGlobalVars &globals()
     return instance;
 }
 
+namespace {
+
+// The tab a device family opens on: PSP 0, iPod 1, phones 2.
+quint8 familyTab(DeviceFamily family)
+{
+    switch (family) {
+    case DeviceFamily::Phones: return 2;
+    case DeviceFamily::IPod: return 1;
+    case DeviceFamily::All:
+    case DeviceFamily::PSP: return 0;
+    }
+    return 0;
+}
+
+} // namespace
+
 void SetDefaultSettings(TGlobalVars &g, DeviceFamily family, const QString &documentsFolder,
                         const QString &buildLanguageFile)
 {
     g.Family = family;
-    g.LanguageFile = buildLanguageFile;
-    g.ShowWindow = true;
-    g.ShutdownFlag = 1;
-    g.ShutdownWindowsWhenDone = false;
-    g.Priority = 1;
-    g.InputPath = documentsFolder;
-    g.OutputPath = documentsFolder;
-    g.DeleteFileAfterProcessing = false;
-    switch (family) {
-    case DeviceFamily::Phones: g.FormatType = 2; break;
-    case DeviceFamily::IPod: g.FormatType = 1; break;
-    case DeviceFamily::All:
-    case DeviceFamily::PSP: g.FormatType = 0; break;
+    for (const SettingKey &s : kSystemSettings) {
+        std::visit(Overloaded{
+                       [&](QString TGlobalVars::*f) {
+                           switch (s.from) {
+                           case DefaultFrom::BuildLanguage: g.*f = buildLanguageFile; break;
+                           case DefaultFrom::DocumentsFolder: g.*f = documentsFolder; break;
+                           default: g.*f = QString(); break;
+                           }
+                       },
+                       [&](bool TGlobalVars::*f) { g.*f = s.number != 0; },
+                       [&](quint8 TGlobalVars::*f) {
+                           g.*f =
+                               s.from == DefaultFrom::Family ? familyTab(family) : quint8(s.number);
+                       },
+                       [&](qint32 TGlobalVars::*f) { g.*f = s.number; },
+                   },
+                   s.field);
     }
-    g.FormatPSPIndex = g.FormatiPodIndex = g.Format3GPIndex = g.FormatOtherIndex = 0;
-    g.ProfilePath.clear();
 }
 
 QString SettingsFileName(const TGlobalVars &g)

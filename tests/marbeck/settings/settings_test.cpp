@@ -1,6 +1,6 @@
+#include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/ini.h"
-#include "shell/globalvars.h"
 #include "support/testfiles.h"
 
 #include <gtest/gtest.h>

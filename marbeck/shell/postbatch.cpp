@@ -1,0 +1,51 @@
+#include "postbatch.h"
+
+#include "lang/marbeckmessages.h"
+#include "poweractions.h"
+#include "settings/globalvars.h"
+#include "shared/failurelog.h"
+#include "tfrmshutdown.h"
+
+#include <QPointer>
+
+namespace marbeck {
+
+BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthExtensions)
+{
+    BatchOptions options;
+    options.programFolder = g.AppFolder;
+    options.priority = g.Priority;
+    options.deleteSources = g.DeleteFileAfterProcessing;
+    options.shutdownWhenDone = g.ShutdownWindowsWhenDone;
+    options.useDirectShow = g.UseDirectShow;
+    options.aviSynthExtensions = aviSynthExtensions;
+    return options;
+}
+
+void KeepSettingsOf(BatchDriver &driver, TGlobalVars &g)
+{
+    QObject::connect(&driver, &BatchDriver::outputPathChanged,
+                     [&g](const QString &path) { g.OutputPath = path; });
+    QObject::connect(&driver, &BatchDriver::deleteSourcesChanged,
+                     [&g](bool on) { g.DeleteFileAfterProcessing = on; });
+    QObject::connect(&driver, &BatchDriver::shutdownWhenDoneChanged,
+                     [&g](bool on) { g.ShutdownWindowsWhenDone = on; });
+}
+
+void RunAfterBatch(const BatchResult &result, const orm::FailureLog &failures, const TGlobalVars &g,
+                   QWidget *owner, int tickMs, const std::function<void()> &closeProgram)
+{
+    if (result.anyFailed) {
+        orm::OfferFailureLog(failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
+        return;
+    }
+    if (!g.ShutdownWindowsWhenDone || result.stoppedNow)
+        return;
+    QPointer<TfrmShutdown> countdown = new TfrmShutdown(owner, tickMs);
+    const int answer = countdown->Run();
+    delete countdown.data();
+    if (answer == 1)
+        ExecuteShutdownAction(g.ShutdownFlag, closeProgram);
+}
+
+} // namespace marbeck
