@@ -38,7 +38,7 @@ QFont pixelFont(QFont font, int pixels)
 QFont reportFont()
 {
     const QStringList families = QFontDatabase::families();
-    for (const QString family :
+    for (const QString &family :
          {QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono")}) {
         if (families.contains(family))
             return pixelFont(QFont(family), 11);

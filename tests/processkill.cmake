@@ -1,2 +1,0 @@
-orm_add_test(processkill_tests shared/processkill_test.cpp)
-target_link_libraries(processkill_tests PRIVATE orm_platform)
