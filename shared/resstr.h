@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <span>
 
 namespace orm {
@@ -29,6 +30,18 @@ private:
     std::span<const MessageKey> m_keys;
     QStringList m_texts;
 };
+
+// The entry of a program's message list (an X-macro of (key, English text))
+// in its key table: `constexpr MessageKey kKeys[] = {LIST(ORM_MESSAGE_KEY)};`.
+#define ORM_MESSAGE_KEY(key, text) {#key, text},
+
+// A program's one message table, made from its key table at the first use.
+// `Key` is the program's key type, which keeps the programs' tables apart.
+template <class Key, std::size_t N> MessageTable &ProgramMessages(const MessageKey (&keys)[N])
+{
+    static MessageTable table(keys);
+    return table;
+}
 
 // The clean-up of every language text: ends trimmed, runs of blanks folded,
 // "#13" turned into a line break.

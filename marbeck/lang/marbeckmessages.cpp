@@ -3,17 +3,12 @@
 namespace marbeck {
 
 namespace {
-constexpr orm::MessageKey kKeys[] = {
-#define ORM_MESSAGE_KEY(key, text) {#key, text},
-    MARBECK_MESSAGES(ORM_MESSAGE_KEY)
-#undef ORM_MESSAGE_KEY
-};
+constexpr orm::MessageKey kKeys[] = {MARBECK_MESSAGES(ORM_MESSAGE_KEY)};
 } // namespace
 
 orm::MessageTable &messages()
 {
-    static orm::MessageTable table(kKeys);
-    return table;
+    return orm::ProgramMessages<Msg>(kKeys);
 }
 
 QString msg(Msg key)

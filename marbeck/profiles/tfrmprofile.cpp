@@ -34,24 +34,6 @@ QFont pixelFont(QFont font, int pixels)
     return font;
 }
 
-// An image button with the design's caption font (bold white Tahoma); the skin gives its pictures.
-TsuiImageButton *imageButton(QWidget *parent, const QString &name, const QRect &place,
-                             bool transparent)
-{
-    auto *button = new TsuiImageButton(parent);
-    button->setObjectName(name);
-    button->setAutoSize(true);
-    button->setTransparent(transparent);
-    button->setGeometry(place);
-    QFont f = button->font();
-    f.setBold(true);
-    button->setFont(f);
-    QPalette p = button->palette();
-    p.setColor(QPalette::ButtonText, Qt::white);
-    button->setPalette(p);
-    return button;
-}
-
 QLabel *whiteBoldLabel(QWidget *parent, const char *name, QPoint place)
 {
     auto *label = new QLabel(parent);
@@ -88,7 +70,7 @@ TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
         const QString name = QLatin1String(kFamilyNames[family]);
         // The family buttons are opaque: their pictures fill them.
         auto *button =
-            imageButton(this, QStringLiteral("Button") + name, kButtonPlaces[family], false);
+            MakeSkinnedButton(this, QStringLiteral("Button") + name, kButtonPlaces[family], false);
         connect(button, &QAbstractButton::clicked, this, [this, family] { ShowFamily(family); });
         m_familyButtons[family] = button;
 
@@ -136,10 +118,12 @@ TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
     m_labelDoNotDisplay->installEventFilter(this);
 
     // "Apply" closes the window itself once a row is selected, so it carries no modal result.
-    m_buttonApply = imageButton(this, QStringLiteral("ButtonApply"), {296, 480, 111, 27}, true);
+    m_buttonApply =
+        MakeSkinnedButton(this, QStringLiteral("ButtonApply"), {296, 480, 111, 27}, true);
     m_buttonApply->setDefault(true);
     connect(m_buttonApply, &QAbstractButton::clicked, this, &TfrmProfile::ButtonApplyClick);
-    m_buttonCancel = imageButton(this, QStringLiteral("ButtonCancel"), {424, 480, 111, 27}, true);
+    m_buttonCancel =
+        MakeSkinnedButton(this, QStringLiteral("ButtonCancel"), {424, 480, 111, 27}, true);
     connect(m_buttonCancel, &QAbstractButton::clicked, this, &TfrmProfile::ButtonCancelClick);
 
     ApplyLanguage();

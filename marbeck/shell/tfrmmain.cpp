@@ -48,22 +48,11 @@ namespace {
 
 constexpr QSize kClientSize{650, 550};
 
-// Every push button of the window: an image button that the skin gives its
-// pictures, with the design's caption font (bold white Tahoma).
+// Every push button of the window: a skinned image button that takes focus.
 QAbstractButton *makeButton(QWidget *parent, const char *name, const QRect &place)
 {
-    auto *button = new TsuiImageButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoSize(true);
-    button->setTransparent(true);
-    button->setGeometry(place);
+    auto *button = MakeSkinnedButton(parent, QLatin1String(name), place);
     button->setFocusPolicy(Qt::StrongFocus);
-    QFont font = button->font();
-    font.setBold(true);
-    button->setFont(font);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, Qt::white);
-    button->setPalette(palette);
     return button;
 }
 

@@ -346,4 +346,21 @@ void TsuiImageButton::DrawFocusFrame(QPainter &painter)
         TsuiCustomButton::DrawFocusFrame(painter);
 }
 
+TsuiImageButton *MakeSkinnedButton(QWidget *parent, const QString &name, const QRect &place,
+                                   bool transparent)
+{
+    auto *button = new TsuiImageButton(parent);
+    button->setObjectName(name);
+    button->setAutoSize(true);
+    button->setTransparent(transparent);
+    button->setGeometry(place);
+    QFont font = button->font();
+    font.setBold(true);
+    button->setFont(font);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    button->setPalette(palette);
+    return button;
+}
+
 } // namespace marbeck

@@ -126,4 +126,10 @@ private:
     bool m_drawFocused = false;
 };
 
+// An image button of the skinned windows at its design place, with their
+// caption font (bold white) and the key colour drawn see-through when
+// `transparent`; the skin gives its pictures.
+TsuiImageButton *MakeSkinnedButton(QWidget *parent, const QString &name, const QRect &place,
+                                   bool transparent = true);
+
 } // namespace marbeck
