@@ -53,10 +53,8 @@ BatchDriver::BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *li
                                                    msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)))
 {
     m_model->setErrorHandler([this](const QString &line) {
-        if (!m_progress)
-            return;
-        m_failures.add(m_currentSource, line);
-        orm::ShowMessageBox(line, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
+        if (m_progress)
+            ReportFailure(line);
     });
     m_job = std::make_unique<orm::ConversionJob>(*m_model);
     m_job->OnProgress = [this] { ShowProgress(); };
@@ -177,6 +175,9 @@ bool BatchDriver::StartNextJob()
     const TFileItem &item = m_rows.item(0);
     const qint64 fileSize = fileSizeOf(item.FileSize);
     m_currentSource = item.CompleteName;
+    if (m_progress)
+        m_progress->ShowCurrentFile(item.FileName, m_run.DoneCount + m_run.FailedCount + 1,
+                                    m_run.TotalCount);
     emit outputPathChanged(orm::IncludeBackslash(m_outputFolderText));
 
     orm::ScriptJob job;
@@ -223,9 +224,7 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
         // by its exit status) is reported like one that printed it.
         if (end.outcome == orm::JobOutcome::Failed &&
             (!end.message.isEmpty() || !m_model->errorOccurred())) {
-            m_failures.add(m_currentSource, orm::FailureMessage(end));
-            orm::ShowMessageBox(orm::FailureMessage(end), msg(Msg::MSG_ERROR),
-                                orm::mb::kIconInformation);
+            ReportFailure(orm::FailureMessage(end));
             if (!m_progress)
                 return; // the batch ended while the box was open
         }
@@ -252,6 +251,16 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
         }
         QMetaObject::invokeMethod(this, &BatchDriver::WmStartNextJob, Qt::QueuedConnection);
     });
+}
+
+void BatchDriver::ReportFailure(const QString &text)
+{
+    m_failures.add(m_currentSource, text);
+    // An armed post-batch action means nobody is there to press OK: the batch
+    // goes on, and the failure waits in the log.
+    const bool userAway = m_progress && m_progress->ShutdownWhenDone();
+    if (m_options.showErrorsAtOnce && !userAway)
+        orm::ShowMessageBox(text, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
 }
 
 void BatchDriver::WmStartNextJob()

@@ -37,6 +37,9 @@ struct BatchOptions {
     bool shutdownWhenDone = false;
     bool useDirectShow = false;
     QStringList aviSynthExtensions; // with their dot
+    // An error opens a box at once, unless a post-batch action is armed (the
+    // user is away then); either way it is collected for the failure log.
+    bool showErrorsAtOnce = true;
 };
 
 // How a batch ended.
@@ -102,6 +105,8 @@ private:
     // the list paints at once unless it painted less than a moment ago, and
     // then at the end of that moment.
     void PaceListPainting();
+    // Tells the user of a failed job now, or leaves it for the failure log.
+    void ReportFailure(const QString &text);
     void ResumeListPainting();
 
     SourceListModel &m_rows;

@@ -3,6 +3,7 @@
 #include "lang/marbeckmessages.h"
 #include "shared/interaction.h"
 #include "shared/progressmodel.h"
+#include "shared/resstr.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,7 +19,7 @@ namespace marbeck {
 namespace {
 
 constexpr int kClientWidth = 525;
-constexpr int kClientHeight = 285;
+constexpr int kClientHeight = 301;
 constexpr int kButtonPanelHeight = 41;
 constexpr int kCaptionLeft = 9;
 constexpr int kValueLeft = 88;
@@ -65,26 +66,30 @@ TfrmProgress::TfrmProgress(QWidget *owner)
     m_labelStatusRemaining = label(m_panelStatus, kValueLeft, 8, 247);
     m_labelStatus = label(m_panelStatus, 388, 8, 120);
     m_labelStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_progressBarStatus = bar(m_panelStatus, 32);
-    m_progressBarBatch = bar(m_panelStatus, 64);
-    m_labelBatch = label(m_panelStatus, 388, 92, 120);
+    // The source being converted and its place in the batch, above its bar.
+    m_labelFile = label(m_panelStatus, kCaptionLeft, 29, 370, {});
+    m_labelFilePlace = label(m_panelStatus, 388, 29, 120, {});
+    m_labelFilePlace->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progressBarStatus = bar(m_panelStatus, 48);
+    m_progressBarBatch = bar(m_panelStatus, 80);
+    m_labelBatch = label(m_panelStatus, 388, 108, 120);
     m_labelBatch->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_labelRemaining = label(m_panelStatus, kCaptionLeft, 108, kValueLeft - 12, {});
-    m_labelBatchRemaining = label(m_panelStatus, kValueLeft, 108, 398);
-    m_labelElapsed = label(m_panelStatus, kCaptionLeft, 121, kValueLeft - 12, {});
-    m_labelBatchElapsed = label(m_panelStatus, kValueLeft, 121, 398);
-    m_labelestimated = label(m_panelStatus, kCaptionLeft, 134, kValueLeft - 12, {});
-    m_labelBatchEstimated = label(m_panelStatus, kValueLeft, 134, 398);
-    m_labelStopWhenDone = label(m_panelStatus, 8, 160, 503, {});
+    m_labelRemaining = label(m_panelStatus, kCaptionLeft, 124, kValueLeft - 12, {});
+    m_labelBatchRemaining = label(m_panelStatus, kValueLeft, 124, 398);
+    m_labelElapsed = label(m_panelStatus, kCaptionLeft, 137, kValueLeft - 12, {});
+    m_labelBatchElapsed = label(m_panelStatus, kValueLeft, 137, 398);
+    m_labelestimated = label(m_panelStatus, kCaptionLeft, 150, kValueLeft - 12, {});
+    m_labelBatchEstimated = label(m_panelStatus, kValueLeft, 150, 398);
+    m_labelStopWhenDone = label(m_panelStatus, 8, 176, 503, {});
     m_labelStopWhenDone->setAlignment(Qt::AlignCenter);
     QFont bold = f;
     bold.setBold(true);
     m_labelStopWhenDone->setFont(bold);
     m_labelStopWhenDone->hide();
     m_checkBoxDelSource = new QCheckBox(m_panelStatus);
-    m_checkBoxDelSource->setGeometry(16, 190, 361, 17);
+    m_checkBoxDelSource->setGeometry(16, 206, 361, 17);
     m_checkBoxShutdown = new QCheckBox(m_panelStatus);
-    m_checkBoxShutdown->setGeometry(16, 208, 361, 17);
+    m_checkBoxShutdown->setGeometry(16, 224, 361, 17);
 
     m_bevelBottomLine = new QFrame(this);
     m_bevelBottomLine->setGeometry(0, buttonsTop - 2, kClientWidth, 2);
@@ -227,6 +232,15 @@ bool TfrmProgress::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
+void TfrmProgress::ShowCurrentFile(const QString &fileName, int number, int total)
+{
+    m_labelFile->setText(
+        m_labelFile->fontMetrics().elidedText(fileName, Qt::ElideMiddle, m_labelFile->width()));
+    m_labelFile->setToolTip(fileName);
+    m_labelFilePlace->setText(orm::FormatMessage(
+        msg(Msg::MSG_FILE_OF), {QString::number(number), QString::number(total)}));
+}
+
 void TfrmProgress::setSwitches(bool deleteSources, bool shutdownWhenDone)
 {
     m_checkBoxDelSource->setChecked(deleteSources);
@@ -236,6 +250,11 @@ void TfrmProgress::setSwitches(bool deleteSources, bool shutdownWhenDone)
 bool TfrmProgress::DeleteSources() const
 {
     return m_checkBoxDelSource->isChecked();
+}
+
+bool TfrmProgress::ShutdownWhenDone() const
+{
+    return m_checkBoxShutdown->isChecked();
 }
 
 } // namespace marbeck

@@ -30,14 +30,19 @@ public:
     // Centres the window over `owner`, halves rounded toward zero.
     void PlaceOver(const QWidget *owner);
 
+    // The source a job converts: its name and its place among the batch's files.
+    void ShowCurrentFile(const QString &fileName, int number, int total);
     // The two switches as the batch starts; the user's changes are reported
     // through deleteSourcesChanged and shutdownWhenDoneChanged.
     void setSwitches(bool deleteSources, bool shutdownWhenDone);
     bool DeleteSources() const;
+    bool ShutdownWhenDone() const;
 
     bool Finished() const { return m_closeQuery.Finished; }
     bool StopWhenDone() const { return m_closeQuery.StopWhenDone; }
 
+    QLabel *LabelFile() const { return m_labelFile; }
+    QLabel *LabelFilePlace() const { return m_labelFilePlace; }
     QLabel *LabelStatusRemainingSingle() const { return m_labelStatusRemainingSingle; }
     QLabel *LabelStatusRemaining() const { return m_labelStatusRemaining; }
     QLabel *LabelStatus() const { return m_labelStatus; }
@@ -71,6 +76,8 @@ private:
     ProgressCloseQuery m_closeQuery;
 
     QWidget *m_panelStatus;
+    QLabel *m_labelFile;
+    QLabel *m_labelFilePlace;
     QLabel *m_labelStatusRemainingSingle;
     QLabel *m_labelStatusRemaining;
     QLabel *m_labelStatus;

@@ -112,7 +112,13 @@
                        "you want to close it now?")                                                \
     X(MSG_NEEDS_AVISYNTH, "(needs AviSynth)")                                                      \
     X(MSG_AVISYNTH_HINT, "Sources are read through an AviSynth script; this needs AviSynth, "      \
-                         "which this system may not have.")
+                         "which this system may not have.")                                        \
+    X(MSG_SHOW_ERRORS_AT_ONCE, "Show each error at once")                                          \
+    X(MSG_BATCH_GROUP, "While converting")                                                         \
+    X(MSG_WARN_TRASH, "Sources will be moved to the trash after conversion")                       \
+    X(MSG_WARN_AFTER_BATCH, "After the batch: %s")                                                 \
+    X(MSG_WARNING_ACTION, "In a moment: %s. Press Cancel to prevent it.")                          \
+    X(MSG_FILE_OF, "%d of %d")
 
 namespace marbeck {
 

@@ -238,10 +238,8 @@ bool TfrmProfile::eventFilter(QObject *watched, QEvent *event)
         return QDialog::eventFilter(watched, event);
     }
     // The background, the pictures and two labels drag the borderless window.
-    if (event->type() == QEvent::MouseButtonPress && windowHandle()) {
-        windowHandle()->startSystemMove();
+    if (m_drag.handle(*this, event))
         return true;
-    }
     return QDialog::eventFilter(watched, event);
 }
 

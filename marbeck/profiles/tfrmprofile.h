@@ -3,6 +3,7 @@
 // of profiles, the selected one's description shows below, "Apply" takes it.
 #include "profiles/chooserstate.h"
 #include "skins/suibutton.h"
+#include "skins/windowdrag.h"
 
 #include <QDialog>
 
@@ -71,6 +72,7 @@ private:
     QLabel *m_labelDoNotDisplay;
     TsuiImageButton *m_buttonApply;
     TsuiImageButton *m_buttonCancel;
+    WindowDrag m_drag;
 };
 
 // Shows the chooser modally over the owner and applies the choice on "Apply";

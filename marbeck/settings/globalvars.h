@@ -32,6 +32,7 @@ struct TGlobalVars {
     quint8 ShutdownFlag = 0;
     bool ShutdownWindowsWhenDone = false;
     quint8 Priority = 0;
+    bool ShowErrorsAtOnce = true;
 
     // Folders, each relative to the program folder.
     QString AppFolder; // the program folder, without a trailing separator
@@ -82,6 +83,7 @@ inline constexpr SettingKey kSystemSettings[] = {
     {"ShutdownFlag", &TGlobalVars::ShutdownFlag, 1},
     {"ShutdownWindowsWhenDone", &TGlobalVars::ShutdownWindowsWhenDone, 0},
     {"Priority", &TGlobalVars::Priority, 1},
+    {"ShowErrorsAtOnce", &TGlobalVars::ShowErrorsAtOnce, 1},
 };
 
 // The values start-up puts into the record before the file is read.

@@ -19,6 +19,7 @@ BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthEx
     options.shutdownWhenDone = g.ShutdownWindowsWhenDone;
     options.useDirectShow = g.UseDirectShow;
     options.aviSynthExtensions = aviSynthExtensions;
+    options.showErrorsAtOnce = g.ShowErrorsAtOnce;
     return options;
 }
 
@@ -41,7 +42,8 @@ void RunAfterBatch(const BatchResult &result, const orm::FailureLog &failures, c
     }
     if (!g.ShutdownWindowsWhenDone || result.stoppedNow)
         return;
-    QPointer<TfrmShutdown> countdown = new TfrmShutdown(owner, tickMs);
+    QPointer<TfrmShutdown> countdown =
+        new TfrmShutdown(owner, tickMs, ShutdownActionNames().value(g.ShutdownFlag));
     const int answer = countdown->Run();
     delete countdown.data();
     if (answer == 1)

@@ -1,5 +1,7 @@
 #include "poweractions.h"
 
+#include "lang/marbeckmessages.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -70,6 +72,16 @@ void ExecuteShutdownAction(quint8 index, const std::function<void()> &closeProgr
     case 5: powerActions().Request(PowerAction::Suspend); return;
     default: return;
     }
+}
+
+QStringList ShutdownActionNames()
+{
+    return {msg(Msg::MSG_CLOSE_APP).replace(QLatin1String("%s"), msg(Msg::MSG_APPLICATION_TITLE)),
+            msg(Msg::MSG_SHUTDOWN),
+            msg(Msg::MSG_LOGOFF),
+            msg(Msg::MSG_RESTART),
+            msg(Msg::MSG_HIBERNATE),
+            msg(Msg::MSG_SUSPEMD)};
 }
 
 } // namespace marbeck

@@ -47,4 +47,8 @@ std::unique_ptr<PowerActions> setPowerActions(std::unique_ptr<PowerActions> next
 // 5 suspends; any other index does nothing. Nothing is reported.
 void ExecuteShutdownAction(quint8 index, const std::function<void()> &closeProgram);
 
+// The names of the post-batch actions in the language of the message table,
+// in the order of their stored index.
+QStringList ShutdownActionNames();
+
 } // namespace marbeck

@@ -4,6 +4,7 @@
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
 #include "postbatch.h"
+#include "poweractions.h"
 #include "profiles/tfrmprofile.h"
 #include "settings/globalvars.h"
 #include "shared/error.h"
@@ -34,6 +35,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -138,6 +140,16 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     m_editOutputDir->setGeometry(16, 432, 473, 21);
     m_buttonBrowse = makeButton(this, "ButtonBrowse", {512, 429, 111, 27});
 
+    // In the skin's warning colour; a click opens the settings where both
+    // switches can be changed before Convert.
+    m_labelBatchWarning = makeLabel(this, "LabelBatchWarning", {16, 461}, true);
+    QPalette warning = m_labelBatchWarning->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xFF, 0xB0, 0x40));
+    m_labelBatchWarning->setPalette(warning);
+    m_labelBatchWarning->setCursor(Qt::PointingHandCursor);
+    m_labelBatchWarning->installEventFilter(this);
+    m_labelBatchWarning->hide();
+
     m_buttonChooseProfile = makeButton(this, "ButtonChooseProfile", {16, 488, 111, 27});
     m_buttonSettings = makeButton(this, "ButtonSettings", {136, 488, 111, 27});
     m_buttonConvert = makeButton(this, "ButtonConvert", {512, 488, 111, 27});
@@ -212,6 +224,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     connect(m_batch.get(), &BatchDriver::outputPathChanged, m_listViewFiles,
             &ListViewFiles::setOutputPath);
     connect(m_batch.get(), &BatchDriver::batchFinished, this, [this](const BatchResult &result) {
+        UpdateBatchWarning(); // the progress window may have changed the switches
         RunAfterBatch(result, m_batch->failures(), globals(), this, m_countdownTickMs, [this] {
             // The program ends after the current message, as any close does.
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -266,6 +279,7 @@ bool TfrmMain::FormCreate()
         return false;
     }
     LoadProfileItems();
+    UpdateBatchWarning();
     QMetaObject::invokeMethod(this, &TfrmMain::showMainWindow, Qt::QueuedConnection);
     return true;
 }
@@ -281,6 +295,7 @@ void TfrmMain::showEvent(QShowEvent *event)
     // Restoring from the task bar is not a new showing.
     if (!event->spontaneous())
         RunSkinStep(*this, [this] { ApplyMainSkin(*this, skin(), SkinFolderPath(globals())); });
+    UpdateBatchWarning();
 }
 
 bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)
@@ -340,6 +355,7 @@ bool TfrmMain::ApplyLanguage()
         button->setToolTip(button->text().trimmed());
     m_listViewFiles->UpdateStatus();
     m_labelStatusBar->adjustSize();
+    UpdateBatchWarning();
     return true;
 }
 
@@ -412,6 +428,21 @@ void TfrmMain::ActionChooseProfileExecute()
 void TfrmMain::ButtonSettingsClick()
 {
     RunSettingsDialog(this);
+    UpdateBatchWarning();
+}
+
+void TfrmMain::UpdateBatchWarning()
+{
+    const TGlobalVars &g = globals();
+    QStringList lines;
+    if (g.DeleteFileAfterProcessing)
+        lines << msg(Msg::MSG_WARN_TRASH);
+    const QString action = ShutdownActionNames().value(g.ShutdownFlag);
+    if (g.ShutdownWindowsWhenDone && !action.isEmpty())
+        lines << orm::FormatMessage(msg(Msg::MSG_WARN_AFTER_BATCH), {action});
+    m_labelBatchWarning->setText(lines.join(u'\n'));
+    m_labelBatchWarning->adjustSize();
+    m_labelBatchWarning->setVisible(!lines.isEmpty());
 }
 
 void TfrmMain::ButtonHelpClick()
@@ -463,11 +494,14 @@ void TfrmMain::dropEvent(QDropEvent *event)
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
-        if (QWindow *window = windowHandle())
-            window->startSystemMove();
-        return true;
+    if (watched == m_labelBatchWarning) {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            ButtonSettingsClick();
+        return QWidget::eventFilter(watched, event);
     }
+    if (watched->isWidgetType() && m_drag.handle(*this, event))
+        return true;
     return QWidget::eventFilter(watched, event);
 }
 

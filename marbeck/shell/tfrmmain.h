@@ -4,6 +4,7 @@
 // buttons and the "Languages" menu. Start-up runs in FormCreate, in a fixed
 // order; the window is shown from the event loop once the chooser is closed.
 #include "profiles/profilecatalogue.h"
+#include "skins/windowdrag.h"
 #include "sources/typelists.h"
 
 #include <QList>
@@ -45,6 +46,9 @@ public:
     // user) when the language has no accepted-types file: the program ends.
     bool ApplyLanguage();
     void BuildLanguageMenu();
+    // The line that says what a batch will do to the user's files and computer
+    // (sources to the trash, the post-batch action); hidden when neither is on.
+    void UpdateBatchWarning();
     // Rebuilds the preset box and the profile label from the chosen profile.
     void LoadProfileItems();
     // The preset selected in ComboBoxProfile; null when none is.
@@ -65,6 +69,7 @@ public:
     QLabel *LabelProfile() const { return m_labelProfile; }
     QLabel *LabelProfileInfo() const { return m_labelProfileInfo; }
     QLabel *LabelOutputDirectory() const { return m_labelOutputDirectory; }
+    QLabel *LabelBatchWarning() const { return m_labelBatchWarning; }
     QComboBox *ComboBoxProfile() const { return m_comboBoxProfile; }
     QLineEdit *EditOutputDir() const { return m_editOutputDir; }
     QAbstractButton *ButtonAddFiles() const { return m_buttonAddFiles; }
@@ -120,6 +125,8 @@ private:
     QLabel *m_labelProfileInfo;
     QComboBox *m_comboBoxProfile;
     QLabel *m_labelOutputDirectory;
+    QLabel *m_labelBatchWarning;
+    WindowDrag m_drag;
     QLineEdit *m_editOutputDir;
     QAbstractButton *m_buttonAddFiles;
     QAbstractButton *m_buttonDelete;

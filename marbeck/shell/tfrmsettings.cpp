@@ -1,6 +1,7 @@
 #include "shell/tfrmsettings.h"
 
 #include "lang/marbeckmessages.h"
+#include "poweractions.h"
 #include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
@@ -17,6 +18,7 @@ namespace marbeck {
 namespace {
 
 constexpr int kPanelHeight = 39;
+constexpr int kClientHeight = 370;
 
 QFont pixelFont(QFont font, int pixels)
 {
@@ -57,10 +59,10 @@ TfrmSettings::TfrmSettings(QWidget *owner)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
-    setFixedSize(346, 274);
+    setFixedSize(346, kClientHeight);
 
     m_pageControlOptions->setObjectName(QStringLiteral("PageControlOptions"));
-    m_pageControlOptions->setGeometry(0, 0, 346, 274 - kPanelHeight);
+    m_pageControlOptions->setGeometry(0, 0, 346, kClientHeight - kPanelHeight);
     m_tabSheetGeneral->setObjectName(QStringLiteral("TabSheetGeneral"));
     m_pageControlOptions->addTab(m_tabSheetGeneral, QString());
 
@@ -84,16 +86,29 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     // Lies over the check box's empty right part; clicks there still reach the box.
     m_labelAviSynthNote->setAttribute(Qt::WA_TransparentForMouseEvents);
 
+    // What a batch does to the user's files and computer, changeable before Convert.
+    m_groupBoxBatch = boldGroupBox(m_tabSheetGeneral, "GroupBoxBatch", {8, 144, 321, 88});
+    int switchTop = 20;
+    for (QCheckBox **box : {&m_checkBoxDelSource, &m_checkBoxShutdown, &m_checkBoxShowErrors}) {
+        *box = new QCheckBox(m_groupBoxBatch);
+        (*box)->setFont(plainFont(this));
+        (*box)->setGeometry(16, switchTop, 297, 20);
+        switchTop += 21;
+    }
+    m_checkBoxDelSource->setObjectName(QStringLiteral("CheckBoxDelSource"));
+    m_checkBoxShutdown->setObjectName(QStringLiteral("CheckBoxShutdown"));
+    m_checkBoxShowErrors->setObjectName(QStringLiteral("CheckBoxShowErrors"));
+
     m_labelShutDown = new QLabel(m_tabSheetGeneral);
     m_labelShutDown->setObjectName(QStringLiteral("LabelShutDown"));
-    m_labelShutDown->move(8, 152);
+    m_labelShutDown->move(8, 244);
     m_comboBoxShutdownFlag = new QComboBox(m_tabSheetGeneral);
     m_comboBoxShutdownFlag->setObjectName(QStringLiteral("ComboBoxShutdownFlag"));
-    m_comboBoxShutdownFlag->move(8, 172);
+    m_comboBoxShutdownFlag->move(8, 264);
     m_comboBoxShutdownFlag->resize(241, m_comboBoxShutdownFlag->sizeHint().height());
 
     m_panelBottom->setObjectName(QStringLiteral("PanelBottom"));
-    m_panelBottom->setGeometry(0, 274 - kPanelHeight, 346, kPanelHeight);
+    m_panelBottom->setGeometry(0, kClientHeight - kPanelHeight, 346, kPanelHeight);
     m_buttonOK = new QPushButton(m_panelBottom);
     m_buttonOK->setObjectName(QStringLiteral("ButtonOK"));
     m_buttonOK->setGeometry(97, 10, 75, 23);
@@ -105,9 +120,12 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     connect(m_buttonOK, &QPushButton::clicked, this, [this] { done(1); });
     connect(m_buttonCancel, &QPushButton::clicked, this, [this] { done(2); });
 
-    setTabOrder(m_comboBoxPriority, m_comboBoxShutdownFlag);
-    setTabOrder(m_comboBoxShutdownFlag, m_checkBoxDirectShow);
-    setTabOrder(m_checkBoxDirectShow, m_buttonOK);
+    setTabOrder(m_comboBoxPriority, m_checkBoxDirectShow);
+    setTabOrder(m_checkBoxDirectShow, m_checkBoxDelSource);
+    setTabOrder(m_checkBoxDelSource, m_checkBoxShutdown);
+    setTabOrder(m_checkBoxShutdown, m_checkBoxShowErrors);
+    setTabOrder(m_checkBoxShowErrors, m_comboBoxShutdownFlag);
+    setTabOrder(m_comboBoxShutdownFlag, m_buttonOK);
     setTabOrder(m_buttonOK, m_buttonCancel);
 
     ApplyLanguage();
@@ -130,10 +148,11 @@ void TfrmSettings::ApplyLanguage()
     m_labelShutDown->adjustSize();
     // The list positions are the stored values of ShutdownFlag, so the order is fixed.
     m_comboBoxShutdownFlag->clear();
-    m_comboBoxShutdownFlag->addItems(
-        {msg(Msg::MSG_CLOSE_APP).replace(QLatin1String("%s"), msg(Msg::MSG_APPLICATION_TITLE)),
-         msg(Msg::MSG_SHUTDOWN), msg(Msg::MSG_LOGOFF), msg(Msg::MSG_RESTART),
-         msg(Msg::MSG_HIBERNATE), msg(Msg::MSG_SUSPEMD)});
+    m_comboBoxShutdownFlag->addItems(ShutdownActionNames());
+    m_groupBoxBatch->setTitle(msg(Msg::MSG_BATCH_GROUP));
+    m_checkBoxDelSource->setText(msg(Msg::MSG_DEL_AFTER));
+    m_checkBoxShutdown->setText(msg(Msg::MSG_SHUTDOWN_AFTER));
+    m_checkBoxShowErrors->setText(msg(Msg::MSG_SHOW_ERRORS_AT_ONCE));
     m_buttonOK->setText(msg(Msg::MSG_OK));
     m_buttonCancel->setText(msg(Msg::MSG_CANCEL));
 
@@ -152,6 +171,9 @@ void TfrmSettings::LoadControls(const TGlobalVars &g)
     m_comboBoxShutdownFlag->setCurrentIndex(
         g.ShutdownFlag < m_comboBoxShutdownFlag->count() ? g.ShutdownFlag : -1);
     m_checkBoxDirectShow->setChecked(g.UseDirectShow);
+    m_checkBoxDelSource->setChecked(g.DeleteFileAfterProcessing);
+    m_checkBoxShutdown->setChecked(g.ShutdownWindowsWhenDone);
+    m_checkBoxShowErrors->setChecked(g.ShowErrorsAtOnce);
 }
 
 void TfrmSettings::StoreControls(TGlobalVars &g) const
@@ -159,9 +181,12 @@ void TfrmSettings::StoreControls(TGlobalVars &g) const
     g.Priority = StoredListIndex(m_comboBoxPriority->currentIndex());
     g.ShutdownFlag = StoredListIndex(m_comboBoxShutdownFlag->currentIndex());
     g.UseDirectShow = m_checkBoxDirectShow->isChecked();
+    g.DeleteFileAfterProcessing = m_checkBoxDelSource->isChecked();
+    g.ShutdownWindowsWhenDone = m_checkBoxShutdown->isChecked();
+    g.ShowErrorsAtOnce = m_checkBoxShowErrors->isChecked();
 }
 
-void RunSettingsDialog(QWidget *owner)
+bool RunSettingsDialog(QWidget *owner)
 {
     TfrmSettings window(owner);
     if (owner) {
@@ -171,9 +196,10 @@ void RunSettingsDialog(QWidget *owner)
     }
     window.LoadControls(globals());
     if (window.exec() != 1)
-        return;
+        return false;
     window.StoreControls(globals());
     orm::GuardEvent([] { SaveSettings(globals()); });
+    return true;
 }
 
 } // namespace marbeck

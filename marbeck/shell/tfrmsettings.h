@@ -32,6 +32,10 @@ public:
     QComboBox *ComboBoxPriority() const { return m_comboBoxPriority; }
     QGroupBox *GroupBoxDirectShow() const { return m_groupBoxDirectShow; }
     QCheckBox *CheckBoxDirectShow() const { return m_checkBoxDirectShow; }
+    QGroupBox *GroupBoxBatch() const { return m_groupBoxBatch; }
+    QCheckBox *CheckBoxDelSource() const { return m_checkBoxDelSource; }
+    QCheckBox *CheckBoxShutdown() const { return m_checkBoxShutdown; }
+    QCheckBox *CheckBoxShowErrors() const { return m_checkBoxShowErrors; }
     QLabel *LabelShutDown() const { return m_labelShutDown; }
     QComboBox *ComboBoxShutdownFlag() const { return m_comboBoxShutdownFlag; }
     QPushButton *ButtonOK() const { return m_buttonOK; }
@@ -45,6 +49,10 @@ private:
     QGroupBox *m_groupBoxDirectShow;
     QCheckBox *m_checkBoxDirectShow;
     QLabel *m_labelAviSynthNote;
+    QGroupBox *m_groupBoxBatch;
+    QCheckBox *m_checkBoxDelSource;
+    QCheckBox *m_checkBoxShutdown;
+    QCheckBox *m_checkBoxShowErrors;
     QLabel *m_labelShutDown;
     QComboBox *m_comboBoxShutdownFlag;
     QWidget *m_panelBottom;
@@ -53,7 +61,8 @@ private:
 };
 
 // "Settings...": the window centred over the owner; OK stores the controls and
-// writes the settings file (a failure to write is shown to the user).
-void RunSettingsDialog(QWidget *owner);
+// writes the settings file (a failure to write is shown to the user). True
+// when the user pressed OK.
+bool RunSettingsDialog(QWidget *owner);
 
 } // namespace marbeck

@@ -22,7 +22,7 @@ constexpr int kButtonPanelHeight = 41;
 
 } // namespace
 
-TfrmShutdown::TfrmShutdown(QWidget *owner, int tickMs)
+TfrmShutdown::TfrmShutdown(QWidget *owner, int tickMs, const QString &action)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
@@ -51,15 +51,17 @@ TfrmShutdown::TfrmShutdown(QWidget *owner, int tickMs)
     m_timerShutdown->setInterval(tickMs);
     connect(m_timerShutdown, &QTimer::timeout, this, &TfrmShutdown::TimerShutdownTimer);
 
-    FormCreate();
+    FormCreate(action);
 }
 
-void TfrmShutdown::FormCreate()
+void TfrmShutdown::FormCreate(const QString &action)
 {
     setWindowTitle(msg(Msg::MSG_SHUTDOWN_TITLE));
     m_labelWarning->setText(msg(Msg::MSG_WARNING));
     m_labelShutdownDescription->setText(
-        orm::FormatMessage(msg(Msg::MSG_WARNING_DETAIL), {msg(Msg::MSG_APPLICATION_TITLE)}));
+        action.isEmpty()
+            ? orm::FormatMessage(msg(Msg::MSG_WARNING_DETAIL), {msg(Msg::MSG_APPLICATION_TITLE)})
+            : orm::FormatMessage(msg(Msg::MSG_WARNING_ACTION), {action}));
     m_buttonCancel->setText(msg(Msg::MSG_CANCEL));
     m_labelTimeOut->setText(m_countdown.TimeOutText());
 

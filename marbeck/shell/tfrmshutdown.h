@@ -13,8 +13,10 @@ namespace marbeck {
 class TfrmShutdown : public QDialog {
     Q_OBJECT
 public:
-    // `tickMs` is the timer's interval: a second, shorter in tests.
-    explicit TfrmShutdown(QWidget *owner = nullptr, int tickMs = 1000);
+    // `tickMs` is the timer's interval: a second, shorter in tests. `action`
+    // names what follows the countdown; without it the text speaks of
+    // shutting down.
+    explicit TfrmShutdown(QWidget *owner = nullptr, int tickMs = 1000, const QString &action = {});
 
     // Shows the window modally, centred on the screen: 1 when the countdown
     // ran out, 2 when the user cancelled.
@@ -31,7 +33,7 @@ public:
     void TimerShutdownTimer();
 
 private:
-    void FormCreate();
+    void FormCreate(const QString &action);
 
     ShutdownCountdown m_countdown;
     QWidget *m_panelLabel;

@@ -81,7 +81,7 @@ TEST(BatchRun, ThreeGoodClipsBecomePhoneVideosAndTheWindowClosesByItself)
     EXPECT_TRUE(s.power.requests.isEmpty());
 }
 
-TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndGetsTheNoticeInsteadOfTheCountdown)
+TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndWithTheUserAwayOnlyTheLogTellsOfIt)
 {
     BatchSetup s;
     const QString first = s.addCopy(clip(), "first.mp4");
@@ -104,10 +104,11 @@ TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndGetsTheNoticeInsteadOfTheC
     EXPECT_EQ(readFile(corrupt), noise);
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/first.3gp"));
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/last.3gp"));
-    // The closing question is answered Yes: the log names the broken source
-    // with the encoder's words about it, and is opened.
-    ASSERT_GE(s.script->asked.size(), 3);
-    const Asked notice = s.script->asked[s.script->asked.size() - 2];
+    // "Shutdown when done" was armed, so the failure opened no box that would
+    // have held the batch; the closing question is answered Yes: the log names
+    // the broken source with the encoder's words about it, and is opened.
+    ASSERT_EQ(s.script->asked.size(), 2);
+    const Asked notice = s.script->asked[0];
     EXPECT_EQ(notice.text, msg(Msg::MSG_ANERROROCCURRED));
     EXPECT_EQ(notice.caption, msg(Msg::MSG_OOPS));
     EXPECT_EQ(notice.flags, orm::mb::kIconExclamation | orm::mb::kYesNo);
@@ -118,6 +119,25 @@ TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndGetsTheNoticeInsteadOfTheC
     EXPECT_FALSE(log.contains("first.mp4")) << log.toStdString();
     EXPECT_TRUE(s.power.requests.isEmpty());
     EXPECT_EQ(s.programCloses, 0);
+}
+
+TEST(BatchRun, EachErrorOpensABoxOnlyWhenAskedForAndNobodyIsAway)
+{
+    for (const bool atOnce : {true, false}) {
+        BatchSetup s(BatchSetup::Encoder::Test,
+                     "--duration=1 --steps=2 --error=\"Error: muxing went wrong\"");
+        s.addCopy(clip(), "a.mp4");
+        s.addCopy(clip(), "b.mp4");
+        globals().ShowErrorsAtOnce = atOnce;
+        s.run(s.preset("test.ini"));
+        EXPECT_EQ(s.driver->batch().FailedCount, 2) << atOnce;
+        int errorBoxes = 0;
+        for (const Asked &asked : s.script->asked)
+            errorBoxes += asked.caption == msg(Msg::MSG_ERROR);
+        EXPECT_EQ(errorBoxes, atOnce ? 2 : 0) << atOnce;
+        EXPECT_EQ(s.driver->failures().text().count(s.inFolder), 2) << atOnce;
+    }
+    globals().ShowErrorsAtOnce = true;
 }
 
 TEST(BatchRun, ANameFullOfShellCharactersIsConvertedAndRunsNothing)
