@@ -12,7 +12,7 @@ target_compile_definitions(orm_batch_test_setup PRIVATE
   ORM_TEST_ENCODER="$<TARGET_FILE:orm_testencoder>")
 add_dependencies(orm_batch_test_setup orm_testencoder stage_data)
 
-orm_add_test(batch_run_tests marbeck/engine/batch_run_test.cpp)
+orm_add_test(batch_run_tests marbeck/engine/batch_run_test.cpp marbeck/engine/batch_verify_test.cpp)
 target_link_libraries(batch_run_tests PRIVATE orm_batch_test_setup)
 
 # Stopping ends every encoder of the user by name: run alone, so that no other

@@ -197,7 +197,7 @@ bool BatchDriver::StartNextJob()
             QStringLiteral("I/O error: cannot change to the folder \"%1\".").arg(appFolder));
     const TFileItem &item = rows.item(0);
     const qint64 fileSize = fileSizeOf(item.FileSize);
-    m_currentSource = item.CompleteName;
+    m_currentSource = item.path(); // the path the user chose; CompleteName is shown only
     globals().OutputPath = orm::IncludeBackslash(m_outputFolderText);
 
     orm::ScriptJob job;
@@ -205,6 +205,7 @@ bool BatchDriver::StartNextJob()
     job.profileFile = m_preset.FileName;
     job.section = m_preset.Section;
     job.values = JobPlaceholders(appFolder, m_outputFolderText, m_currentSource);
+    m_outputGuard.begin(job.profileFile, job.section, job.values);
     job.aviSynthRoute =
         orm::TakesAviSynthRoute(m_currentSource, globals().UseDirectShow, typeLists().AVSExt);
     QString script;
@@ -234,8 +235,9 @@ void BatchDriver::ShowProgress()
         m_progress->ShowProgress(m_model->takeChanges());
 }
 
-void BatchDriver::ProcessEnded(const orm::JobEnd &end)
+void BatchDriver::ProcessEnded(const orm::JobEnd &jobEnd)
 {
+    const orm::JobEnd end = orm::VerifiedJobEnd(m_outputGuard, jobEnd, outputText);
     if (!m_progress || m_terminated || end.outcome == orm::JobOutcome::Stopped)
         return;
     try {
@@ -253,7 +255,7 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
         const JobEndSteps steps = m_run.jobEnded(end.outcome, globals().DeleteFileAfterProcessing,
                                                  m_progress->StopWhenDone());
         if (steps.deleteSource)
-            QFile::remove(m_currentSource); // a failure is passed over
+            orm::RemoveSource(m_currentSource); // to the trash; a failure is passed over
         if (steps.removeRow || steps.moveRowToEnd)
             PaceListPainting();
         if (steps.removeRow)

@@ -1,5 +1,6 @@
 #pragma once
 // Marbeck's message table: every key it reads, with its English default.
+#include "shared/outputmessages.h"
 #include "shared/resstr.h"
 
 // X(key, English default)
@@ -112,7 +113,8 @@
                        "you want to close it now?")                                                \
     X(MSG_NEEDS_AVISYNTH, "(needs AviSynth)")                                                      \
     X(MSG_AVISYNTH_HINT, "Sources are read through an AviSynth script; this needs AviSynth, "      \
-                         "which this system may not have.")
+                         "which this system may not have.")                                        \
+    ORM_OUTPUT_MESSAGES(X)
 
 namespace marbeck {
 
@@ -125,5 +127,7 @@ enum class Msg : int {
 // The process-wide table, holding the English texts until a language is loaded.
 orm::MessageTable &messages();
 QString msg(Msg key);
+// A text of the output check from this table.
+QString outputText(orm::OutputMessage key);
 
 } // namespace marbeck
