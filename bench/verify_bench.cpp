@@ -52,7 +52,7 @@ void BM_VerifyJob(benchmark::State &state)
             values.OutputFile = out + QStringLiteral("clip %1.mp4").arg(job);
             clock.start();
             orm::OutputGuard guard;
-            guard.begin(commands, QStringLiteral("mp4"), values);
+            guard.beginCommands(commands, QStringLiteral("mp4"), values);
             nanoseconds += clock.nsecsElapsed();
             // The encoder's part, not measured.
             QFile::copy(source, values.OutputFile);

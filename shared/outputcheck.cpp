@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <array>
@@ -231,11 +232,11 @@ void OutputGuard::begin(const QString &profileFile, const QString &section,
         if (IsCommandKey(key))
             lines << profile.readString(section, key, {});
     }
-    begin(lines, profile.readString(section, QStringLiteral("EXT"), {}), values);
+    beginCommands(lines, profile.readString(section, QStringLiteral("EXT"), {}), values);
 }
 
-void OutputGuard::begin(const QStringList &commandTemplates, const QString &extension,
-                        PlaceholderValues &values)
+void OutputGuard::beginCommands(const QStringList &commandTemplates, const QString &extension,
+                                PlaceholderValues &values)
 {
     m_begun = true;
     m_named.clear();
@@ -351,6 +352,8 @@ JobEnd VerifiedJobEnd(OutputGuard &guard, const JobEnd &end, const OutputTexts &
 
 SourceRemoval RemoveSource(const QString &path)
 {
+    // A new account may not have its data folder yet; the trash lives in it.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     QFile file(path);
     if (file.moveToTrash())
         return SourceRemoval::Trashed;

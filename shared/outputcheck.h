@@ -52,8 +52,8 @@ public:
     // output folder and what the source holds, and moves every output name
     // the commands would write off an existing file ("clip (2).mp4"; a
     // numbered name takes the next free number).
-    void begin(const QStringList &commandTemplates, const QString &extension,
-               PlaceholderValues &values);
+    void beginCommands(const QStringList &commandTemplates, const QString &extension,
+                       PlaceholderValues &values);
     // The same with the preset's command lines and its "EXT" read from the profile.
     void begin(const QString &profileFile, const QString &section, PlaceholderValues &values);
 

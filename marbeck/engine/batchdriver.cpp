@@ -303,6 +303,7 @@ void BatchDriver::StopRunningJob()
         while (Active() && waited.elapsed() < kStopWaitMs)
             QCoreApplication::processEvents(
                 QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+        m_outputGuard.removeCreated(); // also when the end notice came too late
     }
     orm::DeleteTempFiles(globals().AppFolder);
 }

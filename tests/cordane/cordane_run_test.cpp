@@ -230,10 +230,11 @@ TEST(CordaneRun, OutputsAreCheckedAndExistingNamesKept)
     QDir(dir.filePath("o")).mkpath(".");
     const StubRun failed = runStub(app, {clip, dir.filePath("o/first.mp4")});
     EXPECT_EQ(failed.ripResult, u"Convert Error!") << failed.output.toStdString();
-    // An output a third as long as its source.
-    const StubRun cut = runStub(app, {"--preset", "Item1", clip, dir.filePath("o/cut.mp4")});
+    // An output a sixth as long as its source.
+    const StubRun cut = runStub(
+        app, {"--preset", "Item1", sharedClip("cordane long.mp4", 6), dir.filePath("o/cut.mp4")});
     EXPECT_EQ(cut.ripResult, u"Convert Error!") << cut.output.toStdString();
-    EXPECT_TRUE(cut.output.contains("The output is 1 s long, the source 3 s."))
+    EXPECT_TRUE(cut.output.contains("The output is 1 s long, the source 6 s."))
         << cut.output.toStdString();
     EXPECT_EQ(QDir(dir.filePath("o")).entryList(QDir::Files | QDir::Hidden), QStringList());
 }

@@ -100,7 +100,7 @@ TEST(OutputGuard, NamesMoveOffExistingFilesAndOnlyWhatTheJobMadeIsRemoved)
     v.InputFile = out + "clip.mp4"; // the source lies in the output folder
     v.OutputFile = out + "clip.mp4";
     OutputGuard plain;
-    plain.begin({"enc -y -i \"<%InputFile%>\" -vn \"<%OutputFile%>.mp4\""}, "mp4", v);
+    plain.beginCommands({"enc -y -i \"<%InputFile%>\" -vn \"<%OutputFile%>.mp4\""}, "mp4", v);
     EXPECT_EQ(v.OutputFile, out + "clip (3).mp4");
     ASSERT_EQ(plain.expectedOutputs().size(), 1);
     EXPECT_EQ(plain.expectedOutputs()[0].path, out + "clip (3).mp4");
@@ -111,7 +111,7 @@ TEST(OutputGuard, NamesMoveOffExistingFilesAndOnlyWhatTheJobMadeIsRemoved)
     psp.RandomNumber5 = "00041";
     psp.TemporaryFile = out + "00041";
     OutputGuard numbered;
-    numbered.begin(
+    numbered.beginCommands(
         {"enc -y -i \"<%InputFile%>\" -f psp \"<%OutputPath%>MAQ<%RandomNumber5%>.MP4\"",
          "enc -y -i \"<%InputFile%>\" -an -f image2 <%OutputPath%>MAQ<%RandomNumber5%>.THM"},
         "MP4", psp);

@@ -31,7 +31,7 @@ QStringList filesIn(const QString &folder)
     return names;
 }
 
-bool askedAbout(const BatchSetup &s, const QString &words)
+bool askedAbout(BatchSetup &s, const QString &words)
 {
     return std::any_of(s.script->asked.begin(), s.script->asked.end(),
                        [&](const Asked &a) { return a.text.contains(words); });
