@@ -56,7 +56,8 @@ TEST(BatchVerify, AFailedJobKeepsItsSourceAndLeavesNothingNew)
         s.run(s.slowPreset());
         EXPECT_TRUE(QFileInfo::exists(source));
         EXPECT_EQ(s.driver->batch().FailedCount, 1);
-        EXPECT_TRUE(askedAbout(s, "is missing."));
+        EXPECT_TRUE(askedAbout(s, "is missing."))
+            << (s.script->asked.isEmpty() ? "" : s.script->asked[0].text.toStdString());
         EXPECT_FALSE(QFileInfo::exists(s.dir.filePath("share/Trash/files/long.mp4")));
     }
     {
