@@ -293,11 +293,26 @@ QStringList OutputGuard::createdFiles() const
 {
     if (!m_begun)
         return {};
+    // A new file is the job's when it bears the name of one of its outputs
+    // ("clip (2).3gp", "clip (2).3gp.part", "MAQ00042.THM" beside
+    // "MAQ00042.MP4"): a file someone else saves in the folder meanwhile is
+    // neither judged nor removed.
+    QStringList stems;
+    for (const ExpectedOutput &output : m_named) {
+        const QFileInfo info(output.path);
+        if (QDir(info.absolutePath()) == QDir(m_folder))
+            stems << info.completeBaseName();
+    }
+    const auto isTheJobs = [&](const QString &name) {
+        return m_named.isEmpty() || std::any_of(stems.begin(), stems.end(), [&](const QString &s) {
+                   return name == s || name.startsWith(s + u'.');
+               });
+    };
     QStringList created;
     const QDir folder(m_folder);
     for (const QString &name :
          folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (!m_before.contains(name))
+        if (!m_before.contains(name) && isTheJobs(name))
             created << folder.absoluteFilePath(name);
     }
     return created;

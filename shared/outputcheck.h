@@ -57,15 +57,17 @@ public:
     // The same with the preset's command lines and its "EXT" read from the profile.
     void begin(const QString &profileFile, const QString &section, PlaceholderValues &values);
 
-    // The files the commands name in the output folder, and every other
-    // file that appeared there since begin().
+    // The files the commands name, and every file that appeared in the
+    // output folder since begin() under the name of one of them (every new
+    // file when the commands name none).
     QList<ExpectedOutput> expectedOutputs() const;
     // After a job that ended well: why it must count as failed, in the
     // user's language; nothing when every output is there and whole.
     std::optional<QString> verify(const OutputTexts &texts) const;
-    // Removes the files of the output folder that were not there at begin()
-    // and returns them; a file that was there before is never touched.
+    // Removes the job's new files (those of createdFiles()) and returns them;
+    // a file that was there before is never touched.
     QStringList removeCreated();
+    // The new files of the output folder that bear the name of an output.
     QStringList createdFiles() const;
 
 private:

@@ -129,16 +129,19 @@ TEST(OutputGuard, NamesMoveOffExistingFilesAndOnlyWhatTheJobMadeIsRemoved)
     EXPECT_EQ(outputs[1].path, out + "MAQ00043.THM");
     EXPECT_FALSE(outputs[1].audio); // "-an"
 
-    // The job made two files, one of them not named by its commands.
+    // The job made two files, one of them not named by its commands; the
+    // user saved a file of their own meanwhile.
     writeFile(out + "MAQ00043.MP4", "half a video");
-    writeFile(out + ".partial", "x");
+    writeFile(out + "MAQ00043.MP4.part", "x");
+    writeFile(out + "notes.txt", "saved during the job");
     EXPECT_EQ(numbered.expectedOutputs().size(), 3);
     QStringList removed = numbered.removeCreated();
     removed.sort();
-    EXPECT_EQ(removed, (QStringList{out + ".partial", out + "MAQ00043.MP4"}));
+    EXPECT_EQ(removed, (QStringList{out + "MAQ00043.MP4", out + "MAQ00043.MP4.part"}));
     QStringList left = QDir(out).entryList(QDir::Files | QDir::Hidden);
     left.sort();
-    EXPECT_EQ(left, QStringList(users.keys()));
+    EXPECT_EQ(left, QStringList(users.keys()) << "notes.txt");
+    EXPECT_EQ(readFile(out + "notes.txt"), "saved during the job");
     for (auto it = users.begin(); it != users.end(); ++it)
         EXPECT_EQ(readFile(out + it.key()), it.value()) << it.key().toStdString();
     // A job that wrote nothing at all has failed.
