@@ -1,5 +1,6 @@
 #pragma once
 // Cordane's message table: every key it reads, with its English default.
+#include "shared/outputmessages.h"
 #include "shared/resstr.h"
 
 // X(key, English default)
@@ -17,7 +18,8 @@
     X(MSG_FORMTITLE, "Converting files to iPod, PSP, 3GP format, please wait...")                  \
     X(MSG_REMAININGTIME, "Remaining time:")                                                        \
     X(MSG_ELAPSEDTIME, "Elapsed time:")                                                            \
-    X(MSG_ESTIMATEDTIME, "Estimated time:")
+    X(MSG_ESTIMATEDTIME, "Estimated time:")                                                        \
+    ORM_OUTPUT_MESSAGES(X)
 
 namespace cordane {
 
@@ -29,5 +31,7 @@ enum class Msg : int {
 
 orm::MessageTable &messages();
 QString msg(Msg key);
+// A text of the output check from this table.
+QString outputText(orm::OutputMessage key);
 
 } // namespace cordane

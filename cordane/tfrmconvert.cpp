@@ -139,6 +139,7 @@ void TfrmConvert::StartConversion()
                               m_handOff.ProfilePath.toStdString()));
         job.section = m_handOff.ProfileItem;
         job.values = JobPlaceholders(m_programFolder, m_handOff.TempFile, m_handOff.OutputFile);
+        m_outputGuard.begin(job.profileFile, job.section, job.values);
         job.aviSynthRoute = orm::TakesAviSynthRoute(m_handOff.TempFile, false, m_avsExtensions);
         if (!hasCommands(job.profileFile, job.section)) {
             orm::ShowMessageBox(QStringLiteral("The preset \"%1\" of the profile \"%2\" has no "
@@ -200,8 +201,9 @@ void TfrmConvert::ShowProgress()
         LabelEstimated->setText(v.fileEstimatedText);
 }
 
-void TfrmConvert::ProcessEnded(const orm::JobEnd &end)
+void TfrmConvert::ProcessEnded(const orm::JobEnd &jobEnd)
 {
+    const orm::JobEnd end = orm::VerifiedJobEnd(m_outputGuard, jobEnd, outputText);
     if (m_closing)
         return;
     if (end.outcome != orm::JobOutcome::Converted) {
@@ -271,6 +273,8 @@ void TfrmConvert::CloseSequence()
         m_job->Stop();
         orm::platform::killProcessesByName("avcore.dll");
     }
+    if (m_errorOccurred)
+        m_outputGuard.removeCreated(); // no half-written output under its final name
     orm::DeleteTempFiles(m_programFolder);
     try {
         orm::SavePlacement(QStringLiteral("FormConvert"), this, m_handOffFile);

@@ -1,6 +1,7 @@
 #pragma once
 #include "handoff.h"
 #include "shared/failurelog.h"
+#include "shared/outputcheck.h"
 
 #include <QWidget>
 
@@ -41,7 +42,7 @@ private:
     // False when the job could not be set up; the reason has been shown.
     bool ReadJob();
     void ButtonCancelClick();
-    void ProcessEnded(const orm::JobEnd &end);
+    void ProcessEnded(const orm::JobEnd &jobEnd);
     void ShowProgress();
     void CloseSequence();
     void ReportResult();
@@ -53,6 +54,7 @@ private:
     bool m_errorOccurred = false;
     orm::FailureLog m_failures; // what the user was told went wrong
     bool m_closing = false;
+    orm::OutputGuard m_outputGuard; // the job's output folder and names
 
     std::unique_ptr<orm::ProgressModel> m_model;
     std::unique_ptr<orm::ConversionJob> m_job;

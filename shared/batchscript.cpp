@@ -88,7 +88,12 @@ QString WriteJobScripts(const ScriptJob &job)
     if (!lines)
         throw Error(lines.error());
     const QString script = inFolder(job.programFolder, kScriptFileName);
-    WriteTextLines(script, *lines);
+    // The first command that fails ends the script with its status: a later
+    // command must not make a failed job look converted.
+    QStringList scriptLines = *lines;
+    if (!scriptLines.isEmpty())
+        scriptLines.prepend(QStringLiteral("set -e"));
+    WriteTextLines(script, scriptLines);
     return script;
 }
 

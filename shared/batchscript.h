@@ -29,7 +29,8 @@ bool TakesAviSynthRoute(const QString &source, bool useDirectShow, const QString
 void WriteAviSynthScript(const QString &programFolder, const QString &source);
 
 // Writes DirectShow.avs when the job takes that route, then the batch script,
-// one line per command key, and returns the script's path. Throws orm::Error
+// one line per command key after a first line that makes the script stop at
+// the first command that fails, and returns the script's path. Throws orm::Error
 // when a file cannot be written or a name cannot be passed safely.
 QString WriteJobScripts(const ScriptJob &job);
 

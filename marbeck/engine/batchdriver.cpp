@@ -174,7 +174,7 @@ bool BatchDriver::StartNextJob()
             QStringLiteral("I/O error: cannot change to the folder \"%1\".").arg(appFolder));
     const TFileItem &item = m_rows.item(0);
     const qint64 fileSize = fileSizeOf(item.FileSize);
-    m_currentSource = item.CompleteName;
+    m_currentSource = item.path(); // the path the user chose; CompleteName is shown only
     if (m_progress)
         m_progress->ShowCurrentFile(item.FileName, m_run.DoneCount + m_run.FailedCount + 1,
                                     m_run.TotalCount);
@@ -185,6 +185,7 @@ bool BatchDriver::StartNextJob()
     job.profileFile = m_preset.FileName;
     job.section = m_preset.Section;
     job.values = JobPlaceholders(appFolder, m_outputFolderText, m_currentSource);
+    m_outputGuard.begin(job.profileFile, job.section, job.values);
     job.aviSynthRoute = orm::TakesAviSynthRoute(m_currentSource, m_options.useDirectShow,
                                                 m_options.aviSynthExtensions);
     QString script;
@@ -214,8 +215,9 @@ void BatchDriver::ShowProgress()
         m_progress->ShowProgress(m_model->takeChanges());
 }
 
-void BatchDriver::ProcessEnded(const orm::JobEnd &end)
+void BatchDriver::ProcessEnded(const orm::JobEnd &jobEnd)
 {
+    const orm::JobEnd end = orm::VerifiedJobEnd(m_outputGuard, jobEnd, outputText);
     if (!m_progress || m_terminated || end.outcome == orm::JobOutcome::Stopped)
         return;
     orm::GuardEvent([&] {
@@ -231,7 +233,7 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &end)
         const JobEndSteps steps =
             m_run.jobEnded(end.outcome, m_progress->DeleteSources(), m_progress->StopWhenDone());
         if (steps.deleteSource)
-            QFile::remove(m_currentSource); // a failure is passed over
+            orm::RemoveSource(m_currentSource); // to the trash; a failure is passed over
         if (steps.removeRow || steps.moveRowToEnd)
             PaceListPainting();
         if (steps.removeRow)
@@ -284,6 +286,7 @@ void BatchDriver::StopRunningJob()
         while (Active() && waited.elapsed() < kStopWaitMs)
             QCoreApplication::processEvents(
                 QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+        m_outputGuard.removeCreated(); // also when the end notice came too late
     }
     if (!m_options.programFolder.isEmpty())
         orm::DeleteTempFiles(m_options.programFolder);

@@ -6,6 +6,7 @@
 #include "batchrun.h"
 #include "profiles/profilecatalogue.h"
 #include "shared/failurelog.h"
+#include "shared/outputcheck.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -93,7 +94,7 @@ private:
     void RunBatch(const TProfileDetailItem &preset);
     // False when the list is empty and nothing was started.
     bool StartNextJob();
-    void ProcessEnded(const orm::JobEnd &end);
+    void ProcessEnded(const orm::JobEnd &jobEnd);
     // The queued start of the next job (the message the old program posted).
     void WmStartNextJob();
     void ShowProgress();
@@ -121,6 +122,7 @@ private:
     TProfileDetailItem m_preset;
     QString m_outputFolderText;
     QString m_currentSource;
+    orm::OutputGuard m_outputGuard; // the current job's output folder and names
     QElapsedTimer m_listPainted;
     QTimer m_listPaintTimer;
     bool m_listHeld = false; // painting of the list is held back by us

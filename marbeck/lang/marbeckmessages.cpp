@@ -16,4 +16,15 @@ QString msg(Msg key)
     return messages().text(int(key));
 }
 
+QString outputText(orm::OutputMessage key)
+{
+    switch (key) {
+#define ORM_OUTPUT_CASE(name, text)                                                                \
+    case orm::OutputMessage::name: return msg(Msg::name);
+        ORM_OUTPUT_MESSAGES(ORM_OUTPUT_CASE)
+#undef ORM_OUTPUT_CASE
+    }
+    return {};
+}
+
 } // namespace marbeck

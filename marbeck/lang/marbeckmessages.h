@@ -1,5 +1,6 @@
 #pragma once
 // Marbeck's message table: every key it reads, with its English default.
+#include "shared/outputmessages.h"
 #include "shared/resstr.h"
 
 // X(key, English default)
@@ -118,7 +119,8 @@
     X(MSG_WARN_TRASH, "Sources will be moved to the trash after conversion")                       \
     X(MSG_WARN_AFTER_BATCH, "After the batch: %s")                                                 \
     X(MSG_WARNING_ACTION, "In a moment: %s. Press Cancel to prevent it.")                          \
-    X(MSG_FILE_OF, "%d of %d")
+    X(MSG_FILE_OF, "%d of %d")                                                             \
+    ORM_OUTPUT_MESSAGES(X)
 
 namespace marbeck {
 
@@ -131,5 +133,7 @@ enum class Msg : int {
 // The process-wide table, holding the English texts until a language is loaded.
 orm::MessageTable &messages();
 QString msg(Msg key);
+// A text of the output check from this table.
+QString outputText(orm::OutputMessage key);
 
 } // namespace marbeck

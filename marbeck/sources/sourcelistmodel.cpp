@@ -227,7 +227,7 @@ int SourceListModel::findSource(const QString &path) const
     const QString caption = orm::ExtractFileName(path);
     for (int row = 0; row < count(); ++row) {
         const TFileItem &it = item(row);
-        if (it.FileName.compare(caption, Qt::CaseInsensitive) == 0 && it.CompleteName == path)
+        if (it.FileName.compare(caption, Qt::CaseInsensitive) == 0 && it.path() == path)
             return row;
     }
     return -1;

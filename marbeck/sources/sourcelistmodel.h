@@ -58,8 +58,8 @@ public:
     bool moveRowBefore(int from, int before);
 
     // The row of a source path: the first row whose caption equals the path's
-    // file name without regard to case and whose CompleteName equals the path
-    // exactly; -1 when there is none.
+    // file name without regard to case and whose chosen path (Directory +
+    // FileName) equals the path exactly; -1 when there is none.
     int findSource(const QString &path) const;
     bool RemoveSourceItem(const QString &path);
     bool MoveSourceItemToEnd(const QString &path);

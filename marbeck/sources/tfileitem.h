@@ -5,9 +5,13 @@
 
 #include <array>
 
+namespace orm {
+class MediaInfoLibrary;
+}
+
 namespace marbeck {
 
-class MediaInfoLibrary;
+using orm::MediaInfoLibrary;
 
 struct TFileItem {
     QString FileName;  // without folder

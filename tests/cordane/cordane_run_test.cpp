@@ -203,3 +203,38 @@ TEST(CordaneRun, AParentThatNeverAnswersDoesNotHoldCordane)
     ::close(fd);
     ::unlink(path.toLocal8Bit().constData());
 }
+
+TEST(CordaneRun, OutputsAreCheckedAndExistingNamesKept)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const EnvScope tempFolder("TMPDIR", dir.path()); // where the failure log goes
+    const QString clip = sharedClip("cordane clip.mp4", 3);
+    // The parent names a file that exists: it is kept, the new one goes beside it.
+    writeFile(dir.filePath("out.mp4"), "the user's own file");
+    const StubRun kept = runStub(app, {clip, dir.filePath("out.mp4")});
+    EXPECT_EQ(kept.ripResult, u"Convert Complete!") << kept.output.toStdString();
+    EXPECT_EQ(readFile(dir.filePath("out.mp4")), "the user's own file");
+    EXPECT_EQ(probe(dir.filePath("out (2).mp4")).videoCodec(), u"h264");
+
+    // A first command that fails quietly, then one that succeeds.
+    writeFile(app + "/default_setting/Transcoding_iPod.ini",
+              "[Item0]\nEXT=mp4\n"
+              "Command=<%AppPath%>cores/avcore.dll -v quiet -y -i \"<%InputFile%>.gone\" "
+              "\"<%OutputFile%>.mp4\"\n"
+              "Command2=<%AppPath%>cores/avcore.dll -v quiet -y -i \"<%InputFile%>\" "
+              "-frames:v 1 -f image2 \"<%OutputFile%>.jpg\"\n"
+              "[Item1]\nEXT=mp4\n"
+              "Command=<%AppPath%>cores/avcore.dll -v quiet -y -i \"<%InputFile%>\" -t 1 "
+              "\"<%OutputFile%>.mp4\"\n");
+    QDir(dir.filePath("o")).mkpath(".");
+    const StubRun failed = runStub(app, {clip, dir.filePath("o/first.mp4")});
+    EXPECT_EQ(failed.ripResult, u"Convert Error!") << failed.output.toStdString();
+    // An output a sixth as long as its source.
+    const StubRun cut = runStub(
+        app, {"--preset", "Item1", sharedClip("cordane long.mp4", 6), dir.filePath("o/cut.mp4")});
+    EXPECT_EQ(cut.ripResult, u"Convert Error!") << cut.output.toStdString();
+    EXPECT_TRUE(cut.output.contains("The output is 1 s long, the source 6 s."))
+        << cut.output.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("o")).entryList(QDir::Files | QDir::Hidden), QStringList());
+}

@@ -85,6 +85,7 @@ TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
     EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.mp4"))); // the partial output is gone
     const orm::IniFile ini(folder + "/lnh.ini");
     EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
@@ -113,6 +114,7 @@ TEST(CordaneStop, AnEndRequestFromOutsideStopsWithoutAskingAndStillReports)
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
     EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.mp4"))); // the partial output is gone
     EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
     // No stop question; the error notice is the only thing shown.

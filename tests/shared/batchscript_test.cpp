@@ -47,10 +47,10 @@ TEST(BatchScript, OneLinePerCommandKeyEachEndedByALineBreak)
     Installation inst;
     const QString script = WriteJobScripts(inst.job("/in/clip.avi"));
     EXPECT_EQ(script, inst.folder() + "/~ConvertCore.bat");
-    EXPECT_EQ(readFile(script),
-              (inst.folder() + "/cores/avcore.dll -i /in/clip.avi /video/clip.mp4\n"
-                               "rm /video/04817\n")
-                  .toUtf8());
+    EXPECT_EQ(readFile(script), ("set -e\n" + inst.folder() +
+                                 "/cores/avcore.dll -i /in/clip.avi /video/clip.mp4\n"
+                                 "rm /video/04817\n")
+                                    .toUtf8());
     EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow.avs"));
 
     WriteJobScripts(inst.job("/in/clip.avi", false, "Item1"));
@@ -62,7 +62,8 @@ TEST(BatchScript, TheAviSynthRouteReadsTheSourceThroughTheTemplate)
     Installation inst;
     const QString script = WriteJobScripts(inst.job("/in/my clip.avi", true));
     EXPECT_TRUE(readFile(script).startsWith(
-        (inst.folder() + "/cores/avcore.dll -i " + inst.folder() + "/DirectShow.avs ").toUtf8()));
+        ("set -e\n" + inst.folder() + "/cores/avcore.dll -i " + inst.folder() + "/DirectShow.avs ")
+            .toUtf8()));
     EXPECT_EQ(readFile(inst.folder() + "/DirectShow.avs"),
               "# source\nDirectShowSource(\"/in/my clip.avi\")\nx=\"/in/my clip.avi\"\n");
 
@@ -103,4 +104,21 @@ TEST(BatchScript, DeletingTheGeneratedFiles)
     EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore.bat"));
     EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow.avs"));
     DeleteTempFiles(inst.folder()); // nothing left: no error
+}
+
+TEST(BatchScript, TheFirstFailingCommandEndsTheScriptWithItsStatus)
+{
+    Installation inst;
+    writeFile(inst.profile,
+              "[Item0]\nCommand=sh -c \"exit 3\"\nCommand2=touch \"<%OutputFile%>.jpg\"\n"
+              "[Item1]\nCommand=true\nCommand2=touch \"<%OutputFile%>.jpg\"\n");
+    ScriptJob job = inst.job("/in/clip.avi");
+    job.values.OutputFile = inst.folder() + "/clip.avi";
+    const ProcessResult failed = runProcess("/bin/sh", {WriteJobScripts(job)});
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/clip.jpg"));
+
+    job.section = "Item1";
+    EXPECT_EQ(runProcess("/bin/sh", {WriteJobScripts(job)}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo::exists(inst.folder() + "/clip.jpg"));
 }

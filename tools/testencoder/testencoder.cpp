@@ -18,6 +18,8 @@
 //   --write-file=PATH       also write a small file at PATH
 //   --bytes=N               size of the files written (default 1024)
 //   --no-output             do not write the output file
+//   --copy-input            the output file is a copy of the -i input (a whole media
+//                           file where the input is one), not filler bytes
 //   --flood-mb=N            write only N MiB of progress lines to standard output
 //
 // The last argument that is not an option is the output file; unless --no-output
@@ -64,6 +66,7 @@ struct Options {
     std::vector<std::string> extraFiles;
     size_t fileBytes = 1024;
     bool noOutput = false;
+    bool copyInput = false;
     std::optional<int> floodMb;
     std::string input = "input.avi";
     std::string output;
@@ -150,6 +153,8 @@ bool applyOption(Options &o, std::string_view name, std::optional<std::string_vi
         return setFlag(o.grandchildHang);
     if (name == "no-output")
         return setFlag(o.noOutput);
+    if (name == "copy-input")
+        return setFlag(o.copyInput);
     return false;
 }
 
@@ -286,6 +291,23 @@ void writeFileOfSize(const std::string &path, size_t bytes)
     ::close(fd);
 }
 
+bool copyFile(const std::string &from, const std::string &to)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = out >= 0;
+    char buffer[65536];
+    ssize_t n = 0;
+    while (ok && (n = ::read(in, buffer, sizeof buffer)) > 0)
+        writeAll(out, std::string_view(buffer, size_t(n)));
+    ::close(in);
+    if (out >= 0)
+        ::close(out);
+    return ok && n == 0;
+}
+
 // Progress lines of exactly 64 bytes, so each MiB holds whole lines.
 void flood(int megabytes)
 {
@@ -322,8 +344,10 @@ int main(int argc, char **argv)
 
     Console console(o.toStdout ? STDOUT_FILENO : STDERR_FILENO, o.splitBytes);
     console.print(banner(o));
-    if (!o.noOutput && !namesNullDevice(o.output))
-        writeFileOfSize(o.output, o.fileBytes);
+    if (!o.noOutput && !namesNullDevice(o.output)) {
+        if (!o.copyInput || !copyFile(o.input, o.output))
+            writeFileOfSize(o.output, o.fileBytes);
+    }
     for (const std::string &path : o.extraFiles)
         writeFileOfSize(path, o.fileBytes);
 

@@ -207,7 +207,8 @@ TEST(BatchRun, AJobThatOnlyExitsNonZeroFailsAndItsSourceStays)
 
 TEST(BatchRun, TickingDeleteDuringTheFirstJobDeletesEveryConvertedSource)
 {
-    BatchSetup s(BatchSetup::Encoder::Test, "--duration=2 --steps=20 --interval-ms=20");
+    BatchSetup s(BatchSetup::Encoder::Test,
+                 "--duration=2 --steps=20 --interval-ms=20 --copy-input");
     const QString a = s.addCopy(clip(), "a.mp4");
     const QString b = s.addCopy(clip(), "b.mp4");
     s.whileRunning([&](TfrmProgress &w) {
@@ -255,7 +256,8 @@ private:
 
 TEST(BatchRun, ABatchThatEndsWhileTheQuestionIsOpenOffersNoCountdown)
 {
-    BatchSetup s(BatchSetup::Encoder::Test, "--duration=2 --steps=10 --interval-ms=30");
+    BatchSetup s(BatchSetup::Encoder::Test,
+                 "--duration=2 --steps=10 --interval-ms=30 --copy-input");
     s.addCopy(clip(), "a.mp4");
     globals().ShutdownWindowsWhenDone = true;
     auto waiting = std::make_unique<WaitingInteraction>(*s.driver);
@@ -277,9 +279,10 @@ TEST(BatchRun, ABatchThatEndsWhileTheQuestionIsOpenOffersNoCountdown)
 
 TEST(BatchRun, ANameWithALineBreakFailsItsOwnJobAndTheBatchGoesOn)
 {
-    BatchSetup s(BatchSetup::Encoder::Test, "--duration=1 --steps=1");
+    BatchSetup s(BatchSetup::Encoder::Test, "--duration=1 --steps=1 --copy-input");
     const QString bad = s.inFolder + "/two\nlines.avi";
     const QString good = s.inFolder + "/good.avi";
+    QFile::copy(clip(), good);
     s.list->sources().append(record(bad));
     s.list->sources().append(record(good));
     s.run(s.preset("test.ini"));
@@ -294,7 +297,7 @@ TEST(BatchRun, ANameWithALineBreakFailsItsOwnJobAndTheBatchGoesOn)
 
 TEST(BatchRun, ConvertNowChecksTheListThePresetAndTheFolderFirst)
 {
-    BatchSetup s(BatchSetup::Encoder::Test, "--duration=1 --steps=1");
+    BatchSetup s(BatchSetup::Encoder::Test, "--duration=1 --steps=1 --copy-input");
     const TProfileDetailItem p = s.preset("test.ini");
     s.convert(&p, s.outFolder);
     ASSERT_EQ(s.script->asked.size(), 1);
@@ -302,6 +305,7 @@ TEST(BatchRun, ConvertNowChecksTheListThePresetAndTheFolderFirst)
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_HINT));
     EXPECT_EQ(s.script->asked[0].flags, 48u);
 
+    QFile::copy(clip(), s.inFolder + "/a.avi");
     s.list->sources().append(record(s.inFolder + "/a.avi"));
     s.convert(nullptr, s.outFolder);
     ASSERT_EQ(s.script->asked.size(), 2);

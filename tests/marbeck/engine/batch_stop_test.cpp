@@ -8,6 +8,7 @@
 #include "support/testfiles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -47,6 +48,8 @@ TEST(BatchStop, StopNowEndsTheEncoderAndLeavesTheSourceFirst)
     EXPECT_FALSE(QFileInfo::exists(s.appFolder + "/DirectShow.avs"));
     EXPECT_EQ(s.rows(), QStringList({longClip, next}));
     EXPECT_TRUE(QFileInfo::exists(longClip));
+    // The half-written output does not stay under its final name.
+    EXPECT_EQ(QDir(s.outFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
     EXPECT_EQ(s.driver->lastModalResult(), 2);
     EXPECT_EQ(s.driver->batch().DoneCount + s.driver->batch().FailedCount, 0);
     // Only the question was asked: no notice, no countdown.

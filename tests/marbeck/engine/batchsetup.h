@@ -33,6 +33,9 @@ public:
     RecordingPowerScope power;
     QTemporaryDir dir;
     EnvScope tempFolder{"TMPDIR", dir.path()}; // where a failure log goes
+    // Deleted sources go to the trash of this home, never the real one.
+    EnvScope home{"HOME", dir.path()};
+    EnvScope dataHome{"XDG_DATA_HOME", dir.filePath("share")};
     QString appFolder, inFolder, outFolder;
     QWidget mainWindow;
     marbeck::ListViewFiles *list = nullptr;

@@ -1,6 +1,6 @@
-#include "mediainfodll.h"
+#include "mediainfo.h"
 
-#include "shared/error.h"
+#include "error.h"
 
 #include <type_traits>
 
@@ -13,7 +13,7 @@
 #include <langinfo.h>
 #endif
 
-namespace marbeck {
+namespace orm {
 
 namespace {
 
@@ -183,4 +183,4 @@ QString MediaInfoFile::inform() const
     return report;
 }
 
-} // namespace marbeck
+} // namespace orm

@@ -1,0 +1,23 @@
+#pragma once
+// The texts of the output check. Both programs' message tables hold these
+// keys, so the reason a job failed is read in the user's language.
+
+// X(key, English default); "%s" is an output's path, "%d" a number of seconds.
+#define ORM_OUTPUT_MESSAGES(X)                                                                     \
+    X(MSG_OUTPUT_NONE, "The job made no output file.")                                             \
+    X(MSG_OUTPUT_MISSING, "The output file \"%s\" is missing.")                                    \
+    X(MSG_OUTPUT_EMPTY, "The output file \"%s\" is empty.")                                        \
+    X(MSG_OUTPUT_UNREADABLE, "The output file \"%s\" cannot be read as a media file.")             \
+    X(MSG_OUTPUT_NO_VIDEO, "The output file \"%s\" has no video.")                                 \
+    X(MSG_OUTPUT_NO_AUDIO, "The output file \"%s\" has no sound.")                                 \
+    X(MSG_OUTPUT_DURATION, "The output is %d s long, the source %d s.")
+
+namespace orm {
+
+enum class OutputMessage : int {
+#define ORM_OUTPUT_MESSAGE_ENUM(key, text) key,
+    ORM_OUTPUT_MESSAGES(ORM_OUTPUT_MESSAGE_ENUM)
+#undef ORM_OUTPUT_MESSAGE_ENUM
+};
+
+} // namespace orm

@@ -1,0 +1,168 @@
+// The output check with real media: what each broken output is told apart
+// by, the names a job takes beside existing files, what a failed job leaves,
+// and the source's way to the trash.
+#include "lang/marbeckmessages.h"
+#include "shared/outputcheck.h"
+#include "support/media.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace orm;
+using namespace ormtest;
+
+namespace {
+
+QString english(OutputMessage key)
+{
+    return marbeck::outputText(key);
+}
+
+QString encode(const QString &source, const QStringList &options, const QString &output)
+{
+    QStringList args{"-v", "error", "-y", "-i", source};
+    args << options << output;
+    // The encoder under its own name: tests that stop a batch end every
+    // "avcore.dll" of the user, and this one is not theirs.
+    const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
+    const ProcessResult r =
+        runProcess(ffmpeg.isEmpty() ? stageDir() + "/cores/avcore.dll" : ffmpeg, args);
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    return output;
+}
+
+std::string text(const std::optional<QString> &problem)
+{
+    return problem ? problem->toStdString() : std::string("(whole)");
+}
+
+} // namespace
+
+TEST(OutputCheck, EachBrokenOutputIsToldApartAndAWholeOnePasses)
+{
+    QTemporaryDir dir;
+    const QString clip = sharedClip("verify clip.mp4", 6, {320, 240});
+    const MediaFacts source = ProbeMedia(clip);
+    ASSERT_TRUE(source.readable && source.video && source.audio);
+    ASSERT_NEAR(double(source.durationMs.value_or(0)), 6000.0, 200.0);
+    const auto check = [&](const QString &path, bool video = true, bool audio = true) {
+        return CheckOutput({path, video, audio}, source, english);
+    };
+
+    const QString whole = dir.filePath("whole.mp4");
+    QFile::copy(clip, whole);
+    EXPECT_EQ(check(whole), std::nullopt) << text(check(whole));
+    const QString thumbnail =
+        encode(clip, {"-frames:v", "1", "-f", "image2"}, dir.filePath("thumb.THM"));
+    EXPECT_EQ(check(thumbnail, true, false), std::nullopt) << text(check(thumbnail, true, false));
+
+    EXPECT_EQ(check(dir.filePath("gone.mp4")),
+              "The output file \"" + dir.filePath("gone.mp4") + "\" is missing.");
+    writeFile(dir.filePath("empty.mp4"), {});
+    EXPECT_EQ(check(dir.filePath("empty.mp4")),
+              "The output file \"" + dir.filePath("empty.mp4") + "\" is empty.");
+    // What "Stop now" or a full disk leaves: the first half of a file.
+    const QByteArray bytes = readFile(clip);
+    writeFile(dir.filePath("half.mp4"), bytes.left(bytes.size() / 2));
+    EXPECT_NE(check(dir.filePath("half.mp4")), std::nullopt);
+    writeFile(dir.filePath("noise.mp4"), QByteArray(4096, 'x'));
+    EXPECT_NE(check(dir.filePath("noise.mp4")), std::nullopt);
+    const QString sound = encode(clip, {"-vn", "-c:a", "aac"}, dir.filePath("sound.m4a"));
+    EXPECT_EQ(check(sound), "The output file \"" + sound + "\" has no video.");
+    EXPECT_EQ(check(sound, false, true), std::nullopt) << text(check(sound, false, true));
+    const QString cut = encode(clip, {"-t", "2"}, dir.filePath("cut.mp4"));
+    EXPECT_EQ(check(cut), u"The output is 2 s long, the source 6 s.");
+    // Without a known source duration the length is not judged.
+    EXPECT_EQ(CheckOutput({cut, true, true}, MediaFacts{true, true, true, false, {}}, english),
+              std::nullopt);
+
+    // The reason is read in the user's language.
+    marbeck::messages().LoadLanguage(dataDir() + "/Skins/tools/lang/deutsch.ini");
+    EXPECT_EQ(check(cut), u"Die Ausgabe ist 2 s lang, die Quelle 6 s.");
+    marbeck::messages().resetToEnglish();
+}
+
+TEST(OutputGuard, NamesMoveOffExistingFilesAndOnlyWhatTheJobMadeIsRemoved)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out") + "/";
+    QDir().mkpath(out);
+    const QMap<QString, QByteArray> users{{"clip.mp4", "the user's own clip"},
+                                          {"clip (2).mp4", "another one"},
+                                          {"MAQ00041.MP4", "an older PSP video"},
+                                          {"MAQ00042.THM", "an older thumbnail"}};
+    for (auto it = users.begin(); it != users.end(); ++it)
+        writeFile(out + it.key(), it.value());
+
+    PlaceholderValues v;
+    v.OutputPath = out;
+    v.InputFile = out + "clip.mp4"; // the source lies in the output folder
+    v.OutputFile = out + "clip.mp4";
+    OutputGuard plain;
+    plain.beginCommands({"enc -y -i \"<%InputFile%>\" -vn \"<%OutputFile%>.mp4\""}, "mp4", v);
+    EXPECT_EQ(v.OutputFile, out + "clip (3).mp4");
+    ASSERT_EQ(plain.expectedOutputs().size(), 1);
+    EXPECT_EQ(plain.expectedOutputs()[0].path, out + "clip (3).mp4");
+
+    PlaceholderValues psp;
+    psp.OutputPath = out;
+    psp.OutputFile = out + "clip.mp4";
+    psp.RandomNumber5 = "00041";
+    psp.TemporaryFile = out + "00041";
+    OutputGuard numbered;
+    numbered.beginCommands(
+        {"enc -y -i \"<%InputFile%>\" -f psp \"<%OutputPath%>MAQ<%RandomNumber5%>.MP4\"",
+         "enc -y -i \"<%InputFile%>\" -an -f image2 <%OutputPath%>MAQ<%RandomNumber5%>.THM"},
+        "MP4", psp);
+    EXPECT_EQ(psp.RandomNumber5, u"00043"); // 41 holds a video, 42 a thumbnail
+    EXPECT_EQ(psp.TemporaryFile, out + "00043");
+    EXPECT_EQ(psp.OutputFile, out + "clip.mp4"); // the numbered names do not use it
+    const QList<ExpectedOutput> outputs = numbered.expectedOutputs();
+    ASSERT_EQ(outputs.size(), 2);
+    EXPECT_EQ(outputs[0].path, out + "MAQ00043.MP4");
+    EXPECT_EQ(outputs[1].path, out + "MAQ00043.THM");
+    EXPECT_FALSE(outputs[1].audio); // "-an"
+
+    // The job made two files, one of them not named by its commands; the
+    // user saved a file of their own meanwhile.
+    writeFile(out + "MAQ00043.MP4", "half a video");
+    writeFile(out + "MAQ00043.MP4.part", "x");
+    writeFile(out + "notes.txt", "saved during the job");
+    EXPECT_EQ(numbered.expectedOutputs().size(), 3);
+    QStringList removed = numbered.removeCreated();
+    removed.sort();
+    EXPECT_EQ(removed, (QStringList{out + "MAQ00043.MP4", out + "MAQ00043.MP4.part"}));
+    QStringList left = QDir(out).entryList(QDir::Files | QDir::Hidden);
+    left.sort();
+    EXPECT_EQ(left, QStringList(users.keys()) << "notes.txt");
+    EXPECT_EQ(readFile(out + "notes.txt"), "saved during the job");
+    for (auto it = users.begin(); it != users.end(); ++it)
+        EXPECT_EQ(readFile(out + it.key()), it.value()) << it.key().toStdString();
+    // A job that wrote nothing at all has failed.
+    EXPECT_EQ(OutputGuard().verify(english), english(OutputMessage::MSG_OUTPUT_NONE));
+}
+
+TEST(SourceRemoval, ASourceGoesToTheTrashOfTheDesktopWithItsInformation)
+{
+    QTemporaryDir home;
+    const EnvScope homeScope("HOME", home.path());
+    const EnvScope dataScope("XDG_DATA_HOME", home.filePath("data"));
+    QDir().mkpath(home.filePath("videos"));
+    const QString source = home.filePath("videos/holiday 'one'.mp4");
+    writeFile(source, "a source");
+
+    EXPECT_EQ(RemoveSource(source), SourceRemoval::Trashed);
+    EXPECT_FALSE(QFileInfo::exists(source));
+    const QString trash = home.filePath("data/Trash");
+    EXPECT_EQ(readFile(trash + "/files/holiday 'one'.mp4"), "a source");
+    const QByteArray info = readFile(trash + "/info/holiday 'one'.mp4.trashinfo");
+    EXPECT_TRUE(info.startsWith("[Trash Info]")) << info.toStdString();
+    EXPECT_TRUE(info.contains("Path=")) << info.toStdString();
+    EXPECT_EQ(RemoveSource(source), SourceRemoval::Failed); // nothing left to remove
+}
