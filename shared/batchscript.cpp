@@ -80,6 +80,9 @@ QString WriteJobScripts(const ScriptJob &job)
 {
     PlaceholderValues values = job.values;
     if (job.aviSynthRoute) {
+        // The title stays the source's name, not the AviSynth script's.
+        if (values.SourceName.isEmpty())
+            values.SourceName = RemoveFileExt(ExtractFileName(values.InputFile));
         WriteAviSynthScript(job.programFolder, values.InputFile);
         values.InputFile = inFolder(job.programFolder, kAviSynthFileName);
     }
