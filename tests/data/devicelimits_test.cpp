@@ -364,7 +364,9 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
     const double seconds = (packets.back().dts - packets.front().dts) * double(packets.size()) /
                            double(packets.size() - 1);
     const double averageKbps = bytes * 8 / seconds / 1000;
-    EXPECT_LE(averageKbps, d.maxAverageKbps);
+    // Over a clip this short the buffer's starting fill counts: the rate is
+    // the device's over any longer stretch.
+    EXPECT_LE(averageKbps, d.maxAverageKbps + 0.9 * d.bufferKbit / seconds);
     const double shortfall = bufferShortfall(packets, d.peakKbps, d.bufferKbit);
     EXPECT_EQ(shortfall, 0) << "the " << d.peakKbps << " kbit/s, " << d.bufferKbit
                             << " kbit buffer runs " << shortfall / 1000 << " kbit short";
@@ -374,11 +376,18 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
         << p.audio["sample_rate"].toString().toStdString();
     EXPECT_LE(p.audio["channels"].toInt(), d.maxChannels);
 
-    // The title the device lists, as the media library reads it.
-    if (QString(d.file).startsWith("PSP") || QString(d.file).contains("iPod")) {
-        const ProcessResult info =
-            runProcess("mediainfo", {"--Output=General;%Title%|%Movie%", main});
-        EXPECT_TRUE(info.output.contains("natural 'clip' $x")) << info.output.toStdString();
+    // The title the device lists. The media library reads the iPod's; the
+    // PSP's own title atom (written by the psp muxer, in UTF-16BE) it does
+    // not read, so there the bytes are looked for.
+    const QString title = QStringLiteral("natural 'clip' $x");
+    if (QString(d.file).contains("iPod")) {
+        const ProcessResult info = runProcess("mediainfo", {"--Output=General;%Title%", main});
+        EXPECT_EQ(QString::fromUtf8(info.output).trimmed(), title);
+    } else if (QString(d.file).startsWith("PSP")) {
+        QByteArray utf16;
+        for (const QChar c : title)
+            utf16.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
+        EXPECT_TRUE(readFile(main).contains(utf16)) << "no title in the PSP's title atom";
     }
 }
 
