@@ -2,7 +2,9 @@
 // device plays: codec, declared profile and level, size, frame rate, average
 // bit rate, the bit rate under the device's buffer model, and the sound. The
 // device presets also store the source's name as the title the device shows.
+#include "shared/batchscript.h"
 #include "shared/commandtemplate.h"
+#include "shared/error.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
 #include "support/media.h"
@@ -416,4 +418,74 @@ TEST(DevicePreset, EveryDevicePresetHasLimits)
             EXPECT_TRUE(listed) << file.toStdString() << " [" << section.toStdString() << "]";
         }
     }
+}
+
+// A source without a picture is refused by the PSP presets before anything
+// runs, with the reason; presets that can take sound alone take it.
+TEST(DevicePreset, APictureLessSourceIsRefusedByThePspPresetsBeforeEncoding)
+{
+    QTemporaryDir dir;
+    const QString encoder = stageDir() + "/cores/avcore.dll";
+    const QString sound = dir.filePath("only sound.m4a");
+    const QString withCover = dir.filePath("with cover.mp3");
+    const QString silentFilm = dir.filePath("silent film.mp4");
+    ASSERT_EQ(
+        runProcess(encoder, {"-v", "error", "-f", "lavfi", "-i", "sine=d=1", "-c:a", "aac", sound})
+            .exitCode,
+        0);
+    ASSERT_EQ(runProcess(encoder, {"-v",
+                                   "error",
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "sine=d=1",
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "color=red:s=64x64:d=1",
+                                   "-map",
+                                   "0:a",
+                                   "-map",
+                                   "1:v",
+                                   "-frames:v",
+                                   "1",
+                                   "-c:v",
+                                   "mjpeg",
+                                   "-disposition:v",
+                                   "attached_pic",
+                                   withCover})
+                  .exitCode,
+              0);
+    ASSERT_EQ(runProcess(encoder, {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=320x240:d=1",
+                                   "-c:v", "libx264", silentFilm})
+                  .exitCode,
+              0);
+    auto jobFor = [&](const QString &file, const QString &section, const QString &source) {
+        orm::ScriptJob job;
+        job.programFolder = dir.filePath("program");
+        job.profileFile = dataDir() + "/default_setting/" + file;
+        job.section = section;
+        job.values.AppPath = stageDir();
+        job.values.InputFile = source;
+        job.values.OutputPath = dir.filePath("out") + "/";
+        job.values.OutputFile = job.values.OutputPath + orm::ExtractFileName(source);
+        return job;
+    };
+    QDir(dir.path()).mkpath("program");
+    for (const QString &source : {sound, withCover}) {
+        for (const auto &[file, section] :
+             {std::pair{"PSP_480x272.ini", "Item0"}, std::pair{"PSP_320x240.ini", "Item0"}}) {
+            const orm::ScriptJob job = jobFor(file, section, source);
+            const QString reason = orm::SourceRefusal(job);
+            EXPECT_TRUE(reason.contains(orm::ExtractFileName(source))) << reason.toStdString();
+            EXPECT_TRUE(reason.contains("PSP")) << reason.toStdString();
+            EXPECT_THROW(orm::WriteJobScripts(job), orm::Error);
+            EXPECT_FALSE(QFileInfo::exists(job.programFolder + "/~ConvertCore.bat"));
+        }
+        EXPECT_TRUE(orm::SourceRefusal(jobFor("MP3_Audio.ini", "Item0", source)).isEmpty());
+        EXPECT_TRUE(orm::SourceRefusal(jobFor("iPod_Classic.ini", "Item0", source)).isEmpty());
+    }
+    // Pictures without sound get silence, as before.
+    EXPECT_TRUE(orm::SourceRefusal(jobFor("PSP_480x272.ini", "Item0", silentFilm)).isEmpty());
+    EXPECT_FALSE(QDir(dir.filePath("out")).exists());
 }
