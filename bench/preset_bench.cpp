@@ -13,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -56,6 +57,13 @@ double ssimAgainst(const QString &encoder, const QString &file, const QString &s
     return m.hasMatch() ? m.captured(1).toDouble() : 0;
 }
 
+// The reporter prints counters only, so a reason for skipping goes to stderr too.
+void skip(benchmark::State &state, const char *reason)
+{
+    std::fprintf(stderr, "ipod_bytes_vs_peer_ratio: %s\n", reason);
+    state.SkipWithError(reason);
+}
+
 void IpodBytesVsPeer(benchmark::State &state)
 {
     const QString stage = QStringLiteral(ORM_STAGE_DIR);
@@ -70,7 +78,7 @@ void IpodBytesVsPeer(benchmark::State &state)
                    .codec = {"-c:v", "libx264", "-preset", "ultrafast", "-qp", "0", "-c:a",
                              "pcm_s16le"}})
              .ok)
-        return state.SkipWithError("no clip");
+        return skip(state, "no clip");
 
     orm::ScriptJob job;
     job.programFolder = dir.path();
@@ -85,7 +93,7 @@ void IpodBytesVsPeer(benchmark::State &state)
     const QString peer = dir.filePath("peer.mp4");
     for (auto _ : state) {
         if (std::system(("sh '" + script + "' > /dev/null 2>&1").toLocal8Bit().constData()) != 0)
-            return state.SkipWithError("our preset failed");
+            return skip(state, "our preset failed");
         QProcess process;
         process.start(encoder,
                       {"-y",         "-v",       "error",  "-i",   clip,   "-c:v", "libx264",
@@ -93,12 +101,12 @@ void IpodBytesVsPeer(benchmark::State &state)
                        "768k",       "-bufsize", "2000k",  "-r",   "30",   "-s",   "320x240",
                        "-c:a",       "aac",      "-f",     "ipod", peer});
         if (!process.waitForFinished(-1) || process.exitCode() != 0)
-            return state.SkipWithError("the peer's settings failed");
+            return skip(state, "the peer's settings failed");
     }
     const qint64 ourBytes = videoBytes(ours);
     const qint64 peerBytes = videoBytes(peer);
     if (ourBytes <= 0 || peerBytes <= 0)
-        return state.SkipWithError("no video");
+        return skip(state, "no video");
     const double ourSsim = ssimAgainst(encoder, ours, clip);
     const double peerSsim = ssimAgainst(encoder, peer, clip);
     state.counters["ipod_bytes_vs_peer_ratio:ratio"] = double(ourBytes) / double(peerBytes);
