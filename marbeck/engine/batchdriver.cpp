@@ -214,8 +214,8 @@ bool BatchDriver::StartNextJob()
         if (!holdsLineBreak(m_currentSource) && orm::SourceRefusal(job).isEmpty())
             throw;
         // A name that cannot be passed safely, or a source the preset
-        // refuses, fails its own job; the batch goes on. The end runs from the queue, as a real
-        // job's end would.
+        // refuses, fails its own job; the batch goes on. The end runs from
+        // the queue, as a real job's end would.
         orm::DeleteTempFiles(appFolder);
         m_model->startJob(fileSize);
         orm::JobEnd end;
