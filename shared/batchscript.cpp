@@ -3,11 +3,16 @@
 #include "error.h"
 #include "ini.h"
 #include "platform/platform.h"
+#include "presethealth.h"
 #include "utilfuncs.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
+
+#include <optional>
 
 namespace orm {
 
@@ -76,10 +81,74 @@ void WriteAviSynthScript(const QString &programFolder, const QString &source)
     WriteTextLines(inFolder(programFolder, kAviSynthFileName), lines);
 }
 
+namespace {
+
+// True when the preset's commands write a format that must hold a picture.
+bool presetNeedsPicture(const IniFile &profile, const QString &section)
+{
+    for (const QString &key : profile.keyNames(section)) {
+        if (IsCommandKey(key) &&
+            NeedsOfCommand(profile.readString(section, key, {})).muxers.contains(u"psp"))
+            return true;
+    }
+    return false;
+}
+
+// nullopt when the encoder could not tell.
+std::optional<bool> hasMovingPicture(const QString &encoder, const QString &source)
+{
+    if (!QFileInfo(encoder).isFile())
+        return std::nullopt;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    // Without an output the encoder only lists the input's streams.
+    process.start(encoder, {QStringLiteral("-hide_banner"), QStringLiteral("-i"), source});
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    const QString listing = QString::fromLocal8Bit(process.readAll());
+    static const QRegularExpression streamLine(QStringLiteral("^\\s*Stream #\\d+:\\d+.*$"),
+                                               QRegularExpression::MultilineOption);
+    bool anyStream = false;
+    for (auto it = streamLine.globalMatch(listing); it.hasNext();) {
+        const QString line = it.next().captured();
+        anyStream = true;
+        if (line.contains(u": Video: ") && !line.contains(u"(attached pic)"))
+            return true;
+    }
+    if (!anyStream)
+        return std::nullopt; // not read at all: the conversion reports why
+    return false;
+}
+
+} // namespace
+
+QString SourceRefusal(const ScriptJob &job)
+{
+    const IniFile profile(job.profileFile);
+    if (!presetNeedsPicture(profile, job.section))
+        return {};
+    const QString encoder =
+        IncludeBackslash(job.values.AppPath) + QStringLiteral("cores/avcore.dll");
+    if (hasMovingPicture(encoder, job.values.InputFile) != false)
+        return {};
+    return QStringLiteral("\"%1\" has no picture, and this preset makes a video for the PSP, "
+                          "which plays only files with a picture. Choose a sound-only preset "
+                          "for it.")
+        .arg(ExtractFileName(job.values.InputFile));
+}
+
 QString WriteJobScripts(const ScriptJob &job)
 {
+    if (const QString refusal = SourceRefusal(job); !refusal.isEmpty())
+        throw Error(refusal);
     PlaceholderValues values = job.values;
     if (job.aviSynthRoute) {
+        // The title stays the source's name, not the AviSynth script's.
+        if (values.SourceName.isEmpty())
+            values.SourceName = RemoveFileExt(ExtractFileName(values.InputFile));
         WriteAviSynthScript(job.programFolder, values.InputFile);
         values.InputFile = inFolder(job.programFolder, kAviSynthFileName);
     }

@@ -28,10 +28,18 @@ bool TakesAviSynthRoute(const QString &source, bool useDirectShow, const QString
 // by the source's path. Throws orm::Error when a file cannot be read or written.
 void WriteAviSynthScript(const QString &programFolder, const QString &source);
 
+// Why the source cannot go through the preset, found before anything runs;
+// empty when it can. A preset that writes for the PSP needs a picture: a
+// source without a video stream (cover art does not count) is refused rather
+// than leaving a stub file. The staged encoder (AppPath's cores/avcore.dll)
+// lists the source's streams; where it cannot, nothing is refused.
+QString SourceRefusal(const ScriptJob &job);
+
 // Writes DirectShow.avs when the job takes that route, then the batch script,
 // one line per command key after a first line that makes the script stop at
 // the first command that fails, and returns the script's path. Throws orm::Error
-// when a file cannot be written or a name cannot be passed safely.
+// when a file cannot be written, a name cannot be passed safely, or the source
+// is refused (SourceRefusal).
 QString WriteJobScripts(const ScriptJob &job);
 
 // Deletes both generated files; a missing one is passed over.

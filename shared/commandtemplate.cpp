@@ -60,7 +60,9 @@ bool IsCommandKey(const QString &keyName)
 tl::expected<QString, QString> ExpandCommand(const QString &commandTemplate,
                                              const PlaceholderValues &v)
 {
-    const std::array<std::pair<QStringView, QString>, 9> placeholders{{
+    const QString sourceName =
+        v.SourceName.isEmpty() ? RemoveFileExt(ExtractFileName(v.InputFile)) : v.SourceName;
+    const std::array<std::pair<QStringView, QString>, 10> placeholders{{
         {u"<%AppPath%>", v.AppPath},
         {u"<%TimeStamp%>", v.TimeStamp},
         {u"<%TemporaryFile%>", v.TemporaryFile},
@@ -70,6 +72,7 @@ tl::expected<QString, QString> ExpandCommand(const QString &commandTemplate,
         {u"<%RandomNumber3%>", v.RandomNumber3},
         {u"<%RandomNumber5%>", v.RandomNumber5},
         {u"<%InputFile%>", v.InputFile},
+        {u"<%SourceName%>", sourceName},
     }};
 
     QString out;

@@ -20,6 +20,9 @@ struct PlaceholderValues {
     QString RandomNumber3; // <%RandomNumber3%>
     QString RandomNumber5; // <%RandomNumber5%>
     QString InputFile;     // <%InputFile%>
+    // <%SourceName%>: the source's file name without folder and extension,
+    // for the title a device shows. Empty takes it from InputFile.
+    QString SourceName;
 };
 
 // A key of a preset is a command line when its name begins with "Command"

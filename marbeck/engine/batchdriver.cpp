@@ -192,10 +192,11 @@ bool BatchDriver::StartNextJob()
     try {
         script = orm::WriteJobScripts(job);
     } catch (const orm::Error &e) {
-        if (!holdsLineBreak(m_currentSource))
+        if (!holdsLineBreak(m_currentSource) && orm::SourceRefusal(job).isEmpty())
             throw;
-        // A name that cannot be passed safely fails its own job; the batch
-        // goes on. The end runs from the queue, as a real job's end would.
+        // A name that cannot be passed safely, or a source the preset
+        // refuses, fails its own job; the batch goes on. The end runs from
+        // the queue, as a real job's end would.
         orm::DeleteTempFiles(appFolder);
         m_model->startJob(fileSize);
         orm::JobEnd end;

@@ -1,6 +1,7 @@
 #include "profiles/tfrmprofile.h"
 
 #include "lang/marbeckmessages.h"
+#include "shared/presethealth.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
 
@@ -156,6 +157,15 @@ bool TfrmProfile::PrepareChooser()
         for (const TProfileItem &item : m_state.list(family)) {
             auto *entry = new QListWidgetItem(item.Title, list);
             entry->setSizeHint(QSize(0, kRowHeight));
+            // A profile none of whose presets the encoder can run stays
+            // listed, greyed, with the reason.
+            const QString reason =
+                orm::InstalledPresetHealth(m_state.record().AppFolder + "/cores/avcore.dll")
+                    .missingForProfile(item.FileName);
+            if (!reason.isEmpty()) {
+                entry->setFlags(entry->flags() & ~Qt::ItemIsEnabled);
+                entry->setToolTip(reason);
+            }
         }
         list->setCurrentRow(row);
     }

@@ -9,8 +9,10 @@
 #include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/failurelog.h"
+#include "shared/ini.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
+#include "shared/presethealth.h"
 #include "shared/resstr.h"
 #include "shared/utilfuncs.h"
 #include "skins/skinnedwindows.h"
@@ -400,6 +402,17 @@ void TfrmMain::LoadProfileItems()
     m_comboBoxProfile->clear();
     for (const TProfileDetailItem &item : std::as_const(m_presets))
         m_comboBoxProfile->addItem(item.Title);
+    // A preset the installed encoder cannot run stays listed, greyed, with the reason.
+    const orm::PresetHealth &health =
+        orm::InstalledPresetHealth(globals().AppFolder + "/cores/avcore.dll");
+    for (int i = 0; i < m_presets.size(); ++i) {
+        const QString reason =
+            health.missingFor(orm::IniFile(m_presets[i].FileName), m_presets[i].Section);
+        if (reason.isEmpty())
+            continue;
+        m_comboBoxProfile->setItemData(i, reason, Qt::ToolTipRole);
+        m_comboBoxProfile->setItemData(i, QVariant(0), Qt::UserRole - 1); // no ItemIsEnabled
+    }
     if (!m_presets.isEmpty())
         m_comboBoxProfile->setCurrentIndex(0);
     m_labelProfileInfo->setText(presets.profileInfo);
@@ -415,6 +428,14 @@ const TProfileDetailItem *TfrmMain::selectedPreset() const
 
 void TfrmMain::ActionConvertExecute()
 {
+    if (const TProfileDetailItem *preset = selectedPreset()) {
+        const QString reason = orm::InstalledPresetHealth(globals().AppFolder + "/cores/avcore.dll")
+                                   .missingFor(orm::IniFile(preset->FileName), preset->Section);
+        if (!reason.isEmpty()) {
+            orm::ShowMessageBox(reason, msg(Msg::MSG_HINT), orm::mb::kIconExclamation);
+            return;
+        }
+    }
     m_batch->ActionConvertExecute(selectedPreset(), m_editOutputDir->text(),
                                   BatchOptionsFor(globals(), m_typeLists.AVSExt));
 }

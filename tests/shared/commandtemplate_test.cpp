@@ -81,18 +81,21 @@ TEST(CommandTemplate, NamesWithShellCharactersReachTheCommandUnchanged)
                                "~tilde*?[a].avi",
                                "$HOME.avi",
                                "a'b'c.avi"};
-    const QStringList templates = {"printf '%s\\n' \"<%InputFile%>\" \"<%OutputFile%>.mp4\"",
-                                   "printf '%s\\n' <%InputFile%> <%OutputFile%>.mp4",
-                                   "printf '%s\\n' '<%InputFile%>' '<%OutputFile%>.mp4'"};
+    const QStringList templates = {
+        "printf '%s\\n' \"<%InputFile%>\" \"<%OutputFile%>.mp4\" \"<%SourceName%>\"",
+        "printf '%s\\n' <%InputFile%> <%OutputFile%>.mp4 <%SourceName%>",
+        "printf '%s\\n' '<%InputFile%>' '<%OutputFile%>.mp4' '<%SourceName%>'"};
     for (const QString &name : names) {
         const QString source = dir.path() + "/in/" + name;
         for (const QString &t : templates) {
             const auto line = ExpandCommand(t, jobValues(source));
             ASSERT_TRUE(line.has_value()) << name.toStdString();
             const QStringList words = wordsPrinted(*line, dir.path());
-            ASSERT_EQ(words.size(), 2) << line->toStdString();
+            ASSERT_EQ(words.size(), 3) << line->toStdString();
             EXPECT_EQ(words[0], source) << t.toStdString();
             EXPECT_EQ(words[1], "/video/" + name.section('.', 0, -2) + ".mp4") << t.toStdString();
+            // The title: no folder, no extension.
+            EXPECT_EQ(words[2], name.section('.', 0, -2)) << t.toStdString();
         }
     }
     QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories);

@@ -23,6 +23,20 @@ QString sharedClip(const QString &name, int seconds, QSize size)
     return clip;
 }
 
+QString sharedNaturalClip(const QString &name, int seconds, QSize size)
+{
+    const QString clip = stageDir() + "/../test-media/" + name;
+    const auto made = orm::testclips::MakeClipOnce(
+        stageDir() + "/cores/avcore.dll", clip,
+        {.size = size,
+         .picture = orm::testclips::Picture::Natural,
+         .seconds = seconds,
+         .codec = {"-c:v", "libx264", "-preset", "veryfast", "-crf", "12", "-pix_fmt", "yuv420p",
+                   "-c:a", "aac", "-ac", "2"}});
+    EXPECT_TRUE(made.ok) << made.messages.toStdString();
+    return clip;
+}
+
 Probe probe(const QString &file)
 {
     const ProcessResult r = runProcess(

@@ -10,6 +10,9 @@ namespace ormtest {
 // test programs (made under a temporary name and renamed, so parallel tests
 // never see half a file).
 QString sharedClip(const QString &name, int seconds, QSize size = {640, 360});
+// The same with a natural-looking picture (grain, motion, flat areas), whose
+// bit rate behaves like filmed video's.
+QString sharedNaturalClip(const QString &name, int seconds, QSize size);
 
 struct Probe {
     QJsonObject video, audio, format;

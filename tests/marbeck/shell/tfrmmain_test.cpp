@@ -30,6 +30,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -433,4 +434,63 @@ TEST(MainWindowFrame, ButtonsFollowTheirActionsAndTheWindowTakesDroppedFiles)
     window.ButtonClose()->click();
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(QFileInfo(inst.settingsFile()).isFile());
+}
+
+TEST(MainWindowPresets, PresetsTheEncoderCannotRunAreGreyedWithTheReasonAndRefused)
+{
+    Installation inst;
+    inst.writeSettings();
+    // An encoder without libx264: every preset of the iPod profile needs it.
+    QTemporaryDir cache;
+    EnvScope cacheHome("XDG_CACHE_HOME", cache.path());
+    QDir(inst.path({})).mkpath("cores");
+    const QString encoder = inst.path("cores/avcore.dll");
+    writeFile(encoder, "#!/bin/sh\n'" + (stageDir() + "/cores/avcore.dll").toUtf8() +
+                           "' \"$@\" | grep -v ' libx264 '\n");
+    QFile::setPermissions(encoder, QFile::permissions(encoder) | QFile::ExeOwner);
+
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    QApplication::processEvents();
+    QComboBox *box = window.ComboBoxProfile();
+    ASSERT_EQ(box->count(), 2);
+    const auto *model = qobject_cast<const QStandardItemModel *>(box->model());
+    ASSERT_NE(model, nullptr);
+    for (int i = 0; i < box->count(); ++i) {
+        EXPECT_FALSE(model->item(i)->isEnabled()) << i;
+        EXPECT_TRUE(box->itemData(i, Qt::ToolTipRole).toString().contains("\"libx264\"")) << i;
+    }
+
+    // Convert names the reason and starts nothing, even with sources listed.
+    window.listViewFiles()->AddFile(sharedClip("shell_unavailable.mp4", 1));
+    ScriptedScope script;
+    window.ActionConvert()->setEnabled(true);
+    window.ButtonConvert()->click();
+    ASSERT_EQ(script->asked.size(), 1);
+    EXPECT_TRUE(script->asked[0].text.contains("\"libx264\""))
+        << script->asked[0].text.toStdString();
+    int shown = 0;
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        shown += w->isVisible() ? 1 : 0;
+    EXPECT_EQ(shown, 1); // no progress window: no batch started
+
+    // The chooser keeps such profiles listed, greyed with the reason; one
+    // with a preset the encoder can run stays available.
+    TfrmProfile chooser(globals());
+    ASSERT_TRUE(chooser.PrepareChooser());
+    int greyed = 0;
+    for (FormatType family : {Format3GP, FormatiPod, FormatPSP, FormatOther}) {
+        const QList<TProfileItem> &rows = chooser.state().list(family);
+        for (int row = 0; row < rows.size(); ++row) {
+            const QListWidgetItem *item = chooser.listBox(family)->item(row);
+            const QString name = QFileInfo(rows[row].FileName).fileName();
+            const bool allH264 = name.startsWith("iPod") || name.startsWith("Transcoding_iPod") ||
+                                 name == "PSP_480x272.ini" || name == "MP4_H264.ini" ||
+                                 name == "3GPP_Smartphone.ini";
+            EXPECT_EQ(bool(item->flags() & Qt::ItemIsEnabled), !allH264) << name.toStdString();
+            EXPECT_EQ(item->toolTip().contains("\"libx264\""), allH264) << name.toStdString();
+            greyed += allH264 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(greyed, 6);
 }

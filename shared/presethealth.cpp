@@ -1,0 +1,351 @@
+#include "presethealth.h"
+
+#include "commandtemplate.h"
+#include "ini.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <map>
+#include <memory>
+
+namespace orm {
+
+namespace {
+
+QStringList nonEmptyLines(const QString &text)
+{
+    return text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
+}
+
+QStringList wordsOf(const QString &line)
+{
+    return line.split(u' ', Qt::SkipEmptyParts);
+}
+
+// Splits a command line into words as the shell does for the plain quoting
+// the shipped presets use: double and single quotes group, backslash escapes.
+QStringList shellWords(const QString &line)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    QChar quote;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            else if (c == u'\\' && quote == u'"' && i + 1 < line.size())
+                word += line.at(++i);
+            else
+                word += c;
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+            inWord = true;
+        } else if (c == u'\\' && i + 1 < line.size()) {
+            word += line.at(++i);
+            inWord = true;
+        } else if (c.isSpace()) {
+            if (inWord)
+                words << word;
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words << word;
+    return words;
+}
+
+// The filter names of a filter graph: its chains are cut at ',' and ';'
+// outside quotes and brackets, a filter's name ends at '=' or '@'.
+QStringList filterNames(const QString &graph)
+{
+    QStringList names;
+    QString part;
+    bool quoted = false;
+    auto take = [&] {
+        QString name = part.trimmed();
+        name.remove(QRegularExpression(QStringLiteral("^(\\[[^\\]]*\\]\\s*)+")));
+        name = name.section(u'=', 0, 0).section(u'@', 0, 0).trimmed();
+        name.remove(QRegularExpression(QStringLiteral("(\\s*\\[[^\\]]*\\])+$")));
+        if (!name.isEmpty())
+            names << name;
+        part.clear();
+    };
+    for (qsizetype i = 0; i < graph.size(); ++i) {
+        const QChar c = graph.at(i);
+        if (c == u'\\' && i + 1 < graph.size()) {
+            part += c;
+            part += graph.at(++i);
+            continue;
+        }
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && (c == u',' || c == u';'))
+            take();
+        else
+            part += c;
+    }
+    take();
+    return names;
+}
+
+bool isEncoderProgram(const QString &word)
+{
+    return QFileInfo(word).fileName().compare(u"avcore.dll", Qt::CaseInsensitive) == 0;
+}
+
+QString fileStamp(const QFileInfo &file)
+{
+    return QStringLiteral("%1:%2").arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
+}
+
+QString ask(const QString &encoder, const QString &list, bool *ok)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(encoder, {QStringLiteral("-hide_banner"), list});
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        *ok = false;
+        return {};
+    }
+    *ok = *ok && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+QJsonArray toJson(const QSet<QString> &names)
+{
+    QStringList sorted(names.begin(), names.end());
+    sorted.sort();
+    return QJsonArray::fromStringList(sorted);
+}
+
+QSet<QString> fromJson(const QJsonValue &value)
+{
+    QSet<QString> names;
+    for (const QJsonValue v : value.toArray())
+        names.insert(v.toString());
+    return names;
+}
+
+} // namespace
+
+QSet<QString> ParseEncoderList(const QString &text)
+{
+    // " V....D libx264   libx264 H.264 ..." after a " ------" line.
+    QSet<QString> names;
+    bool listing = false;
+    for (const QString &line : nonEmptyLines(text)) {
+        const QStringList words = wordsOf(line);
+        if (words.isEmpty())
+            continue;
+        if (!listing) {
+            listing = words.first().startsWith(u"---");
+            continue;
+        }
+        if (words.size() >= 2)
+            names.insert(words.at(1));
+    }
+    return names;
+}
+
+QSet<QString> ParseMuxerList(const QString &text)
+{
+    // "  E 3g2   3GP2 (3GPP2 file format)" after a " --" line; one line may
+    // name several formats, separated by commas.
+    QSet<QString> names;
+    bool listing = false;
+    for (const QString &line : nonEmptyLines(text)) {
+        const QStringList words = wordsOf(line);
+        if (words.isEmpty())
+            continue;
+        if (!listing) {
+            listing = words.first().startsWith(u"--");
+            continue;
+        }
+        if (words.size() >= 2 && words.first().contains(u'E')) {
+            for (const QString &name : words.at(1).split(u',', Qt::SkipEmptyParts))
+                names.insert(name);
+        }
+    }
+    return names;
+}
+
+QSet<QString> ParseFilterList(const QString &text)
+{
+    // " TSC scale   V->V   Scale the input video size ...": the third word
+    // shows the inputs and outputs, which the legend lines lack.
+    QSet<QString> names;
+    for (const QString &line : nonEmptyLines(text)) {
+        const QStringList words = wordsOf(line);
+        if (words.size() >= 3 && words.at(2).contains(u"->"))
+            names.insert(words.at(1));
+    }
+    return names;
+}
+
+CommandNeeds NeedsOfCommand(const QString &commandLine)
+{
+    CommandNeeds needs;
+    const QStringList words = shellWords(commandLine);
+    if (words.isEmpty() || !isEncoderProgram(words.first()))
+        return needs;
+    qsizetype lastInput = -1;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        if (words.at(i) == u"-i")
+            lastInput = i;
+    }
+    static const QRegularExpression codecOption(
+        QStringLiteral("^-(c|codec|vcodec|acodec|scodec)(:[^ ]*)?$"));
+    static const QRegularExpression filterOption(
+        QStringLiteral("^-(vf|af|filter_complex|lavfi|filter(:[^ ]*)?)$"));
+    for (qsizetype i = 1; i + 1 < words.size(); ++i) {
+        const QString &option = words.at(i);
+        const QString &value = words.at(i + 1);
+        if (codecOption.match(option).hasMatch() && i > lastInput) {
+            if (value != u"copy")
+                needs.encoders << value;
+        } else if (option == u"-f") {
+            if (i > lastInput)
+                needs.muxers << value;
+            else if (value == u"lavfi" && i + 3 < words.size() && words.at(i + 2) == u"-i")
+                needs.filters << filterNames(words.at(i + 3));
+        } else if (filterOption.match(option).hasMatch()) {
+            needs.filters << filterNames(value);
+        }
+    }
+    needs.encoders.removeDuplicates();
+    needs.muxers.removeDuplicates();
+    needs.filters.removeDuplicates();
+    return needs;
+}
+
+PresetHealth::PresetHealth(const QString &encoderPath, const QString &cacheFile)
+{
+    const QFileInfo encoder(encoderPath);
+    if (!encoder.isFile())
+        return;
+    const QString stamp = fileStamp(encoder);
+    if (!cacheFile.isEmpty()) {
+        QFile file(cacheFile);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+            if (root["encoder"].toString() == encoder.absoluteFilePath() &&
+                root["stamp"].toString() == stamp) {
+                m_abilities.encoders = fromJson(root["encoders"]);
+                m_abilities.muxers = fromJson(root["muxers"]);
+                m_abilities.filters = fromJson(root["filters"]);
+                m_abilities.known = true;
+                return;
+            }
+        }
+    }
+    bool ok = true;
+    m_abilities.encoders = ParseEncoderList(ask(encoderPath, QStringLiteral("-encoders"), &ok));
+    m_abilities.muxers = ParseMuxerList(ask(encoderPath, QStringLiteral("-muxers"), &ok));
+    m_abilities.filters = ParseFilterList(ask(encoderPath, QStringLiteral("-filters"), &ok));
+    m_abilities.known = ok && !m_abilities.encoders.isEmpty() && !m_abilities.muxers.isEmpty();
+    if (!m_abilities.known) {
+        m_abilities = {};
+        return;
+    }
+    if (cacheFile.isEmpty())
+        return;
+    QDir().mkpath(QFileInfo(cacheFile).absolutePath());
+    QSaveFile file(cacheFile);
+    if (file.open(QIODevice::WriteOnly)) {
+        const QJsonObject root{{"encoder", encoder.absoluteFilePath()},
+                               {"stamp", stamp},
+                               {"encoders", toJson(m_abilities.encoders)},
+                               {"muxers", toJson(m_abilities.muxers)},
+                               {"filters", toJson(m_abilities.filters)}};
+        file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
+        file.commit();
+    }
+}
+
+QString PresetHealth::DefaultCacheFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/ormolux/encoder-abilities.json");
+}
+
+QString PresetHealth::missingFor(const QStringList &commandLines) const
+{
+    if (!m_abilities.known)
+        return {};
+    QStringList missing;
+    for (const QString &line : commandLines) {
+        const CommandNeeds needs = NeedsOfCommand(line);
+        for (const QString &name : needs.encoders) {
+            if (!m_abilities.encoders.contains(name))
+                missing << QStringLiteral("encoder \"%1\"").arg(name);
+        }
+        for (const QString &name : needs.muxers) {
+            if (!m_abilities.muxers.contains(name))
+                missing << QStringLiteral("format \"%1\"").arg(name);
+        }
+        for (const QString &name : needs.filters) {
+            if (!m_abilities.filters.contains(name))
+                missing << QStringLiteral("filter \"%1\"").arg(name);
+        }
+    }
+    missing.removeDuplicates();
+    if (missing.isEmpty())
+        return {};
+    return QStringLiteral("The installed encoder lacks the %1 this preset needs.")
+        .arg(missing.join(QStringLiteral(", ")));
+}
+
+QString PresetHealth::missingFor(const IniFile &profile, const QString &section) const
+{
+    QStringList lines;
+    for (const QString &key : profile.keyNames(section)) {
+        if (IsCommandKey(key))
+            lines << profile.readString(section, key, {});
+    }
+    return missingFor(lines);
+}
+
+QString PresetHealth::missingForProfile(const QString &profileFile) const
+{
+    const IniFile profile(profileFile);
+    QString first;
+    for (const QString &section : profile.sectionNames()) {
+        if (!section.startsWith(u"Item"))
+            continue;
+        const QString reason = missingFor(profile, section);
+        if (reason.isEmpty())
+            return {};
+        if (first.isEmpty())
+            first = reason;
+    }
+    return first;
+}
+
+const PresetHealth &InstalledPresetHealth(const QString &encoderPath)
+{
+    // Only the window thread asks, so a plain map suffices.
+    static std::map<QString, std::unique_ptr<PresetHealth>> asked;
+    auto &health = asked[QFileInfo(encoderPath).absoluteFilePath()];
+    if (!health)
+        health = std::make_unique<PresetHealth>(encoderPath, PresetHealth::DefaultCacheFile());
+    return *health;
+}
+
+} // namespace orm

@@ -1,0 +1,59 @@
+#pragma once
+// Which presets the installed encoder can run: it is asked once for its
+// encoders, muxers and filters, and a preset that names one it lacks is
+// marked with the reason.
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace orm {
+
+class IniFile;
+
+struct EncoderAbilities {
+    QSet<QString> encoders, muxers, filters;
+    bool known = false; // false when the encoder could not be asked
+};
+
+// Readers of the encoder's "-encoders", "-muxers" and "-filters" lists.
+QSet<QString> ParseEncoderList(const QString &text);
+QSet<QString> ParseMuxerList(const QString &text);
+QSet<QString> ParseFilterList(const QString &text);
+
+// The encoders, muxers and filters one command line of a preset names.
+struct CommandNeeds {
+    QStringList encoders, muxers, filters;
+};
+CommandNeeds NeedsOfCommand(const QString &commandLine);
+
+class PresetHealth {
+public:
+    // Asks `encoderPath` for its lists, unless `cacheFile` holds the answer
+    // for an encoder of the same size and modification time. An empty cache
+    // file name keeps the answer in memory only.
+    PresetHealth(const QString &encoderPath, const QString &cacheFile);
+
+    // The usual cache file of this user.
+    static QString DefaultCacheFile();
+
+    const EncoderAbilities &abilities() const { return m_abilities; }
+
+    // Empty when the encoder has what the commands name; otherwise the reason,
+    // for the user. An encoder that could not be asked marks nothing: the
+    // conversion itself then reports what is wrong.
+    QString missingFor(const QStringList &commandLines) const;
+    QString missingFor(const IniFile &profile, const QString &section) const;
+
+    // Empty when at least one preset of the profile file can run; otherwise
+    // the reason the first one cannot.
+    QString missingForProfile(const QString &profileFile) const;
+
+private:
+    EncoderAbilities m_abilities;
+};
+
+// The health of the encoder at `encoderPath`, asked once per program run and
+// cached across runs in PresetHealth::DefaultCacheFile().
+const PresetHealth &InstalledPresetHealth(const QString &encoderPath);
+
+} // namespace orm

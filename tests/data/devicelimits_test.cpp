@@ -1,0 +1,491 @@
+// Every device preset's output of a short natural clip stays within what its
+// device plays: codec, declared profile and level, size, frame rate, average
+// bit rate, the bit rate under the device's buffer model, and the sound. The
+// device presets also store the source's name as the title the device shows.
+#include "shared/batchscript.h"
+#include "shared/commandtemplate.h"
+#include "shared/error.h"
+#include "shared/ini.h"
+#include "shared/utilfuncs.h"
+#include "support/media.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace ormtest;
+
+namespace {
+
+struct DeviceLimits {
+    const char *device;
+    const char *file;     // the profile file
+    const char *sections; // its presets for this device
+    const char *videoCodec;
+    const char *profile; // contained in the stream's profile name
+    int level;           // the declared level (H.264: times ten)
+    QSize maxSize;
+    double maxFrameRate;
+    int maxAverageKbps;
+    int peakKbps;   // the rate that fills the device's buffer
+    int bufferKbit; // the device's buffer
+    const char *audioCodec;
+    QList<int> sampleRates;
+    int maxChannels;
+};
+
+const QList<int> kAacRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+
+// The devices' published limits. H.264 levels bring their buffer sizes (1.3:
+// 2000 kbit); the iPods' 640x480 mode and the PSP are held to 1.5 Mbit/s in a
+// one-second buffer; MPEG-4 Simple Profile levels bring theirs (L2 and L3:
+// 40 x 16384 bits, L4a: 80 x 16384) and H.263 level 10 its 64 kbit/s.
+const DeviceLimits kDevices[] = {
+    {"iPod 320x240",
+     "Transcoding_iPod.ini",
+     "Item0",
+     "h264",
+     "Baseline",
+     13,
+     {320, 240},
+     30,
+     768,
+     768,
+     2000,
+     "aac",
+     {32000, 44100, 48000},
+     2},
+    {"iPod 640x480",
+     "Transcoding_iPod.ini",
+     "Item1",
+     "h264",
+     "Baseline",
+     30,
+     {640, 480},
+     30,
+     1500,
+     1500,
+     1500,
+     "aac",
+     {32000, 44100, 48000},
+     2},
+    {"iPod 320x240",
+     "iPod_Classic.ini",
+     "Item0 Item1 Item2",
+     "h264",
+     "Baseline",
+     13,
+     {320, 240},
+     30,
+     768,
+     768,
+     2000,
+     "aac",
+     {32000, 44100, 48000},
+     2},
+    {"iPod 640x480",
+     "iPod_Classic.ini",
+     "Item3",
+     "h264",
+     "Baseline",
+     30,
+     {640, 480},
+     30,
+     1500,
+     1500,
+     1500,
+     "aac",
+     {32000, 44100, 48000},
+     2},
+    {"iPod nano 320x240",
+     "iPod_Nano_Touch.ini",
+     "Item0",
+     "h264",
+     "Baseline",
+     13,
+     {320, 240},
+     30,
+     768,
+     768,
+     2000,
+     "aac",
+     {32000, 44100, 48000},
+     2},
+    {"iPod nano/touch 640x480",
+     "iPod_Nano_Touch.ini",
+     "Item1 Item2",
+     "h264",
+     "Baseline",
+     30,
+     {640, 480},
+     30,
+     1500,
+     1500,
+     1500,
+     "aac",
+     {32000, 44100, 48000},
+     2},
+    {"PSP MPEG-4",
+     "PSP_320x240.ini",
+     "Item0",
+     "mpeg4",
+     "Simple",
+     4,
+     {320, 240},
+     30,
+     768,
+     768,
+     1310,
+     "aac",
+     {48000},
+     2},
+    {"PSP H.264 320x240",
+     "PSP_320x240.ini",
+     "Item1 Item2",
+     "h264",
+     "Main",
+     21,
+     {320, 240},
+     30,
+     1500,
+     1500,
+     1500,
+     "aac",
+     {48000},
+     2},
+    {"PSP H.264 480x272",
+     "PSP_480x272.ini",
+     "Item0 Item1 Item2",
+     "h264",
+     "Main",
+     30,
+     {480, 272},
+     30,
+     1500,
+     1500,
+     1500,
+     "aac",
+     {48000},
+     2},
+    {"3GPP smartphone QVGA",
+     "3GPP_Smartphone.ini",
+     "Item0 Item1",
+     "h264",
+     "Baseline",
+     13,
+     {320, 240},
+     30,
+     768,
+     768,
+     2000,
+     "aac",
+     kAacRates,
+     2},
+    {"3GPP smartphone VGA",
+     "3GPP_Smartphone.ini",
+     "Item2 Item3",
+     "h264",
+     "Baseline",
+     30,
+     {640, 480},
+     30,
+     2000,
+     2000,
+     2000,
+     "aac",
+     kAacRates,
+     2},
+    {"3GP2 phone SP L2",
+     "3GP2_Phone.ini",
+     "Item0",
+     "mpeg4",
+     "Simple",
+     2,
+     {352, 288},
+     15,
+     128,
+     128,
+     655,
+     "aac",
+     kAacRates,
+     2},
+    {"3GP2 phone SP L3",
+     "3GP2_Phone.ini",
+     "Item1 Item2",
+     "mpeg4",
+     "Simple",
+     3,
+     {352, 288},
+     30,
+     384,
+     384,
+     655,
+     "aac",
+     kAacRates,
+     2},
+    {"3GPP phone H.263 L10",
+     "3GPP_Phone.ini",
+     "Item0 Item1 Item2 Item3",
+     "h263",
+     "",
+     -1,
+     {176, 144},
+     15,
+     64,
+     64,
+     74,
+     "aac",
+     kAacRates,
+     2},
+};
+
+struct DeviceCase {
+    const DeviceLimits *limits;
+    QString section;
+};
+
+void PrintTo(const DeviceCase &c, std::ostream *os)
+{
+    *os << c.limits->file << " [" << c.section.toStdString() << "]";
+}
+
+std::vector<DeviceCase> deviceCases()
+{
+    std::vector<DeviceCase> cases;
+    for (const DeviceLimits &d : kDevices) {
+        for (const QString &section : QString(d.sections).split(' '))
+            cases.push_back({&d, section});
+    }
+    return cases;
+}
+
+struct Packet {
+    double dts;
+    qint64 bytes;
+};
+
+std::vector<Packet> videoPackets(const QString &file)
+{
+    const ProcessResult r =
+        runProcess("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                               "packet=dts_time,size", "-of", "json", file});
+    std::vector<Packet> packets;
+    for (const QJsonValue v : QJsonDocument::fromJson(r.output).object()["packets"].toArray()) {
+        const QJsonObject p = v.toObject();
+        packets.push_back({p["dts_time"].toString().toDouble(), p["size"].toString().toLongLong()});
+    }
+    return packets;
+}
+
+// The deepest the device's buffer runs below empty, in bits (0: never), when
+// it fills at `kbps` up to `bufferKbit` from nine tenths full and each frame
+// is taken out at its decoding time.
+double bufferShortfall(const std::vector<Packet> &packets, int kbps, int bufferKbit)
+{
+    const double size = bufferKbit * 1000.0;
+    double fullness = size * 0.9;
+    double worst = 0;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (i > 0)
+            fullness =
+                std::min(size, fullness + kbps * 1000.0 * (packets[i].dts - packets[i - 1].dts));
+        fullness -= packets[i].bytes * 8.0;
+        worst = std::min(worst, fullness);
+        fullness = std::max(fullness, 0.0);
+    }
+    return -worst;
+}
+
+double frameRate(const QString &ratio)
+{
+    const double num = ratio.section('/', 0, 0).toDouble();
+    const double den = ratio.section('/', 1, 1).toDouble();
+    return den > 0 ? num / den : 0;
+}
+
+class DevicePreset : public testing::TestWithParam<DeviceCase> {};
+
+} // namespace
+
+TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
+{
+    const DeviceLimits &d = *GetParam().limits;
+    const QString section = GetParam().section;
+    const orm::IniFile profile(dataDir() + "/default_setting/" + d.file);
+    ASSERT_TRUE(profile.sectionNames().contains(section));
+    const QString input = sharedNaturalClip("natural 'clip' $x.mp4", 4, {640, 480});
+    QTemporaryDir out;
+
+    orm::PlaceholderValues v;
+    v.AppPath = orm::ExcludeBackslash(stageDir());
+    v.OutputPath = orm::IncludeBackslash(out.path());
+    v.OutputFile = v.OutputPath + orm::ExtractFileName(input);
+    v.TemporaryFile = v.OutputPath + orm::RandomDigits(5);
+    v.RandomNumber3 = orm::RandomDigits(3);
+    v.RandomNumber5 = orm::RandomDigits(5);
+    v.InputFile = input;
+    const auto lines = orm::ExpandPreset(profile, section, v);
+    ASSERT_TRUE(lines.has_value());
+    const QString script = out.filePath("~ConvertCore.bat");
+    writeFile(script, lines->join('\n').toUtf8() + '\n');
+    const ProcessResult run = runProcess("/bin/sh", {script}, stageDir(), 300000);
+    ASSERT_EQ(run.exitCode, 0) << run.output.right(3000).toStdString();
+    QFile::remove(script);
+
+    const QString ext = profile.readString(section, u"EXT", {});
+    QString main;
+    for (const QString &name : QDir(out.path()).entryList(QDir::Files)) {
+        if (name.endsWith("." + ext, Qt::CaseInsensitive))
+            main = out.filePath(name);
+    }
+    ASSERT_FALSE(main.isEmpty());
+    SCOPED_TRACE(d.device);
+    const Probe p = probe(main);
+    EXPECT_EQ(p.videoCodec(), QString(d.videoCodec));
+    EXPECT_TRUE(p.video["profile"].toString().contains(QString(d.profile)))
+        << p.video["profile"].toString().toStdString();
+    if (d.level >= 0) {
+        EXPECT_EQ(p.video["level"].toInt(), d.level);
+    }
+    const QSize size = p.frameSize();
+    EXPECT_LE(size.width(), d.maxSize.width());
+    EXPECT_LE(size.height(), d.maxSize.height());
+    EXPECT_LE(frameRate(p.video["avg_frame_rate"].toString()), d.maxFrameRate + 0.01);
+
+    const std::vector<Packet> packets = videoPackets(main);
+    ASSERT_GT(packets.size(), 10u);
+    qint64 bytes = 0;
+    for (const Packet &packet : packets)
+        bytes += packet.bytes;
+    const double seconds = (packets.back().dts - packets.front().dts) * double(packets.size()) /
+                           double(packets.size() - 1);
+    const double averageKbps = bytes * 8 / seconds / 1000;
+    // Over a clip this short the buffer's starting fill counts: the rate is
+    // the device's over any longer stretch.
+    EXPECT_LE(averageKbps, d.maxAverageKbps + 0.9 * d.bufferKbit / seconds);
+    const double shortfall = bufferShortfall(packets, d.peakKbps, d.bufferKbit);
+    EXPECT_EQ(shortfall, 0) << "the " << d.peakKbps << " kbit/s, " << d.bufferKbit
+                            << " kbit buffer runs " << shortfall / 1000 << " kbit short";
+
+    EXPECT_EQ(p.audioCodec(), QString(d.audioCodec));
+    EXPECT_TRUE(d.sampleRates.contains(p.audio["sample_rate"].toString().toInt()))
+        << p.audio["sample_rate"].toString().toStdString();
+    EXPECT_LE(p.audio["channels"].toInt(), d.maxChannels);
+
+    // The title the device lists. The media library reads the iPod's; the
+    // PSP's own title atom (written by the psp muxer, in UTF-16BE) it does
+    // not read, so there the bytes are looked for.
+    const QString title = QStringLiteral("natural 'clip' $x");
+    if (QString(d.file).contains("iPod")) {
+        const ProcessResult info = runProcess("mediainfo", {"--Output=General;%Title%", main});
+        EXPECT_EQ(QString::fromUtf8(info.output).trimmed(), title);
+    } else if (QString(d.file).startsWith("PSP")) {
+        QByteArray utf16;
+        for (const QChar c : title)
+            utf16.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
+        EXPECT_TRUE(readFile(main).contains(utf16)) << "no title in the PSP's title atom";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, DevicePreset, testing::ValuesIn(deviceCases()),
+                         [](const testing::TestParamInfo<DeviceCase> &info) {
+                             QString name = QString(info.param.limits->file).section('.', 0, 0) +
+                                            "_" + info.param.section;
+                             name.replace(QRegularExpression("[^A-Za-z0-9_]"), "_");
+                             return name.toStdString();
+                         });
+
+// Every device preset of the shipped files is in the table above.
+TEST(DevicePreset, EveryDevicePresetHasLimits)
+{
+    const QDir folder(dataDir() + "/default_setting");
+    for (const QString &file : folder.entryList({"*.ini"}, QDir::Files)) {
+        if (file.startsWith("MP3") || file.startsWith("MP4") || file.startsWith("WebM"))
+            continue;
+        const orm::IniFile ini(folder.filePath(file));
+        for (const QString &section : ini.sectionNames()) {
+            if (!section.startsWith("Item"))
+                continue;
+            bool listed = false;
+            for (const DeviceCase &c : deviceCases())
+                listed = listed || (file == c.limits->file && section == c.section);
+            EXPECT_TRUE(listed) << file.toStdString() << " [" << section.toStdString() << "]";
+        }
+    }
+}
+
+// A source without a picture is refused by the PSP presets before anything
+// runs, with the reason; presets that can take sound alone take it.
+TEST(DevicePreset, APictureLessSourceIsRefusedByThePspPresetsBeforeEncoding)
+{
+    QTemporaryDir dir;
+    const QString encoder = stageDir() + "/cores/avcore.dll";
+    const QString sound = dir.filePath("only sound.m4a");
+    const QString withCover = dir.filePath("with cover.mp3");
+    const QString silentFilm = dir.filePath("silent film.mp4");
+    ASSERT_EQ(
+        runProcess(encoder, {"-v", "error", "-f", "lavfi", "-i", "sine=d=1", "-c:a", "aac", sound})
+            .exitCode,
+        0);
+    ASSERT_EQ(runProcess(encoder, {"-v",
+                                   "error",
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "sine=d=1",
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "color=red:s=64x64:d=1",
+                                   "-map",
+                                   "0:a",
+                                   "-map",
+                                   "1:v",
+                                   "-frames:v",
+                                   "1",
+                                   "-c:v",
+                                   "mjpeg",
+                                   "-disposition:v",
+                                   "attached_pic",
+                                   withCover})
+                  .exitCode,
+              0);
+    ASSERT_EQ(runProcess(encoder, {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=320x240:d=1",
+                                   "-c:v", "libx264", silentFilm})
+                  .exitCode,
+              0);
+    auto jobFor = [&](const QString &file, const QString &section, const QString &source) {
+        orm::ScriptJob job;
+        job.programFolder = dir.filePath("program");
+        job.profileFile = dataDir() + "/default_setting/" + file;
+        job.section = section;
+        job.values.AppPath = stageDir();
+        job.values.InputFile = source;
+        job.values.OutputPath = dir.filePath("out") + "/";
+        job.values.OutputFile = job.values.OutputPath + orm::ExtractFileName(source);
+        return job;
+    };
+    QDir(dir.path()).mkpath("program");
+    for (const QString &source : {sound, withCover}) {
+        for (const auto &[file, section] :
+             {std::pair{"PSP_480x272.ini", "Item0"}, std::pair{"PSP_320x240.ini", "Item0"}}) {
+            const orm::ScriptJob job = jobFor(file, section, source);
+            const QString reason = orm::SourceRefusal(job);
+            EXPECT_TRUE(reason.contains(orm::ExtractFileName(source))) << reason.toStdString();
+            EXPECT_TRUE(reason.contains("PSP")) << reason.toStdString();
+            EXPECT_THROW(orm::WriteJobScripts(job), orm::Error);
+            EXPECT_FALSE(QFileInfo::exists(job.programFolder + "/~ConvertCore.bat"));
+        }
+        EXPECT_TRUE(orm::SourceRefusal(jobFor("MP3_Audio.ini", "Item0", source)).isEmpty());
+        EXPECT_TRUE(orm::SourceRefusal(jobFor("iPod_Classic.ini", "Item0", source)).isEmpty());
+    }
+    // Pictures without sound get silence, as before.
+    EXPECT_TRUE(orm::SourceRefusal(jobFor("PSP_480x272.ini", "Item0", silentFilm)).isEmpty());
+    EXPECT_FALSE(QDir(dir.filePath("out")).exists());
+}
