@@ -6,8 +6,10 @@
 #include "shared/ui/termination.h"
 #include "shell/globalvars.h"
 #include "shell/tfrmmain.h"
+#include "sources/listviewfiles.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 namespace {
 
@@ -23,6 +25,15 @@ QString buildLanguageFile(int code)
     case 3: return QStringLiteral("italian.ini");
     default: return {};
     }
+}
+
+// Paths given after the family, made absolute against the folder the program started in.
+QStringList CommandLineFiles(const QStringList &paths)
+{
+    QStringList files;
+    for (const QString &path : paths)
+        files.append(QFileInfo(path).absoluteFilePath());
+    return files;
 }
 
 } // namespace
@@ -54,6 +65,8 @@ int main(int argc, char *argv[])
         orm::OnTerminationRequest(&window, [&window] { window.close(); });
         if (!window.FormCreate())
             return window.exitCode();
+        // Files after the family ("Open with" in a file manager) join the list as if dropped.
+        window.listViewFiles()->DropFiles(CommandLineFiles(arguments.mid(2)));
         const int status = app.exec();
         return window.exitCode() ? window.exitCode() : status;
     } catch (const orm::Error &e) {

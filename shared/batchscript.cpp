@@ -3,6 +3,7 @@
 #include "error.h"
 #include "ini.h"
 #include "platform/platform.h"
+#include "userfolders.h"
 #include "utilfuncs.h"
 
 #include <QFile>
@@ -16,6 +17,10 @@ QString inFolder(const QString &folder, QStringView name)
 {
     return IncludeBackslash(folder) +
            QString::fromStdString(platform::toPlatformSeparators(name.toString().toStdString()));
+}
+QString scriptFile(const QString &programFolder, QStringView name)
+{
+    return UserFolders(programFolder).scriptFile(name);
 }
 } // namespace
 
@@ -73,7 +78,7 @@ void WriteAviSynthScript(const QString &programFolder, const QString &source)
         }
         line = out + line.mid(from);
     }
-    WriteTextLines(inFolder(programFolder, kAviSynthFileName), lines);
+    WriteTextLines(scriptFile(programFolder, kAviSynthFileName), lines);
 }
 
 QString WriteJobScripts(const ScriptJob &job)
@@ -81,21 +86,21 @@ QString WriteJobScripts(const ScriptJob &job)
     PlaceholderValues values = job.values;
     if (job.aviSynthRoute) {
         WriteAviSynthScript(job.programFolder, values.InputFile);
-        values.InputFile = inFolder(job.programFolder, kAviSynthFileName);
+        values.InputFile = scriptFile(job.programFolder, kAviSynthFileName);
     }
     const IniFile profile(job.profileFile);
     const auto lines = ExpandPreset(profile, job.section, values);
     if (!lines)
         throw Error(lines.error());
-    const QString script = inFolder(job.programFolder, kScriptFileName);
+    const QString script = scriptFile(job.programFolder, kScriptFileName);
     WriteTextLines(script, *lines);
     return script;
 }
 
 void DeleteTempFiles(const QString &programFolder)
 {
-    QFile::remove(inFolder(programFolder, kScriptFileName));
-    QFile::remove(inFolder(programFolder, kAviSynthFileName));
+    QFile::remove(scriptFile(programFolder, kScriptFileName));
+    QFile::remove(scriptFile(programFolder, kAviSynthFileName));
 }
 
 } // namespace orm
