@@ -28,6 +28,12 @@ x11-utils
 fonts-wine
 fonts-dejavu-core
 clang-format
+desktop-file-utils
+appstream
+lintian
+dpkg-dev
+file
+xdotool
 "
 
 missing=""
