@@ -42,6 +42,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ormolux"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ormolux.Marbeck")); // the menu entry
     orm::RegisterLayoutFonts();
     orm::InstallInteraction();
 

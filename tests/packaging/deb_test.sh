@@ -30,10 +30,11 @@ for d in ffmpeg libmediainfo0v5 libqt6widgets6 libpng16-16 fonts-dejavu-core; do
     echo "$depends" | grep -q "$d" || fail "Depends lacks $d: $depends"
 done
 
-# Accepted warnings (see the packaging notes of the README):
-#   no-manual-page: the two programs are windowed; their usage is in the README.
-lintian --tag-display-limit 0 --suppress-tags no-manual-page "$deb" >"$work/lintian" 2>&1 || true
-cat "$work/lintian"
-grep -q '^E:' "$work/lintian" && fail "lintian reports errors"
-grep -q '^W:' "$work/lintian" && fail "lintian reports warnings"
+# Accepted warning: no-manual-page. The two programs are windowed programs
+# started from the menu (or by a parent application); their usage is in the README.
+if ! lintian --tag-display-limit 0 --fail-on error,warning --suppress-tags no-manual-page \
+    "$deb" >"$work/lintian" 2>&1; then
+    cat "$work/lintian"
+    fail "lintian reports errors or warnings"
+fi
 echo "package: ok"
