@@ -65,7 +65,10 @@ QString UserFolders::handOffFile(QStringView name) const
     const QString beside = inFolder(m_programFolder, name);
     if (QFileInfo::exists(beside))
         return beside;
-    return inFolder(configFolder(), name);
+    // With no file anywhere (a start without a parent) a portable copy keeps
+    // even that result beside itself.
+    const QString users = inFolder(configFolder(), name);
+    return QFileInfo::exists(users) || !m_portable ? users : beside;
 }
 
 QString UserFolders::configFolder()

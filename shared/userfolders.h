@@ -27,7 +27,8 @@ public:
     // Generated scripts: the program folder, else runtimeFolder().
     QString scriptFile(QStringView name) const;
     // A file the parent hands over: the program folder's when present there,
-    // else the one in the user's configuration folder.
+    // else the one in the user's configuration folder; with neither there,
+    // where settingsFile() would put it.
     QString handOffFile(QStringView name) const;
 
     // $XDG_CONFIG_HOME/ormolux (~/.config/ormolux when unset).

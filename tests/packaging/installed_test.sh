@@ -8,7 +8,7 @@
 set -eu
 
 build=$1
-for tool in desktop-file-validate appstreamcli Xvfb xwininfo xdotool ffmpeg ffprobe; do
+for tool in desktop-file-validate appstreamcli Xvfb xwininfo xdotool ffmpeg ffprobe file; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 

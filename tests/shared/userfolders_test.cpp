@@ -45,11 +45,13 @@ TEST(UserFolders, AWritableProgramFolderKeepsEverythingBesideTheProgram)
     EXPECT_TRUE(here.isPortable());
     EXPECT_EQ(here.settingsFile(u"vuzu.ini"), f.program + "/vuzu.ini");
     EXPECT_EQ(here.scriptFile(u"~ConvertCore.bat"), f.program + "/~ConvertCore.bat");
-    // The hand-off file is read beside the program only when the parent put it there.
+    // The hand-off file: beside the program when there (or nowhere), else the user's.
+    EXPECT_EQ(here.handOffFile(u"lnh.ini"), f.program + "/lnh.ini");
+    EXPECT_FALSE(QFileInfo::exists(f.config)) << "a portable copy made the user's folder";
+    writeFile(f.config + "/ormolux/lnh.ini", "[ExternApp]\n");
     EXPECT_EQ(here.handOffFile(u"lnh.ini"), f.config + "/ormolux/lnh.ini");
     writeFile(f.program + "/lnh.ini", "[ExternApp]\n");
     EXPECT_EQ(here.handOffFile(u"lnh.ini"), f.program + "/lnh.ini");
-    EXPECT_FALSE(QFileInfo::exists(f.config)) << "a portable copy made the user's folder";
 }
 
 TEST(UserFolders, AnInstalledCopyWritesIntoTheUsersFolders)
