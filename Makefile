@@ -4,7 +4,7 @@ FAMILY ?= -all
 GENERATOR := -G Ninja
 NINJA := ninja -j2
 
-.PHONY: all deps configure build run test bench sanitize tsan fuzz format format-check clean
+.PHONY: all deps configure build run test bench install deb sanitize tsan fuzz format format-check clean
 
 all: build
 
@@ -28,6 +28,23 @@ test: build
 bench: build
 	@$(NINJA) -C $(BUILD) orm_bench >/dev/null
 	@$(BUILD)/bench/orm_bench
+
+# What an installation holds: the programs, their staged data, the icon, the changelog.
+INSTALL_TARGETS := Marbeck Cordane stage_data skin_art desktop_icons package_changelog
+
+# Installs under PREFIX (/usr/local unless given); DESTDIR is honoured.
+PREFIX ?= /usr/local
+install: deps configure
+	$(NINJA) -C $(BUILD) $(INSTALL_TARGETS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package from the same install rules (prefix /usr), copied here as
+# ormolux_<version>_<arch>.deb: `apt install ./ormolux_*.deb` installs it.
+deb: deps configure
+	$(NINJA) -C $(BUILD) $(INSTALL_TARGETS)
+	rm -rf $(BUILD)/deb
+	cd $(BUILD) && cpack -G DEB -B "$(CURDIR)/$(BUILD)/deb"
+	cp $(BUILD)/deb/ormolux_*.deb .
 
 # The whole test suite under the address and undefined-behaviour sanitizers.
 sanitize: deps

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "shared/ini.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 
 namespace cordane {
@@ -18,7 +19,7 @@ QString platformRelative(const QString &relative)
 
 QString HandOffFileName(const QString &programFolder)
 {
-    return orm::IncludeBackslash(programFolder) + kHandOffFileName.toString();
+    return orm::UserFolders(programFolder).handOffFile(kHandOffFileName);
 }
 
 HandOff HandOff::Read(const QString &handOffFile)

@@ -1,6 +1,6 @@
 #pragma once
-// The hand-off file lnh.ini beside Cordane: the job the parent asks for, the
-// language it uses, and the result Cordane writes back.
+// The hand-off file lnh.ini beside Cordane (or in the user's folder, UserFolders): the job the
+// parent asks for, the language it uses, and the result Cordane writes back.
 #include "shared/commandtemplate.h"
 
 #include <QString>

@@ -6,8 +6,10 @@
 #include "shared/ui/qtinteraction.h"
 #include "shared/ui/termination.h"
 #include "shell/tfrmmain.h"
+#include "sources/listviewfiles.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 namespace {
 
@@ -25,12 +27,22 @@ QString buildLanguageFile(int code)
     }
 }
 
+// Paths given after the family, made absolute against the folder the program started in.
+QStringList CommandLineFiles(const QStringList &paths)
+{
+    QStringList files;
+    for (const QString &path : paths)
+        files.append(QFileInfo(path).absoluteFilePath());
+    return files;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ormolux"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ormolux.Marbeck")); // the menu entry
     orm::RegisterLayoutFonts();
     orm::InstallInteraction();
     orm::SetErrorBoxCaption([] { return marbeck::msg(marbeck::Msg::MSG_APPLICATION_TITLE); });
@@ -55,6 +67,8 @@ int main(int argc, char *argv[])
         orm::OnTerminationRequest(&window, [&window] { window.close(); });
         if (!window.FormCreate())
             return window.exitCode();
+        // Files after the family ("Open with" in a file manager) join the list as if dropped.
+        window.listViewFiles()->DropFiles(CommandLineFiles(arguments.mid(2)));
         const int status = app.exec();
         return window.exitCode() ? window.exitCode() : status;
     } catch (const orm::Error &e) {

@@ -4,6 +4,7 @@
 #include "ini.h"
 #include "platform/platform.h"
 #include "presethealth.h"
+#include "userfolders.h"
 #include "utilfuncs.h"
 
 #include <QFile>
@@ -21,6 +22,10 @@ QString inFolder(const QString &folder, QStringView name)
 {
     return IncludeBackslash(folder) +
            QString::fromStdString(platform::toPlatformSeparators(name.toString().toStdString()));
+}
+QString scriptFile(const QString &programFolder, QStringView name)
+{
+    return UserFolders(programFolder).scriptFile(name);
 }
 } // namespace
 
@@ -78,7 +83,7 @@ void WriteAviSynthScript(const QString &programFolder, const QString &source)
         }
         line = out + line.mid(from);
     }
-    WriteTextLines(inFolder(programFolder, kAviSynthFileName), lines);
+    WriteTextLines(scriptFile(programFolder, kAviSynthFileName), lines);
 }
 
 namespace {
@@ -150,13 +155,13 @@ QString WriteJobScripts(const ScriptJob &job)
         if (values.SourceName.isEmpty())
             values.SourceName = RemoveFileExt(ExtractFileName(values.InputFile));
         WriteAviSynthScript(job.programFolder, values.InputFile);
-        values.InputFile = inFolder(job.programFolder, kAviSynthFileName);
+        values.InputFile = scriptFile(job.programFolder, kAviSynthFileName);
     }
     const IniFile profile(job.profileFile);
     const auto lines = ExpandPreset(profile, job.section, values);
     if (!lines)
         throw Error(lines.error());
-    const QString script = inFolder(job.programFolder, kScriptFileName);
+    const QString script = scriptFile(job.programFolder, kScriptFileName);
     // The first command that fails ends the script with its status: a later
     // command must not make a failed job look converted.
     QStringList scriptLines = *lines;
@@ -168,8 +173,8 @@ QString WriteJobScripts(const ScriptJob &job)
 
 void DeleteTempFiles(const QString &programFolder)
 {
-    QFile::remove(inFolder(programFolder, kScriptFileName));
-    QFile::remove(inFolder(programFolder, kAviSynthFileName));
+    QFile::remove(scriptFile(programFolder, kScriptFileName));
+    QFile::remove(scriptFile(programFolder, kAviSynthFileName));
 }
 
 } // namespace orm

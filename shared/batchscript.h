@@ -13,7 +13,7 @@ inline constexpr auto kAviSynthFileName = u"DirectShow.avs";
 inline constexpr auto kAviSynthTemplate = u"cores/DirectShow.avs";
 
 struct ScriptJob {
-    QString programFolder; // the scripts are written here
+    QString programFolder; // the scripts are written here, or in the user's folder (UserFolders)
     QString profileFile;
     QString section;
     PlaceholderValues values; // InputFile is the source

@@ -1,6 +1,7 @@
 #include "failurelog.h"
 
 #include "interaction.h"
+#include "userfolders.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -41,7 +42,7 @@ QString FailureLogPath()
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())
         name = QStringLiteral("Ormolux");
-    return QDir::temp().filePath(name + QStringLiteral(" log.txt"));
+    return QDir(UserFolders::runtimeFolder()).filePath(name + QStringLiteral(" log.txt"));
 }
 
 void OfferFailureLog(const FailureLog &log, const QString &question, const QString &caption)

@@ -27,8 +27,8 @@ private:
     QList<Entry> m_entries;
 };
 
-// Where the log of this program is written: one file in the temporary
-// folder, replaced by each run.
+// Where the log of this program is written: one file in the user's runtime
+// folder (UserFolders::runtimeFolder), replaced by each run.
 QString FailureLogPath();
 
 // Asks `question` with Yes and No; on Yes writes the log to FailureLogPath()

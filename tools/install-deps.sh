@@ -11,7 +11,7 @@ make
 pkg-config
 qt6-base-dev
 qt6-base-dev-tools
-libqt6svg6-dev
+qt6-svg-dev
 libmediainfo-dev
 libmediainfo0v5
 libpng-dev
@@ -28,6 +28,12 @@ x11-utils
 fonts-wine
 fonts-dejavu-core
 clang-format
+desktop-file-utils
+appstream
+lintian
+dpkg-dev
+file
+xdotool
 "
 
 missing=""

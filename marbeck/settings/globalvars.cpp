@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "shared/ini.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 
 namespace marbeck {
@@ -78,7 +79,7 @@ void SetDefaultSettings(TGlobalVars &g, DeviceFamily family, const QString &docu
 
 QString SettingsFileName(const TGlobalVars &g)
 {
-    return orm::IncludeBackslash(g.AppFolder) + QStringLiteral("vuzu.ini");
+    return orm::UserFolders(g.AppFolder).settingsFile(u"vuzu.ini");
 }
 
 QString AppRelativePath(const TGlobalVars &g, const QString &relative)

@@ -112,7 +112,7 @@ TEST(CordaneRun, BadInputsReportTheErrorResultOnce)
     for (int i = 0; i < noise.size(); ++i)
         noise[i] = char((i * 7919) ^ (i >> 3));
     writeFile(corrupt, noise);
-    const EnvScope tempFolder("TMPDIR", dir.path()); // where the failure log goes
+    const EnvScope runtimeFolder("XDG_RUNTIME_DIR", dir.path()); // the failure log goes below it
     for (const QString &input : {dir.filePath("missing.mp4"), corrupt}) {
         const StubRun run = runStub(app, {input, dir.filePath("out.mp4")});
         EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
@@ -121,7 +121,7 @@ TEST(CordaneRun, BadInputsReportTheErrorResultOnce)
         EXPECT_TRUE(run.output.contains("[message]")) << run.output.toStdString();
         // The closing question was answered Yes: the log names the source and is opened.
         EXPECT_TRUE(run.output.contains("[open]")) << run.output.toStdString();
-        const QString log = QString::fromUtf8(readFile(dir.filePath("Cordane log.txt")));
+        const QString log = QString::fromUtf8(readFile(dir.filePath("ormolux/Cordane log.txt")));
         EXPECT_TRUE(log.contains(input + "\n    ")) << log.toStdString();
     }
     const StubRun missingPreset = runStub(

@@ -20,13 +20,13 @@ using namespace ormtest;
 TEST(HandOff, MissingKeysTakeTheirDefaults)
 {
     QTemporaryDir dir;
-    const HandOff none = HandOff::Read(HandOffFileName(dir.path()));
+    const HandOff none = HandOff::Read(dir.filePath("lnh.ini"));
     EXPECT_EQ(none.Parent, 0);
     EXPECT_EQ(none.TempFile, u"");
     EXPECT_EQ(none.ProfilePath, u"default_setting\\Transcoding_iPod.ini");
     EXPECT_EQ(none.ProfileItem, u"Item0");
 
-    writeFile(HandOffFileName(dir.path()),
+    writeFile(dir.filePath("lnh.ini"),
               "[ExternApp]\nParent=4242\nTempFile=/in/a b.avi\nOutputFile=/out/a b.mp4\n"
               "ProfileItem=Item1\n[config]\nLanguagePath=lang\\\nLanguageFileName=french.ini\n");
     const HandOff h = HandOff::Read(HandOffFileName(dir.path()));
@@ -64,6 +64,7 @@ TEST(HandOff, JobValuesShareTheFiveDigits)
 TEST(HandOff, TheResultIsWrittenBesideTheJob)
 {
     QTemporaryDir dir;
+    writeFile(dir.filePath("lnh.ini"), "[ExternApp]\n");
     const QString file = HandOffFileName(dir.path());
     writeFile(file, "[ExternApp]\nTempFile=/in/x.avi\n");
     WriteRipResult(file, QString::fromUtf8("Conversion terminée !"));

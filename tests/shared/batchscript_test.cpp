@@ -2,6 +2,7 @@
 #include "shared/error.h"
 #include "support/testfiles.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -91,9 +92,9 @@ TEST(BatchScript, ARefusedNameOrAMissingFolderIsAnError)
     } catch (const Error &e) {
         EXPECT_TRUE(e.text().contains("line break"));
     }
-    ScriptJob job = inst.job("/in/clip.avi");
-    job.programFolder = inst.folder() + "/missing";
-    EXPECT_THROW(WriteJobScripts(job), Error);
+    // A folder in the script's place cannot be replaced by a file.
+    ASSERT_TRUE(QDir(inst.folder()).mkdir("~ConvertCore.bat"));
+    EXPECT_THROW(WriteJobScripts(inst.job("/in/clip.avi")), Error);
 }
 
 TEST(BatchScript, DeletingTheGeneratedFiles)

@@ -44,9 +44,9 @@ TEST(FailureLog, GroupsMessagesBySourceOnceEachAndIndentsThem)
 TEST(FailureLog, YesWritesTheLogAndOpensItNoLeavesNothing)
 {
     QTemporaryDir temp;
-    const ormtest::EnvScope scope("TMPDIR", temp.path());
+    const ormtest::EnvScope scope("XDG_RUNTIME_DIR", temp.path());
     const QString path = FailureLogPath();
-    EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(temp.path()).absolutePath());
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(temp.path()).filePath("ormolux"));
 
     ormtest::ScriptedScope script;
     script->answers = {IdNo};
@@ -70,14 +70,14 @@ TEST(FailureLog, AnEmptyLogIsOnlyANoticeAndAnUnwritableOneIsReported)
     QTemporaryDir temp;
     ormtest::ScriptedScope script;
     {
-        const ormtest::EnvScope scope("TMPDIR", temp.path());
+        const ormtest::EnvScope scope("XDG_RUNTIME_DIR", temp.path());
         OfferFailureLog(FailureLog(), "View the log?", "Oops");
         ASSERT_EQ(script->asked.size(), 1);
         EXPECT_EQ(script->asked[0].flags, mb::kIconExclamation);
     }
     script->asked.clear();
     // A folder in the log's place cannot be replaced by a file.
-    const ormtest::EnvScope scope("TMPDIR", temp.path());
+    const ormtest::EnvScope scope("XDG_RUNTIME_DIR", temp.path());
     ASSERT_TRUE(QDir().mkpath(FailureLogPath()));
     script->answers = {IdYes};
     OfferFailureLog(twoSources(), "View the log?", "Oops");

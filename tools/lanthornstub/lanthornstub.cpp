@@ -2,13 +2,15 @@
 //
 //   lanthorn-stub [--profile REL_PATH] [--preset SECTION] [--language english.ini] INPUT OUTPUT
 //
-// It writes lnh.ini beside Cordane (this program's own folder), listens for the
+// It writes lnh.ini where Cordane reads it (beside Cordane when that folder is
+// writable, else the user's configuration folder), listens for the
 // completion notice, starts Cordane, answers the notice, and prints what came
 // back. Exit status 0 only for the complete result with exactly one notice.
 #include "cordane/cordanemessages.h"
 #include "cordane/handoff.h"
 #include "cordane/parentnotice.h"
 #include "shared/ini.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 
 #include <QCoreApplication>
@@ -41,7 +43,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString folder = QCoreApplication::applicationDirPath();
-    const QString handOff = cordane::HandOffFileName(folder);
+    const QString handOff = orm::UserFolders(folder).settingsFile(cordane::kHandOffFileName);
     const qint64 parent = QCoreApplication::applicationPid();
 
     orm::IniFile ini(handOff);

@@ -2,6 +2,7 @@
 // chooser, every button in its four states, the family buttons with their
 // first-place and translated variants, the four family pictures, and the
 // skin.ini that names them all. Argument: the skin folder to write into.
+// With --icons it draws the desktop icon from the same product mark instead.
 //
 // Buttons are drawn over the part of the background they will stand on, so
 // that their anti-aliased corners need no key colour of their own: the top-left
@@ -19,6 +20,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 
 #include <cstdio>
 #include <functional>
@@ -309,6 +311,26 @@ QImage chromeButton(const QImage &ground, const QRect &at, Look look, const char
 
 // ---------------------------------------------------------------- main window
 
+// The product mark: a play sign on the accent colour. The window's title band
+// and the desktop icon draw the same one.
+void drawProductMark(QPainter &p, const QRectF &mark)
+{
+    const qreal unit = mark.height() / 38; // the title band's mark is 38 pixels high
+    p.setPen(Qt::NoPen);
+    QLinearGradient markShade(mark.topLeft(), mark.bottomRight());
+    markShade.setColorAt(0, kAccentHover);
+    markShade.setColorAt(1, kAccentDown);
+    p.setBrush(markShade);
+    p.drawRoundedRect(mark, 9 * unit, 9 * unit);
+    QPainterPath play;
+    play.moveTo(mark.center() + QPointF(-6, -9) * unit);
+    play.lineTo(mark.center() + QPointF(10, 0) * unit);
+    play.lineTo(mark.center() + QPointF(-6, 9) * unit);
+    play.closeSubpath();
+    p.setBrush(kText);
+    p.drawPath(play);
+}
+
 QImage mainBackground()
 {
     QImage image(650, 550, QImage::Format_RGB32);
@@ -319,21 +341,7 @@ QImage mainBackground()
     p.fillRect(QRect(0, 0, 650, 68), kHeader);
     p.fillRect(QRect(0, 68, 650, 1), kLine);
     p.fillRect(QRect(0, 0, 650, 2), kAccent);
-    // Product mark: a play sign on the accent colour.
-    const QRectF mark(22, 16, 42, 38);
-    p.setPen(Qt::NoPen);
-    QLinearGradient markShade(mark.topLeft(), mark.bottomRight());
-    markShade.setColorAt(0, kAccentHover);
-    markShade.setColorAt(1, kAccentDown);
-    p.setBrush(markShade);
-    p.drawRoundedRect(mark, 9, 9);
-    QPainterPath play;
-    play.moveTo(mark.center() + QPointF(-6, -9));
-    play.lineTo(mark.center() + QPointF(10, 0));
-    play.lineTo(mark.center() + QPointF(-6, 9));
-    play.closeSubpath();
-    p.setBrush(kText);
-    p.drawPath(play);
+    drawProductMark(p, QRectF(22, 16, 42, 38));
 
     // Cards: the source list with its buttons, the profile and output folder,
     // and the row of the three main actions.
@@ -564,13 +572,66 @@ void place(SkinTable &table, const Place &p)
     }
 }
 
+// ---------------------------------------------------------------- icons
+
+// The desktop icon in the hicolor layout: a scalable SVG and PNGs of the
+// usual sizes, each drawn at its size rather than scaled from another.
+int writeIcons(const QString &themeFolder, const QString &name)
+{
+    const int sizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+    // The mark fills a square icon with a small margin, as desktop icons do.
+    const auto markIn = [](qreal size) {
+        const qreal margin = size >= 32 ? size / 16 : 0;
+        return QRectF(margin, margin, size - 2 * margin, size - 2 * margin);
+    };
+    int written = 0;
+    for (int size : sizes) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        drawProductMark(p, markIn(size));
+        p.end();
+        const QString folder = QStringLiteral("%1/%2x%2/apps").arg(themeFolder).arg(size);
+        QDir().mkpath(folder);
+        if (!image.save(folder + u'/' + name + QStringLiteral(".png")))
+            return -1;
+        ++written;
+    }
+    const QString folder = themeFolder + QStringLiteral("/scalable/apps");
+    QDir().mkpath(folder);
+    QSvgGenerator svg;
+    svg.setFileName(folder + u'/' + name + QStringLiteral(".svg"));
+    svg.setSize(QSize(256, 256));
+    svg.setViewBox(QRect(0, 0, 256, 256));
+    svg.setTitle(QStringLiteral("Ormolux"));
+    QPainter p;
+    if (!p.begin(&svg))
+        return -1;
+    p.setRenderHint(QPainter::Antialiasing);
+    drawProductMark(p, markIn(256));
+    p.end();
+    return written + 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--icons") == 0) {
+        const int written =
+            writeIcons(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        if (written < 0) {
+            std::fprintf(stderr, "skinart: cannot write the icons into %s\n", argv[2]);
+            return 1;
+        }
+        std::printf("skinart: %d icons in %s\n", written, argv[2]);
+        return 0;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: orm_skinart <skin folder>\n");
+        std::fprintf(stderr, "usage: orm_skinart <skin folder>\n"
+                             "       orm_skinart --icons <hicolor folder> <icon name>\n");
         return 2;
     }
     g_folder = QString::fromLocal8Bit(argv[1]);

@@ -94,21 +94,30 @@ TEST(Settings, SavingKeepsThePlacementAndOtherSections)
     EXPECT_EQ(ini.readString(u"System", u"OutputPath", {}), u"/out/");
 }
 
-TEST(Settings, AnUnwritableFolderIsReported)
+TEST(Settings, AFolderThatCannotBeWrittenSendsTheSettingsToTheUsersFolder)
 {
+    QTemporaryDir home;
+    const EnvScope config("XDG_CONFIG_HOME", home.filePath("config"));
     TGlobalVars g = freshRecord("/nonexistent-orm-folder");
+    EXPECT_FALSE(LoadSettings(g));
+    EXPECT_TRUE(orm::IniFile(home.filePath("config/ormolux/vuzu.ini")).exists());
+
+    // A user's folder that cannot be made either is reported.
+    writeFile(home.filePath("file"), "");
+    const EnvScope blocked("XDG_CONFIG_HOME", home.filePath("file"));
     try {
         LoadSettings(g);
-        FAIL() << "no error for a missing program folder";
+        FAIL() << "no error for a settings folder that cannot be made";
     } catch (const orm::Error &e) {
-        EXPECT_EQ(e.text(), u"Unable to write to /nonexistent-orm-folder/vuzu.ini");
+        EXPECT_EQ(e.text(), "Unable to write to " + home.filePath("file/ormolux/vuzu.ini"));
     }
 }
 
 TEST(Settings, DataPathsUseThePlatformSeparator)
 {
+    QTemporaryDir dir;
+    EXPECT_EQ(SettingsFileName(freshRecord(dir.path())), dir.filePath("vuzu.ini"));
     TGlobalVars g = freshRecord("/opt/ormolux");
-    EXPECT_EQ(SettingsFileName(g), u"/opt/ormolux/vuzu.ini");
     EXPECT_EQ(AppRelativePath(g, g.LanguageFolder), u"/opt/ormolux/Skins/tools/lang/");
     EXPECT_EQ(AppRelativePath(g, "default_setting\\Transcoding_iPod.ini"),
               u"/opt/ormolux/default_setting/Transcoding_iPod.ini");

@@ -165,6 +165,9 @@ TEST(SettingsWindow, FileThatCannotBeWrittenIsReported)
 {
     app();
     QTemporaryDir dir;
+    // The program folder is missing, and the user's folder cannot be made under a file.
+    writeFile(dir.filePath("file"), "");
+    const EnvScope config("XDG_CONFIG_HOME", dir.filePath("file"));
     TGlobalVars &g = freshGlobals(dir.filePath("missing/folder"));
     ScriptedScope script;
     EXPECT_TRUE(runSettings([](TfrmSettings &w) {
