@@ -28,6 +28,7 @@ x11-utils
 fonts-wine
 fonts-dejavu-core
 clang-format
+qt6-translations-l10n
 desktop-file-utils
 appstream
 lintian

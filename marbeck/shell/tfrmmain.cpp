@@ -14,6 +14,7 @@
 #include "shared/placement.h"
 #include "shared/presethealth.h"
 #include "shared/resstr.h"
+#include "shared/toolkittranslation.h"
 #include "shared/utilfuncs.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
@@ -162,8 +163,6 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     m_buttonHelp = makeButton(this, "ButtonHelp", {615, 27, 11, 11});
     for (QAbstractButton *chrome : {m_buttonMin, m_buttonClose, m_buttonHelp})
         chrome->setFocusPolicy(Qt::NoFocus);
-    m_buttonMin->setToolTip(tr("Minimise"));
-    m_buttonClose->setToolTip(tr("Close"));
 
     m_popupMenuHelp = new QMenu(this);
     m_popupMenuHelp->setObjectName(QStringLiteral("PopupMenuHelp"));
@@ -269,6 +268,7 @@ bool TfrmMain::FormCreate()
         return false;
     loadTypeLists();
     messages().LoadLanguage(AppRelativePath(g, g.LanguageFolder + g.LanguageFile));
+    orm::UseToolkitLanguage(g.LanguageFile);
     if (!ApplyLanguage())
         return false;
     BuildLanguageMenu();
@@ -336,6 +336,9 @@ bool TfrmMain::ApplyLanguage()
 
     const QString title = ApplicationTitle();
     setWindowTitle(title);
+    m_languagesMI->setTitle(msg(Msg::MSG_LANGUAGES));
+    m_buttonMin->setToolTip(msg(Msg::MSG_MINIMISE_HINT));
+    m_buttonClose->setToolTip(msg(Msg::MSG_CLOSE_HINT));
     m_actionConvert->setText(msg(Msg::MSG_CONVERT));
     m_actionChooseProfile->setText(msg(Msg::MSG_CHOOSE_PROFILE));
     m_listViewFiles->ApplyLanguage(); // its actions, column captions and status line
@@ -383,6 +386,7 @@ void TfrmMain::LanguageMenuClick(QAction *entry)
     TGlobalVars &g = globals();
     g.LanguageFile = LanguageFileForCaption(entry->text());
     messages().LoadLanguage(AppRelativePath(g, g.LanguageFolder + g.LanguageFile));
+    orm::UseToolkitLanguage(g.LanguageFile);
     if (!ApplyLanguage())
         return;
     entry->setChecked(true);
