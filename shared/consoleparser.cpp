@@ -26,6 +26,9 @@ constexpr std::string_view kErrorTexts[] = {
     "Could not open",
 };
 
+// How many of the last message lines are kept for a failure's reason.
+constexpr size_t kRecentMessages = 24;
+
 constexpr qint64 kMaxMilliseconds = std::numeric_limits<qint32>::max();
 // Longer digit runs cannot give a value within 32-bit milliseconds anyway.
 constexpr qsizetype kMaxDigits = 9;
@@ -222,6 +225,16 @@ void ConsoleParser::finish()
     }
 }
 
+QStringList ConsoleParser::recentMessages() const
+{
+    QStringList lines;
+    for (const QByteArray &line : m_recentMessages)
+        lines << QString::fromStdString(
+                     platform::decodeText(std::string_view(line.constData(), size_t(line.size()))))
+                     .trimmed();
+    return lines;
+}
+
 QString ConsoleParser::lastMessage() const
 {
     const std::string decoded = platform::decodeText(
@@ -233,6 +246,7 @@ void ConsoleParser::reset()
 {
     m_pending.clear();
     m_lastMessage.clear();
+    m_recentMessages.clear();
     m_backlog.clear();
     ++m_generation;
 }
@@ -331,8 +345,12 @@ bool ConsoleParser::readLine(QByteArrayView bytes)
 
     // The encoder's last words: what a failed job tells the user when it
     // printed no error line of the known forms.
-    if (line.find(kTimeMarker) == std::string_view::npos && !line.starts_with(kDurationPrefix))
+    if (line.find(kTimeMarker) == std::string_view::npos && !line.starts_with(kDurationPrefix)) {
         m_lastMessage = QByteArray(line.data(), qsizetype(line.size()));
+        m_recentMessages.push_back(m_lastMessage);
+        if (m_recentMessages.size() > kRecentMessages)
+            m_recentMessages.pop_front();
+    }
 
     m_listener.lineRead();
 

@@ -4,8 +4,10 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
+#include <deque>
 #include <vector>
 
 namespace orm {
@@ -52,6 +54,9 @@ public:
     // The last line of the job that is neither a duration nor a progress line,
     // trimmed; empty when there was none.
     QString lastMessage() const;
+    // The job's last few such lines, oldest first, trimmed: where the reason of
+    // a failure is looked for.
+    QStringList recentMessages() const;
 
 private:
     void readChunk(QByteArrayView text, bool exited);
@@ -68,6 +73,7 @@ private:
     ConsoleListener &m_listener;
     QByteArray m_pending;
     QByteArray m_lastMessage;
+    std::deque<QByteArray> m_recentMessages;
     int m_depth = 0;
     quint64 m_generation = 0;
     std::vector<QueuedChunk> m_backlog;

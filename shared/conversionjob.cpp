@@ -56,6 +56,8 @@ void ConversionJob::processEnded()
                       : outcomeOf(m_model.errorOccurred(), end.exitStatus, m_stopped);
     if (end.outcome == JobOutcome::Failed && !m_model.errorOccurred())
         end.message = m_redirector.Failed() ? m_redirector.FailureText() : m_parser.lastMessage();
+    if (end.outcome == JobOutcome::Failed)
+        end.recentLines = m_parser.recentMessages();
     if (OnEnded)
         OnEnded(end);
 }

@@ -18,6 +18,9 @@ struct JobEnd {
     // For a failed job that printed no known error line: the encoder's own
     // last message, or the reason the job could not go on.
     QString message;
+    // The encoder's last message lines, oldest first: where a failure's most
+    // telling line and its likely cause are found.
+    QStringList recentLines;
 };
 
 class ConversionJob {

@@ -1,5 +1,6 @@
 #pragma once
 // Marbeck's message table: every key it reads, with its English default.
+#include "shared/failurereason.h"
 #include "shared/outputmessages.h"
 #include "shared/resstr.h"
 
@@ -122,8 +123,9 @@
     X(MSG_FILE_OF, "%d of %d")                                                                     \
     X(MSG_LANGUAGES, "Languages")                                                                  \
     X(MSG_MINIMISE_HINT, "Minimise")                                                               \
-    X(MSG_CLOSE_HINT, "Close")                                                             \
-    ORM_OUTPUT_MESSAGES(X)
+    X(MSG_CLOSE_HINT, "Close")                                                                     \
+    ORM_OUTPUT_MESSAGES(X)                                                                         \
+    ORM_FAILURE_CAUSE_MESSAGES(X)
 
 namespace marbeck {
 
@@ -138,5 +140,7 @@ orm::MessageTable &messages();
 QString msg(Msg key);
 // A text of the output check from this table.
 QString outputText(orm::OutputMessage key);
+// The diagnosis of a failure's common cause.
+QString causeText(orm::FailureCause cause);
 
 } // namespace marbeck
