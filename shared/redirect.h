@@ -44,6 +44,8 @@ public:
     void setInitialPriority(quint8 value);
 
     bool Active() const { return m_job != nullptr; }
+    // The running child's process id, which also names its process group; -1 when idle.
+    int ProcessId() const;
     // The child has ended; its last chunks may still be on their way.
     bool Exited() const;
 

@@ -2,7 +2,6 @@
 
 #include "jobvalues.h"
 #include "lang/marbeckmessages.h"
-#include "platform/processes.h"
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
 #include "shared/error.h"
@@ -29,7 +28,6 @@ namespace marbeck {
 
 namespace {
 
-constexpr char kEncoderProgram[] = "avcore.dll";
 // How long a stopped job's end notice is waited for; a killed child ends at once.
 constexpr int kStopWaitMs = 10000;
 // The least time between two paintings of the list during a batch.
@@ -77,12 +75,9 @@ BatchDriver::BatchDriver(ListViewFiles &list, QWidget *mainWindow)
 
 BatchDriver::~BatchDriver()
 {
-    // The job's redirector kills its child group when it goes; the encoder
-    // that the script started goes with the group, and by name for certain.
-    if (Active()) {
+    // Stopping ends the job's own processes: the script and the encoder it started.
+    if (Active())
         m_job->Stop();
-        orm::platform::killProcessesByName(kEncoderProgram);
-    }
     m_job.reset();
     if (!globals().AppFolder.isEmpty())
         orm::DeleteTempFiles(globals().AppFolder);
@@ -293,9 +288,7 @@ void BatchDriver::WmStartNextJob()
 void BatchDriver::StopRunningJob()
 {
     if (Active()) {
-        m_job->Stop();
-        // Ending the script's shell does not end the encoder it started.
-        orm::platform::killProcessesByName(kEncoderProgram);
+        m_job->Stop(); // the job's own processes only, never another program's encoder
         QElapsedTimer waited;
         waited.start();
         while (Active() && waited.elapsed() < kStopWaitMs)

@@ -1,6 +1,7 @@
 #include "tfrmmain.h"
 
 #include "engine/batchdriver.h"
+#include "engine/tfrmprogress.h"
 #include "globalvars.h"
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
@@ -411,13 +412,31 @@ void TfrmMain::ButtonMinClick()
     showMinimized();
 }
 
+// Closing the main window during a batch asks the batch's stop question
+// (through its progress window's close); true once the batch stops now.
+static bool askStopBatch(BatchDriver &batch)
+{
+    TfrmProgress *progress = batch.progressWindow();
+    if (!progress || !progress->isVisible())
+        return true; // no batch runs
+    progress->close();
+    return !progress->isVisible();
+}
+
 void TfrmMain::ButtonCloseClick()
 {
-    close();
+    if (askStopBatch(*m_batch))
+        close();
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    // The window system's close asks like the close button; a close from the
+    // program itself (an end request from outside) does not.
+    if (event->spontaneous() && !askStopBatch(*m_batch)) {
+        event->ignore();
+        return;
+    }
     // Closing is always allowed; a running conversion ends with the window.
     if (m_batch->Active())
         m_batch->Terminate();

@@ -5,8 +5,6 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include <unistd.h>
-
 namespace orm {
 
 void OnTerminationRequest(QObject *context, std::function<void()> close)
@@ -16,10 +14,8 @@ void OnTerminationRequest(QObject *context, std::function<void()> close)
         return;
     auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context,
-                     [notifier, fd, close = std::move(close)] {
-                         char bytes[16];
-                         while (::read(fd, bytes, sizeof bytes) > 0) {
-                         }
+                     [notifier, close = std::move(close)] {
+                         platform::takeTerminationRequests();
                          notifier->setEnabled(false);
                          QCoreApplication::exit(0);
                          close();
