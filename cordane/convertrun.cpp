@@ -29,9 +29,9 @@ bool hasCommands(const QString &profileFile, const QString &section)
 
 ConvertRun::ConvertRun(const QString &programFolder)
     : m_programFolder(orm::ExcludeBackslash(programFolder)),
-      m_handOffFile(HandOffFileName(programFolder))
+      m_handOffFile(HandOffFileName(programFolder)), m_handOff(HandOff::Read(m_handOffFile)),
+      m_parent(m_handOff.Parent)
 {
-    m_handOff = HandOff::Read(m_handOffFile);
     m_avsExtensions = ReadAviSynthExtensions(orm::IncludeBackslash(m_programFolder) + "avs.dat");
     m_model = std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::SingleFile,
                                                    msg(Msg::MSG_ID_STATUS));
@@ -165,7 +165,7 @@ void ConvertRun::ReportResult()
     } catch (const orm::Error &e) {
         writeError = e.text();
     }
-    SendConvertDone(m_handOff.Parent);
+    m_parent.SendConvertDone();
     if (!writeError.isEmpty())
         orm::ShowMessageBox(writeError, QStringLiteral("Error"), orm::mb::kIconError);
 }

@@ -7,6 +7,7 @@
 // asks the questions and shows the figures.
 #include "failurelog.h"
 #include "handoff.h"
+#include "parentnotice.h"
 
 #include <QString>
 
@@ -67,6 +68,7 @@ private:
     orm::FailureLog m_failures; // what the user was told went wrong
     std::unique_ptr<orm::ProgressModel> m_model;
     std::unique_ptr<orm::ConversionJob> m_job;
+    ParentLink m_parent;
 };
 
 } // namespace cordane
