@@ -33,15 +33,11 @@ struct TRedirector::Job {
     std::atomic<bool> exited{false};
     std::atomic<bool> cancelled{false};
 
-    // The chunk being handed over lives here, not on the reader's stack: a
-    // handler that is still reading it when the job is cancelled (its
-    // redirector destroyed from a nested loop) keeps it alive through the job.
-    // The reader reads into it again only once `chunkInUse` was cleared by the
-    // main thread after the handler returned.
+    // Read into and handed to the handlers by the main thread only.
     QByteArray buffer;
     std::mutex callMutex;
     std::condition_variable callDone;
-    bool chunkInUse = false;
+    bool turnDone = false;
     QString handlerError;
 
     // Written by the reader before it posts the end notice.
@@ -199,70 +195,91 @@ void TRedirector::killChild(Job &job)
         platform::killProcessGroup(job.pid);
 }
 
-bool TRedirector::deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
-                          QByteArrayView bytes)
+// What one read on the main thread gave.
+struct TRedirector::Turn {
+    platform::ReadStatus status = platform::ReadStatus::Empty;
+    bool full = false;   // the read filled what was asked: more may wait
+    bool handled = true; // the handler ran without failing
+    bool cancelled = false;
+    int error = 0;
+};
+
+TRedirector::Turn TRedirector::readChunk(TRedirector *self, const std::shared_ptr<Job> &job,
+                                         Stream stream)
 {
     {
         std::lock_guard lock(job->callMutex);
-        job->chunkInUse = true;
+        job->turnDone = false;
     }
+    auto result = std::make_shared<Turn>();
     QMetaObject::invokeMethod(
         self,
-        [self, job, stream, bytes] {
-            if (!job->cancelled) {
+        [self, job, stream, result] {
+            Turn turn;
+            if (job->cancelled) {
+                turn.cancelled = true;
+            } else {
+                const int fd = (stream == Stream::Out ? job->stdoutRead : job->stderrRead).get();
+                const qsizetype size = std::min(qsizetype(platform::pendingBytes(fd, kMinimumRead)),
+                                                job->buffer.size());
+                const platform::ReadResult r =
+                    platform::readAvailable(fd, job->buffer.data(), size_t(size));
+                turn.status = r.status;
+                turn.error = r.error;
+                turn.full = qsizetype(r.count) == size;
                 // A copy: the handler may destroy the redirector that holds it.
                 const DataEvent handler = stream == Stream::Out ? self->OnStdOut : self->OnStdErr;
                 try {
-                    if (handler)
-                        handler(*self, bytes.data(), bytes.size());
+                    if (r.status == platform::ReadStatus::Data && handler)
+                        handler(*self, job->buffer.constData(), qsizetype(r.count));
                 } catch (const std::exception &e) {
                     job->handlerError = QString::fromUtf8(e.what());
                 } catch (...) {
                     job->handlerError = QStringLiteral("Unknown error in an output handler");
                 }
+                turn.handled = job->handlerError.isEmpty();
             }
             {
                 std::lock_guard lock(job->callMutex);
-                job->chunkInUse = false;
+                *result = turn;
+                job->turnDone = true;
             }
             job->callDone.notify_all();
         },
         Qt::QueuedConnection);
     std::unique_lock lock(job->callMutex);
-    job->callDone.wait(lock, [&] { return !job->chunkInUse || job->cancelled; });
-    // A cancelled job's chunk may still be in use: the reader stops without
-    // reading into it again.
-    return !job->chunkInUse && job->handlerError.isEmpty() && !job->cancelled;
+    job->callDone.wait(lock, [&] { return job->turnDone || job->cancelled; });
+    if (!job->turnDone) {
+        Turn cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
+    return *result;
 }
 
 void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
 {
-    Fd *pipes[2] = {&job->stdoutRead, &job->stderrRead};
     const char *readErrors[2] = {"Error reading STDOUT pipe : ", "Error reading STDERR pipe : "};
+    const int pipes[2] = {job->stdoutRead.get(), job->stderrRead.get()};
     bool open[2] = {true, true};
     QString failure;
-    QByteArray &buffer = job->buffer;
 
-    // Reads what a pipe holds now; false when the job must end.
+    // Has the main thread read what a pipe holds now; false when the job must end.
     auto drainPipe = [&](int i, bool &gotData) {
         for (;;) {
-            const qsizetype size = std::min(
-                qsizetype(platform::pendingBytes(pipes[i]->get(), kMinimumRead)), buffer.size());
-            const platform::ReadResult r =
-                platform::readAvailable(pipes[i]->get(), buffer.data(), size_t(size));
-            switch (r.status) {
+            const Turn turn = readChunk(self, job, i == 0 ? Stream::Out : Stream::Err);
+            if (turn.cancelled || !turn.handled)
+                return false;
+            switch (turn.status) {
             case platform::ReadStatus::Data:
                 gotData = true;
-                if (!deliver(self, job, i == 0 ? Stream::Out : Stream::Err,
-                             QByteArrayView(buffer.constData(), qsizetype(r.count))))
-                    return false;
-                if (qsizetype(r.count) < size)
+                if (!turn.full)
                     return true;
                 continue;
             case platform::ReadStatus::End: open[i] = false; return true;
             case platform::ReadStatus::Empty: return true;
             case platform::ReadStatus::Failed:
-                failure = QString::fromLatin1(readErrors[i]) + QString::number(r.error);
+                failure = QString::fromLatin1(readErrors[i]) + QString::number(turn.error);
                 return false;
             }
         }
@@ -273,10 +290,8 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     const int slice = exitFd >= 0 ? -1 : 20;
     bool ok = true;
     while (ok && !job->cancelled && !job->exited) {
-        platform::WaitItem items[4] = {{open[0] ? pipes[0]->get() : -1},
-                                       {open[1] ? pipes[1]->get() : -1},
-                                       {exitFd},
-                                       {job->wake.fd()}};
+        platform::WaitItem items[4] = {
+            {open[0] ? pipes[0] : -1}, {open[1] ? pipes[1] : -1}, {exitFd}, {job->wake.fd()}};
         int error = 0;
         if (!platform::waitReadable(items, slice, error)) {
             failure = QStringLiteral("Error waiting for the process : ") + QString::number(error);
