@@ -9,6 +9,7 @@
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
+#include "shared/ui/termination.h"
 #include "shared/utilfuncs.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
@@ -425,15 +426,14 @@ static bool askStopBatch(BatchDriver &batch)
 
 void TfrmMain::ButtonCloseClick()
 {
-    if (askStopBatch(*m_batch))
-        close();
+    close();
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // The window system's close asks like the close button; a close from the
-    // program itself (an end request from outside) does not.
-    if (event->spontaneous() && !askStopBatch(*m_batch)) {
+    // Closing during a batch asks like the close button; an end request from
+    // outside does not.
+    if (!orm::ClosingOnEndRequest() && !askStopBatch(*m_batch)) {
         event->ignore();
         return;
     }

@@ -7,6 +7,15 @@
 
 namespace orm {
 
+namespace {
+bool g_closingOnEndRequest = false;
+} // namespace
+
+bool ClosingOnEndRequest()
+{
+    return g_closingOnEndRequest;
+}
+
 void OnTerminationRequest(QObject *context, std::function<void()> close)
 {
     const int fd = platform::terminationRequestFd();
@@ -18,7 +27,9 @@ void OnTerminationRequest(QObject *context, std::function<void()> close)
                          platform::takeTerminationRequests();
                          notifier->setEnabled(false);
                          QCoreApplication::exit(0);
+                         g_closingOnEndRequest = true;
                          close();
+                         g_closingOnEndRequest = false;
                      });
 }
 
