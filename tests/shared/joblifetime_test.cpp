@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -46,6 +47,7 @@ struct Installation {
     Installation()
     {
         QDir().mkpath(dir.filePath("cores"));
+        QDir().mkpath(runtime());
         QFile::copy(QStringLiteral(ORM_TEST_ENCODER), encoder());
         writeFile(script(), "\"" + encoder().toUtf8() +
                                 "\" -y -i in.avi --duration=60 --steps=1 "
@@ -54,6 +56,9 @@ struct Installation {
     }
     QString encoder() const { return dir.filePath("cores/avcore.dll"); }
     QString script() const { return dir.filePath("~ConvertCore.bat"); }
+    // The runtime folder of the test's programs: tests running at once keep
+    // their records apart.
+    QString runtime() const { return dir.filePath("runtime"); }
     // Processes running the encoder's file (the job's encoder and its child).
     int encoders() const
     {
@@ -66,7 +71,7 @@ struct Installation {
     // Job records that name the script.
     int records() const
     {
-        const QString folder = QString::fromStdString(orm::platform::jobRecordFolder());
+        const QString folder = runtime() + "/ormolux-jobs-" + QString::number(::getuid());
         int count = 0;
         for (const QString &name : QDir(folder).entryList(QDir::Files))
             count += readFile(folder + "/" + name).contains(script().toUtf8());
@@ -75,19 +80,21 @@ struct Installation {
     QTemporaryDir dir;
 };
 
-void startHost(QProcess &host, const QString &script, bool cleanup = false)
+void startHost(QProcess &host, const Installation &inst, bool cleanup = false)
 {
+    const QString script = inst.script();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", inst.runtime());
     env.insert(cleanup ? "ORM_TEST_JOB_CLEANUP" : "ORM_TEST_JOB_HOST", cleanup ? "1" : script);
     host.setProcessEnvironment(env);
     host.setProcessChannelMode(QProcess::ForwardedChannels);
     host.start(QString::fromStdString(orm::platform::programPath()), {});
 }
 
-void runCleanup()
+void runCleanup(const Installation &inst)
 {
     QProcess cleanup;
-    startHost(cleanup, {}, true);
+    startHost(cleanup, inst, true);
     EXPECT_TRUE(cleanup.waitForFinished(20000));
 }
 
@@ -100,7 +107,7 @@ TEST(JobLifetime, AKilledProgramTakesItsJobAlongAndItsNextStartCleansUp)
     testApp();
     Installation inst;
     QProcess host;
-    startHost(host, inst.script());
+    startHost(host, inst);
     ASSERT_TRUE(waitFor([&] { return inst.encoders() == 2; }, 20000));
     EXPECT_EQ(inst.records(), 1);
 
@@ -113,7 +120,7 @@ TEST(JobLifetime, AKilledProgramTakesItsJobAlongAndItsNextStartCleansUp)
     EXPECT_TRUE(QFile::exists(inst.script()));
     EXPECT_EQ(inst.records(), 1);
 
-    runCleanup();
+    runCleanup(inst);
     EXPECT_FALSE(QFile::exists(inst.script()));
     EXPECT_EQ(inst.records(), 0);
 }
@@ -129,7 +136,7 @@ TEST(JobLifetime, LeftoversOfACrashedRunAreEndedButNeverAnotherProgramsProcess)
     other.start(inst.encoder(), {"-i", "x", "--hang", inst.dir.filePath("other.mp4")});
     ASSERT_TRUE(other.waitForStarted());
     QProcess host;
-    startHost(host, inst.script());
+    startHost(host, inst);
     ASSERT_TRUE(waitFor([&] { return inst.encoders() == 3; }, 20000));
 
     const pid_t program = pid_t(host.processId());
@@ -142,7 +149,7 @@ TEST(JobLifetime, LeftoversOfACrashedRunAreEndedButNeverAnotherProgramsProcess)
     host.waitForFinished();
     ASSERT_TRUE(waitFor([&] { return inst.encoders() == 3; }, 2000)) << "the job was left running";
 
-    runCleanup();
+    runCleanup(inst);
     EXPECT_TRUE(waitFor([&] { return inst.encoders() == 1; }, 2000));
     EXPECT_EQ(other.state(), QProcess::Running);
     EXPECT_FALSE(QFile::exists(inst.script()));
