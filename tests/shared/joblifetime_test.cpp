@@ -108,8 +108,8 @@ TEST(JobLifetime, AKilledProgramTakesItsJobAlongAndItsNextStartCleansUp)
     Installation inst;
     QProcess host;
     startHost(host, inst);
-    ASSERT_TRUE(waitFor([&] { return inst.encoders() == 2; }, 20000));
-    EXPECT_EQ(inst.records(), 1);
+    // The record is written once the job has started.
+    ASSERT_TRUE(waitFor([&] { return inst.encoders() == 2 && inst.records() == 1; }, 20000));
 
     ::kill(pid_t(host.processId()), SIGKILL);
     QElapsedTimer killed;
@@ -137,7 +137,8 @@ TEST(JobLifetime, LeftoversOfACrashedRunAreEndedButNeverAnotherProgramsProcess)
     ASSERT_TRUE(other.waitForStarted());
     QProcess host;
     startHost(host, inst);
-    ASSERT_TRUE(waitFor([&] { return inst.encoders() == 3; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return inst.encoders() == 3 && inst.records() == 1; }, 20000))
+        << inst.encoders() << " encoders, " << inst.records() << " records";
 
     const pid_t program = pid_t(host.processId());
     ::kill(program, SIGSTOP);
@@ -148,7 +149,6 @@ TEST(JobLifetime, LeftoversOfACrashedRunAreEndedButNeverAnotherProgramsProcess)
     ::kill(program, SIGKILL);
     host.waitForFinished();
     ASSERT_TRUE(waitFor([&] { return inst.encoders() == 3; }, 2000)) << "the job was left running";
-
     runCleanup(inst);
     EXPECT_TRUE(waitFor([&] { return inst.encoders() == 1; }, 2000));
     EXPECT_EQ(other.state(), QProcess::Running);

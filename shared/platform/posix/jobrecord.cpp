@@ -16,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <vector>
 
 namespace orm::platform {
 
@@ -82,18 +83,27 @@ bool killIfSame(int pid, long long start)
 
 // The processes of a dead run's job: its leader, when it is still the
 // holder this program file forked, and the members of the group it led that
-// started after it (an id in use as a group is never handed out again).
+// started after it. An id in use as a group is never handed out again, so
+// while the leader (or its unreaped remains) holds the id, or no process holds
+// it, the group is still the job's; once another process holds the id, the
+// group of that id is someone else's and nothing is touched.
 void endLeftoverJob(const Fields &record)
 {
     const auto leader = numberOf(record, "leader");
     const auto leaderStart = numberOf(record, "leader_start");
-    if (!leader || !leaderStart || *leader <= 1)
+    const auto program = record.find("program");
+    if (!leader || !leaderStart || *leader <= 1 || program == record.end())
         return;
     const int group = int(*leader);
-    const auto program = record.find("program");
-    if (sameProcess(group, *leaderStart) && program != record.end() &&
-        processProgramFile(group) == program->second)
-        killIfSame(group, *leaderStart);
+    if (const auto start = processStartTime(group)) {
+        if (static_cast<long long>(*start) != *leaderStart)
+            return; // the id now names another process
+        if (!isZombie(group)) {
+            if (processProgramFile(group) != program->second)
+                return;
+            killIfSame(group, *leaderStart);
+        }
+    }
     for (const int member : processGroupMembers(group)) {
         const auto start = processStartTime(member);
         if (member != ::getpid() && start && static_cast<long long>(*start) >= *leaderStart)
@@ -175,13 +185,20 @@ int endLeftoverJobs()
 {
     const std::string folder = jobRecordFolder();
     const std::string prefix = programKey() + "-";
-    std::error_code error;
+    std::vector<std::filesystem::path> records;
+    try {
+        std::error_code error;
+        for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with(prefix) && name.ends_with(".job"))
+                records.push_back(entry.path());
+        }
+    } catch (const std::filesystem::filesystem_error &) {
+        // An unreadable folder holds nothing this run can clean.
+    }
     int cleaned = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (!name.starts_with(prefix) || !name.ends_with(".job"))
-            continue;
-        const Fields record = readRecord(entry.path().string());
+    for (const auto &path : records) {
+        const Fields record = readRecord(path.string());
         const auto owner = numberOf(record, "owner");
         const auto ownerStart = numberOf(record, "owner_start");
         if (owner && ownerStart && sameProcess(int(*owner), *ownerStart))
@@ -192,7 +209,7 @@ int endLeftoverJobs()
         if (const auto script = record.find("script");
             script != record.end() && !script->second.empty())
             ::unlink(script->second.c_str());
-        ::unlink(entry.path().c_str());
+        ::unlink(path.c_str());
         ++cleaned;
     }
     return cleaned;
