@@ -53,14 +53,18 @@ sanitize: deps
 	cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
-# The threaded parts (redirector, console parser) under the thread sanitizer.
-TSAN_TESTS := redirect_tests engine_logic_tests conversion_tests
+# The threaded parts (redirector, console parser, conversion jobs) under the
+# thread sanitizer, TSAN_REPEAT times over: a race that shows once in fifty runs
+# under load must not pass unseen.
+TSAN_TESTS := redirect_tests engine_logic_tests conversion_tests joblifetime_tests
+TSAN_REPEAT ?= 100
 tsan: deps
 	cmake -S . -B $(BUILD)-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DORM_TSAN=ON
 	$(NINJA) -C $(BUILD)-tsan $(TSAN_TESTS) stage_data orm_testencoder
 	cd $(BUILD)-tsan && for t in $(TSAN_TESTS); do \
 		TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
-		QT_QPA_PLATFORM=offscreen tests/$$t || exit 1; done
+		QT_QPA_PLATFORM=offscreen tests/$$t --gtest_repeat=$(TSAN_REPEAT) \
+		--gtest_brief=1 || exit 1; done
 
 # libFuzzer targets, each run for FUZZ_SECONDS on a copy of its seed corpus.
 FUZZ_SECONDS ?= 120

@@ -1,21 +1,15 @@
 #include "tfrmconvert.h"
 
 #include "cordanemessages.h"
-#include "parentnotice.h"
-#include "platform/platform.h"
-#include "platform/processes.h"
-#include "shared/batchscript.h"
-#include "shared/commandtemplate.h"
-#include "shared/conversionjob.h"
 #include "shared/error.h"
-#include "shared/ini.h"
 #include "shared/interaction.h"
+#include "shared/toolkittranslation.h"
 #include "shared/placement.h"
+#include "shared/progressmodel.h"
 #include "shared/utilfuncs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,20 +27,11 @@ QLabel *label(QWidget *parent, int x, int y, int width, const QString &text = QS
     return l;
 }
 
-// Only a preset with at least one command line can convert anything.
-bool hasCommands(const QString &profileFile, const QString &section)
-{
-    const orm::IniFile ini(profileFile);
-    const QStringList keys = ini.keyNames(section);
-    return std::any_of(keys.begin(), keys.end(), orm::IsCommandKey);
-}
-
 } // namespace
 
 TfrmConvert::TfrmConvert(const QString &programFolder, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_programFolder(orm::ExcludeBackslash(programFolder)),
-      m_handOffFile(HandOffFileName(programFolder))
+      m_handOffFile(HandOffFileName(programFolder)), m_run(programFolder)
 {
     setFixedSize(531, 175);
     move(371, 198);
@@ -80,29 +65,24 @@ TfrmConvert::TfrmConvert(const QString &programFolder, QWidget *parent)
     ButtonCancel->setDefault(true);
     connect(ButtonCancel, &QPushButton::clicked, this, &TfrmConvert::ButtonCancelClick);
 
-    // The window's creation, in its order.
-    m_handOff = HandOff::Read(m_handOffFile);
-    m_avsExtensions = ReadAviSynthExtensions(orm::IncludeBackslash(m_programFolder) + "avs.dat");
-    m_model = std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::SingleFile,
-                                                   msg(Msg::MSG_ID_STATUS));
-    m_model->setErrorHandler([this](const QString &line) {
-        m_failures.add(m_handOff.TempFile, line);
-        orm::ShowMessageBox(line, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
-    });
-    m_job = std::make_unique<orm::ConversionJob>(*m_model);
-    m_job->OnProgress = [this] { ShowProgress(); };
-    m_job->OnEnded = [this](const orm::JobEnd &end) { ProcessEnded(end); };
+    m_run.OnProgress = [this] { ShowProgress(); };
+    m_run.OnFinished = [this] { close(); };
     orm::SetDefaultPlacementFile(m_handOffFile);
     orm::LoadPlacement(QStringLiteral("FormConvert"), this, m_handOffFile);
-    messages().LoadLanguage(
-        CordaneLanguageFile(m_programFolder, m_handOff.LanguagePath, m_handOff.LanguageFileName));
+    messages().LoadLanguage(CordaneLanguageFile(orm::ExcludeBackslash(programFolder),
+                                                m_run.handOff().LanguagePath,
+                                                m_run.handOff().LanguageFileName));
+    orm::UseToolkitLanguage(m_run.handOff().LanguageFileName);
     ApplyLanguage();
-    m_model->setPrefixes(msg(Msg::MSG_ID_STATUS), {});
+    m_run.model().setPrefixes(msg(Msg::MSG_ID_STATUS), {});
     QMetaObject::invokeMethod(
         this, [this] { StartConversion(); }, Qt::QueuedConnection);
 }
 
-TfrmConvert::~TfrmConvert() = default;
+TfrmConvert::~TfrmConvert()
+{
+    CloseSequence(); // a window destroyed without closing still reports
+}
 
 void TfrmConvert::ApplyLanguage()
 {
@@ -126,68 +106,13 @@ void TfrmConvert::ApplyLanguage()
 void TfrmConvert::StartConversion()
 {
     show();
-    if (!ReadJob()) {
-        m_errorOccurred = true;
+    if (!m_run.Start())
         close();
-        return;
-    }
-    try {
-        orm::ScriptJob job;
-        job.programFolder = m_programFolder;
-        job.profileFile = orm::IncludeBackslash(m_programFolder) +
-                          QString::fromStdString(orm::platform::toPlatformSeparators(
-                              m_handOff.ProfilePath.toStdString()));
-        job.section = m_handOff.ProfileItem;
-        job.values = JobPlaceholders(m_programFolder, m_handOff.TempFile, m_handOff.OutputFile);
-        m_outputGuard.begin(job.profileFile, job.section, job.values);
-        job.aviSynthRoute = orm::TakesAviSynthRoute(m_handOff.TempFile, false, m_avsExtensions);
-        if (!hasCommands(job.profileFile, job.section)) {
-            orm::ShowMessageBox(QStringLiteral("The preset \"%1\" of the profile \"%2\" has no "
-                                               "command to run.")
-                                    .arg(job.section, job.profileFile),
-                                QStringLiteral("Error"), orm::mb::kIconExclamation);
-            m_errorOccurred = true;
-            close();
-            return;
-        }
-        const QString script = orm::WriteJobScripts(job);
-        m_job->Start(script, 2, 0);
-    } catch (const orm::Error &e) {
-        // Nothing is left to run: the window closes with the error result, as
-        // Cancel would.
-        m_errorOccurred = true;
-        m_failures.add(m_handOff.TempFile, e.text());
-        orm::ShowMessageBox(e.text(), QStringLiteral("Error"), orm::mb::kIconError);
-        close();
-    }
-}
-
-bool TfrmConvert::ReadJob()
-{
-    QDir::setCurrent(m_programFolder);
-    orm::DeleteTempFiles(m_programFolder);
-    const HandOff job = HandOff::Read(m_handOffFile);
-    m_handOff.TempFile = job.TempFile;
-    m_handOff.OutputFile = job.OutputFile;
-    m_handOff.ProfilePath = job.ProfilePath;
-    m_handOff.ProfileItem = job.ProfileItem;
-    const QString reinstall = QStringLiteral("\n\r\n\rTry to re-install this program!");
-    if (job.TempFile.isEmpty()) {
-        orm::ShowMessageBox(QStringLiteral("Can not read input file name.") + reinstall,
-                            QStringLiteral("Error"), orm::mb::kIconExclamation);
-        return false;
-    }
-    if (job.OutputFile.isEmpty()) {
-        orm::ShowMessageBox(QStringLiteral("Can not read output file name.") + reinstall,
-                            QStringLiteral("Error"), orm::mb::kIconExclamation);
-        return false;
-    }
-    return true;
 }
 
 void TfrmConvert::ShowProgress()
 {
-    const orm::ProgressView v = m_model->takeChanges();
+    const orm::ProgressView v = m_run.model().takeChanges();
     using F = orm::ProgressView;
     if (v.hasChanged(F::StatusText))
         LabelPercent->setText(v.statusText);
@@ -201,42 +126,32 @@ void TfrmConvert::ShowProgress()
         LabelEstimated->setText(v.fileEstimatedText);
 }
 
-void TfrmConvert::ProcessEnded(const orm::JobEnd &jobEnd)
+bool TfrmConvert::AskStop()
 {
-    const orm::JobEnd end = orm::VerifiedJobEnd(m_outputGuard, jobEnd, outputText);
-    if (m_closing)
-        return;
-    if (end.outcome != orm::JobOutcome::Converted) {
-        m_errorOccurred = true;
-        if (!end.message.isEmpty() || !m_model->errorOccurred()) {
-            m_failures.add(m_handOff.TempFile, orm::FailureMessage(end));
-            orm::ShowMessageBox(orm::FailureMessage(end), msg(Msg::MSG_ERROR),
-                                orm::mb::kIconInformation);
-        }
-    }
-    close();
+    const int answer = orm::ShowChoiceDialog(
+        msg(Msg::MSG_ABORTENCODING), msg(Msg::MSG_QUESTION), orm::DialogKind::Confirmation,
+        {msg(Msg::MSG_BTN_NOW), msg(Msg::MSG_CANCEL)}, orm::choice::kOk | orm::choice::kCancel, 50);
+    return answer == orm::IdOk;
 }
 
 void TfrmConvert::ButtonCancelClick()
 {
-    if (m_closing)
+    if (m_run.Closed())
         return;
-    const int answer = orm::ShowChoiceDialog(
-        msg(Msg::MSG_ABORTENCODING), msg(Msg::MSG_QUESTION), orm::DialogKind::Confirmation,
-        {msg(Msg::MSG_BTN_NOW), msg(Msg::MSG_CANCEL)}, orm::choice::kOk | orm::choice::kCancel, 50);
-    if (answer == orm::IdOk) {
-        m_errorOccurred = true;
+    if (AskStop()) {
+        m_run.MarkStopped();
         close();
     }
 }
 
 void TfrmConvert::TerminationRequested()
 {
-    if (m_closing)
+    if (m_run.Closed())
         return;
-    if (m_job->Active())
-        m_errorOccurred = true;
+    if (m_run.Active())
+        m_run.MarkStopped();
     close();
+    CloseSequence(); // also when the window would not close
 }
 
 void TfrmConvert::keyPressEvent(QKeyEvent *event)
@@ -255,49 +170,30 @@ void TfrmConvert::keyPressEvent(QKeyEvent *event)
 
 void TfrmConvert::closeEvent(QCloseEvent *event)
 {
-    // Closing from the window manager while converting asks like Cancel does.
-    if (!m_closing && m_job->Active() && !m_errorOccurred) {
-        event->ignore();
-        ButtonCancelClick();
-        return;
+    // Closing from the window manager while converting asks like Cancel does;
+    // "Stop now" closes right here (a close() from inside this handler would
+    // be ignored by the toolkit).
+    if (!m_run.Closed() && m_run.Active() && !m_run.ErrorOccurred()) {
+        if (!AskStop()) {
+            event->ignore();
+            return;
+        }
+        m_run.MarkStopped();
     }
-    if (!m_closing)
-        CloseSequence();
+    CloseSequence();
     event->accept();
 }
 
 void TfrmConvert::CloseSequence()
 {
-    m_closing = true;
-    if (m_job->Active()) {
-        m_job->Stop();
-        orm::platform::killProcessesByName("avcore.dll");
-    }
-    if (m_errorOccurred)
-        m_outputGuard.removeCreated(); // no half-written output under its final name
-    orm::DeleteTempFiles(m_programFolder);
+    if (m_run.Closed())
+        return;
     try {
         orm::SavePlacement(QStringLiteral("FormConvert"), this, m_handOffFile);
     } catch (const orm::Error &e) {
         orm::ShowMessageBox(e.text(), QStringLiteral("Error"), orm::mb::kIconError);
     }
-    ReportResult();
-}
-
-void TfrmConvert::ReportResult()
-{
-    if (m_errorOccurred)
-        orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
-    QString writeError;
-    try {
-        WriteRipResult(m_handOffFile,
-                       msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR : Msg::MSG_CONVERT_COMPLETE));
-    } catch (const orm::Error &e) {
-        writeError = e.text();
-    }
-    SendConvertDone(m_handOff.Parent);
-    if (!writeError.isEmpty())
-        orm::ShowMessageBox(writeError, QStringLiteral("Error"), orm::mb::kIconError);
+    m_run.Close();
 }
 
 } // namespace cordane

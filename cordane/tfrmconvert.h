@@ -1,7 +1,5 @@
 #pragma once
-#include "handoff.h"
-#include "shared/failurelog.h"
-#include "shared/outputcheck.h"
+#include "convertrun.h"
 
 #include <QWidget>
 
@@ -11,16 +9,10 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace orm {
-class ConversionJob;
-class ProgressModel;
-struct JobEnd;
-} // namespace orm
-
 namespace cordane {
 
-// Cordane's one window: converts the file the parent handed over, shows how
-// far it is, and on closing reports the result back exactly once.
+// Cordane's one window: shows how far the job (ConvertRun) is, asks before
+// stopping it, and closes the run when the window closes.
 class TfrmConvert : public QWidget {
     Q_OBJECT
 public:
@@ -28,7 +20,7 @@ public:
     ~TfrmConvert() override;
 
     void ApplyLanguage();
-    bool ErrorOccurred() const { return m_errorOccurred; }
+    bool ErrorOccurred() const { return m_run.ErrorOccurred(); }
     QPushButton *cancelButton() const { return ButtonCancel; }
     // The program is ended from outside: stop as "Stop now" would, without asking.
     void TerminationRequested();
@@ -39,25 +31,15 @@ protected:
 
 private:
     void StartConversion();
-    // False when the job could not be set up; the reason has been shown.
-    bool ReadJob();
     void ButtonCancelClick();
-    void ProcessEnded(const orm::JobEnd &jobEnd);
+    // The stop question; true for "Stop now".
+    bool AskStop();
     void ShowProgress();
+    // Every way out ends here; the run reports once.
     void CloseSequence();
-    void ReportResult();
 
-    QString m_programFolder;
     QString m_handOffFile;
-    HandOff m_handOff;
-    QStringList m_avsExtensions;
-    bool m_errorOccurred = false;
-    orm::FailureLog m_failures; // what the user was told went wrong
-    bool m_closing = false;
-    orm::OutputGuard m_outputGuard; // the job's output folder and names
-
-    std::unique_ptr<orm::ProgressModel> m_model;
-    std::unique_ptr<orm::ConversionJob> m_job;
+    ConvertRun m_run;
 
     QLabel *LabelRemainingCaption;
     QLabel *LabelRemaining;

@@ -1,10 +1,13 @@
 #include "conversionjob.h"
 
+#include <mutex>
+
 namespace orm {
 
-ConversionJob::ConversionJob(ProgressModel &model, QObject *parent)
-    : m_model(model), m_parser(model), m_redirector(parent)
+ConversionJob::ConversionJob(ProgressModel &model) : m_model(model), m_parser(model)
 {
+    static std::once_flag leftovers;
+    std::call_once(leftovers, [] { platform::endLeftoverJobs(); });
     m_redirector.setDefaultErrorMode(true);
     m_redirector.KillOnDestroy = true;
     const auto onData = [this](TRedirector &, const char *data, qsizetype n) {
@@ -23,6 +26,7 @@ void ConversionJob::Start(const QString &scriptPath, quint8 initialPriority, qin
     m_redirector.setInitialPriority(initialPriority);
     m_redirector.setCommandLine(scriptPath);
     m_redirector.Execute();
+    m_record = platform::JobRecord::create(m_redirector.ProcessId(), scriptPath.toStdString());
 }
 
 void ConversionJob::Stop()
@@ -44,6 +48,7 @@ void ConversionJob::consoleText(const char *data, qsizetype count)
 
 void ConversionJob::processEnded()
 {
+    m_record.remove();
     if (!m_stopped) {
         m_parser.finish();
         if (OnProgress)

@@ -2,7 +2,15 @@
 // One conversion job: its script run by a redirector, the console text read
 // into a progress model, and the end turned into an outcome. The batch driver
 // and the single-file converter both run their jobs through it.
+//
+// A job's processes are the script's shell, the encoder and whatever they
+// start; they all belong to one process group of the job's own. Stopping ends
+// exactly these (never another program's encoder), and they also end when the
+// program dies, even by SIGKILL. Each running job is recorded in the user's
+// runtime folder; the first job object of a program ends what a crashed earlier
+// run of the same program left and removes its script.
 #include "consoleparser.h"
+#include "platform/jobrecord.h"
 #include "progressmodel.h"
 #include "redirect.h"
 
@@ -25,16 +33,18 @@ struct JobEnd {
 
 class ConversionJob {
 public:
-    explicit ConversionJob(ProgressModel &model, QObject *parent = nullptr);
+    explicit ConversionJob(ProgressModel &model);
 
     // After every chunk of console text: the window copies the model's changes.
     std::function<void()> OnProgress;
-    // Once per job, after all its console text.
+    // Once per job, after all its console text: the one place where a job's
+    // end becomes its outcome.
     std::function<void(const JobEnd &end)> OnEnded;
 
     // Starts the script. Throws orm::Error when it cannot be started.
     void Start(const QString &scriptPath, quint8 initialPriority, qint64 fileSize);
-    // Ends the running job and everything it started; its end follows as Stopped.
+    // Ends the running job's own processes (its process group and everything
+    // its script started) at once; its end follows as Stopped.
     void Stop();
     bool Active() const { return m_redirector.Active(); }
     TRedirector &redirector() { return m_redirector; }
@@ -46,6 +56,7 @@ private:
     ProgressModel &m_model;
     ConsoleParser m_parser;
     TRedirector m_redirector;
+    platform::JobRecord m_record;
     bool m_stopped = false;
 };
 

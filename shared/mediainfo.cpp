@@ -4,12 +4,9 @@
 
 #include <type_traits>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <clocale>
 #include <cstring>
-#include <dlfcn.h>
 #include <langinfo.h>
 #endif
 
@@ -20,42 +17,7 @@ namespace {
 constexpr int kInfoText = 1;
 constexpr int kSearchByName = 0;
 
-#ifdef _WIN32
-void *openModule(const char *name)
-{
-    return reinterpret_cast<void *>(LoadLibraryA(name));
-}
-void *symbol(void *module, const char *name)
-{
-    return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(module), name));
-}
-void closeModule(void *module)
-{
-    FreeLibrary(static_cast<HMODULE>(module));
-}
-QString moduleError()
-{
-    return QStringLiteral("error %1").arg(GetLastError());
-}
-#else
-void *openModule(const char *name)
-{
-    return dlopen(name, RTLD_NOW | RTLD_LOCAL);
-}
-void *symbol(void *module, const char *name)
-{
-    return dlsym(module, name);
-}
-void closeModule(void *module)
-{
-    dlclose(module);
-}
-QString moduleError()
-{
-    const char *text = dlerror();
-    return text ? QString::fromLocal8Bit(text) : QString();
-}
-
+#ifndef _WIN32
 // The ANSI interface converts names and texts by the C library's character
 // type. Qt programs run with a UTF-8 one; a bare test or tool may still be in
 // the "C" locale, where any non-ASCII file name would fail to open.
@@ -98,14 +60,15 @@ MediaInfoLibrary::MediaInfoLibrary(const char *moduleName)
     const QString name = QString::fromLatin1(moduleName);
     const QString install = QStringLiteral("Install the package %1 and start the program again.")
                                 .arg(QString::fromLatin1(kMediaInfoPackage));
-    m_module = openModule(moduleName);
-    if (!m_module) {
+    std::string loadError;
+    m_module = orm::platform::Module::load(moduleName, loadError);
+    if (!m_module.loaded()) {
         m_error = QStringLiteral("The MediaInfo library (%1) cannot be loaded: %2\n\n%3")
-                      .arg(name, moduleError(), install);
+                      .arg(name, QString::fromLocal8Bit(loadError), install);
         return;
     }
     const auto bind = [&](auto &fn, const char *entry) {
-        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(symbol(m_module, entry));
+        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(m_module.symbol(entry));
         if (!fn && !m_error)
             m_error = QStringLiteral("The MediaInfo library (%1) has no entry point %2.\n\n%3")
                           .arg(name, QString::fromLatin1(entry), install);
@@ -118,8 +81,7 @@ MediaInfoLibrary::MediaInfoLibrary(const char *moduleName)
     bind(m_close, "MediaInfoA_Close");
     bind(m_delete, "MediaInfoA_Delete");
     if (m_error) {
-        closeModule(m_module);
-        m_module = nullptr;
+        m_module.close();
         return;
     }
 #ifndef _WIN32
@@ -127,11 +89,7 @@ MediaInfoLibrary::MediaInfoLibrary(const char *moduleName)
 #endif
 }
 
-MediaInfoLibrary::~MediaInfoLibrary()
-{
-    if (m_module)
-        closeModule(m_module);
-}
+MediaInfoLibrary::~MediaInfoLibrary() = default;
 
 const MediaInfoLibrary &MediaInfoLibrary::shared()
 {

@@ -2,6 +2,8 @@
 // The MediaInfo library, bound at run time by the names of its ANSI C
 // interface, so that a machine without it still starts and can say what to
 // install. Both programs probe with it: the source list and the output check.
+#include "platform/module.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -49,7 +51,7 @@ private:
     using OptionFn = const char *(*)(void *, const char *option, const char *value);
     using InformFn = const char *(*)(void *, std::size_t reserved);
 
-    void *m_module = nullptr;
+    orm::platform::Module m_module;
     std::optional<QString> m_error;
     NewFn m_new = nullptr;
     DeleteFn m_delete = nullptr;

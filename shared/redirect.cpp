@@ -4,16 +4,11 @@
 #include "platform/childprocess.h"
 #include "utilfuncs.h"
 
+#include "platform/pipewait.h"
+
 #include <QMetaObject>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -33,14 +28,16 @@ struct TRedirector::Job {
     Fd stdinWrite; // kept open and never written, like the console's input
     Fd stdoutRead;
     Fd stderrRead;
-    Fd wake; // written to stop the reader
+    platform::WakeEvent wake; // signalled to stop the reader
 
     std::atomic<bool> exited{false};
     std::atomic<bool> cancelled{false};
 
+    // Read into and handed to the handlers by the main thread only.
+    QByteArray buffer;
     std::mutex callMutex;
     std::condition_variable callDone;
-    bool called = false;
+    bool turnDone = false;
     QString handlerError;
 
     // Written by the reader before it posts the end notice.
@@ -77,24 +74,10 @@ platform::Pipe createPipe(const char *text)
     return std::move(*pipe);
 }
 
-void setNonBlocking(int fd)
-{
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
-
 // A large pipe lets a talkative child write on while the main thread is busy,
 // and each hand-over carry more: fewer round trips between the threads.
 constexpr int kPipeSize = 1024 * 1024;
 constexpr qsizetype kMinimumRead = 4096;
-
-// What the pipe holds now (at least a small read, to see its end).
-qsizetype availableBytes(int fd)
-{
-    int available = 0;
-    if (::ioctl(fd, FIONREAD, &available) != 0 || available < kMinimumRead)
-        return kMinimumRead;
-    return available;
-}
 
 } // namespace
 
@@ -109,8 +92,7 @@ TRedirector::~TRedirector()
         killChild(*m_job);
     }
     m_job->cancelled = true;
-    const uint64_t one = 1;
-    [[maybe_unused]] auto n = ::write(m_job->wake.get(), &one, sizeof one);
+    m_job->wake.signal();
     {
         std::lock_guard lock(m_job->callMutex);
     }
@@ -148,6 +130,11 @@ void TRedirector::setInitialPriority(quint8 value)
     m_initialPriority = value;
 }
 
+int TRedirector::ProcessId() const
+{
+    return m_job ? m_job->pid : -1;
+}
+
 bool TRedirector::Exited() const
 {
     return m_job ? m_job->exited.load() : m_exitedLast;
@@ -171,6 +158,8 @@ void TRedirector::Execute()
     request.commandLine = m_commandLine.toStdString();
     request.currentDirectory = CurrentDirectory.trimmed().toStdString();
     request.priority = priorityOf(m_initialPriority);
+    // A child that is ended with its redirector also ends with the program.
+    request.endWithParent = KillOnDestroy;
     int error = 0;
     job->child = platform::ChildProcess::start(request, in.readEnd.get(), out.writeEnd.get(),
                                                err.writeEnd.get(), error);
@@ -182,12 +171,10 @@ void TRedirector::Execute()
     job->stdinWrite = std::move(in.writeEnd);
     job->stdoutRead = std::move(out.readEnd);
     job->stderrRead = std::move(err.readEnd);
-    setNonBlocking(job->stdoutRead.get());
-    setNonBlocking(job->stderrRead.get());
-    // Refused beyond the system's limit: the default size then stays.
-    ::fcntl(job->stdoutRead.get(), F_SETPIPE_SZ, kPipeSize);
-    ::fcntl(job->stderrRead.get(), F_SETPIPE_SZ, kPipeSize);
-    job->wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    platform::prepareReadEnd(job->stdoutRead.get(), kPipeSize);
+    platform::prepareReadEnd(job->stderrRead.get(), kPipeSize);
+    job->wake = platform::WakeEvent::create();
+    job->buffer = QByteArray(kPipeSize, Qt::Uninitialized);
     m_failure.clear();
     m_exitStatus = 0;
     m_job = job;
@@ -208,109 +195,115 @@ void TRedirector::killChild(Job &job)
         platform::killProcessGroup(job.pid);
 }
 
-bool TRedirector::deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
-                          QByteArrayView bytes)
+// What one read on the main thread gave.
+struct TRedirector::Turn {
+    platform::ReadStatus status = platform::ReadStatus::Empty;
+    bool full = false;   // the read filled what was asked: more may wait
+    bool handled = true; // the handler ran without failing
+    bool cancelled = false;
+    int error = 0;
+};
+
+TRedirector::Turn TRedirector::readChunk(TRedirector *self, const std::shared_ptr<Job> &job,
+                                         Stream stream)
 {
     {
         std::lock_guard lock(job->callMutex);
-        job->called = false;
+        job->turnDone = false;
     }
+    auto result = std::make_shared<Turn>();
     QMetaObject::invokeMethod(
         self,
-        // The bytes stay in the job's buffer: the reader reads again only
-        // after this call has run, or after the job was cancelled.
-        [self, job, stream, bytes] {
-            if (!job->cancelled) {
-                const DataEvent &handler = stream == Stream::Out ? self->OnStdOut : self->OnStdErr;
+        [self, job, stream, result] {
+            Turn turn;
+            if (job->cancelled) {
+                turn.cancelled = true;
+            } else {
+                const int fd = (stream == Stream::Out ? job->stdoutRead : job->stderrRead).get();
+                const qsizetype size = std::min(qsizetype(platform::pendingBytes(fd, kMinimumRead)),
+                                                job->buffer.size());
+                const platform::ReadResult r =
+                    platform::readAvailable(fd, job->buffer.data(), size_t(size));
+                turn.status = r.status;
+                turn.error = r.error;
+                turn.full = qsizetype(r.count) == size;
+                // A copy: the handler may destroy the redirector that holds it.
+                const DataEvent handler = stream == Stream::Out ? self->OnStdOut : self->OnStdErr;
                 try {
-                    if (handler)
-                        handler(*self, bytes.data(), bytes.size());
+                    if (r.status == platform::ReadStatus::Data && handler)
+                        handler(*self, job->buffer.constData(), qsizetype(r.count));
                 } catch (const std::exception &e) {
                     job->handlerError = QString::fromUtf8(e.what());
                 } catch (...) {
                     job->handlerError = QStringLiteral("Unknown error in an output handler");
                 }
+                turn.handled = job->handlerError.isEmpty();
             }
             {
                 std::lock_guard lock(job->callMutex);
-                job->called = true;
+                *result = turn;
+                job->turnDone = true;
             }
             job->callDone.notify_all();
         },
         Qt::QueuedConnection);
     std::unique_lock lock(job->callMutex);
-    job->callDone.wait(lock, [&] { return job->called || job->cancelled; });
-    return job->handlerError.isEmpty() && !job->cancelled;
+    job->callDone.wait(lock, [&] { return job->turnDone || job->cancelled; });
+    if (!job->turnDone) {
+        Turn cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
+    return *result;
 }
 
 void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
 {
-    Fd *pipes[2] = {&job->stdoutRead, &job->stderrRead};
     const char *readErrors[2] = {"Error reading STDOUT pipe : ", "Error reading STDERR pipe : "};
+    const int pipes[2] = {job->stdoutRead.get(), job->stderrRead.get()};
     bool open[2] = {true, true};
     QString failure;
 
-    // One buffer for the whole job: each chunk is handed over and used up
-    // before the next read.
-    QByteArray buffer(kPipeSize, Qt::Uninitialized);
-
-    // Reads what a pipe holds now; false when the job must end.
+    // Has the main thread read what a pipe holds now; false when the job must end.
     auto drainPipe = [&](int i, bool &gotData) {
         for (;;) {
-            const qsizetype size = std::min(availableBytes(pipes[i]->get()), buffer.size());
-            const ssize_t n = ::read(pipes[i]->get(), buffer.data(), size_t(size));
-            if (n > 0) {
+            const Turn turn = readChunk(self, job, i == 0 ? Stream::Out : Stream::Err);
+            if (turn.cancelled || !turn.handled)
+                return false;
+            switch (turn.status) {
+            case platform::ReadStatus::Data:
                 gotData = true;
-                if (!deliver(self, job, i == 0 ? Stream::Out : Stream::Err,
-                             QByteArrayView(buffer.constData(), n)))
-                    return false;
-                if (n < size)
+                if (!turn.full)
                     return true;
                 continue;
+            case platform::ReadStatus::End: open[i] = false; return true;
+            case platform::ReadStatus::Empty: return true;
+            case platform::ReadStatus::Failed:
+                failure = QString::fromLatin1(readErrors[i]) + QString::number(turn.error);
+                return false;
             }
-            if (n == 0) {
-                open[i] = false;
-                return true;
-            }
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return true;
-            failure = QString::fromLatin1(readErrors[i]) + QString::number(errno);
-            return false;
         }
     };
 
     const int exitFd = job->child.exitNotifier();
+    // Without a pidfd the end is looked for now and then.
+    const int slice = exitFd >= 0 ? -1 : 20;
     bool ok = true;
     while (ok && !job->cancelled && !job->exited) {
-        pollfd fds[4];
-        int count = 0;
-        int index[2] = {-1, -1};
-        for (int i = 0; i < 2; ++i) {
-            if (open[i]) {
-                index[i] = count;
-                fds[count++] = {pipes[i]->get(), POLLIN, 0};
-            }
-        }
-        const int exitIndex = exitFd >= 0 ? count : -1;
-        if (exitFd >= 0)
-            fds[count++] = {exitFd, POLLIN, 0};
-        fds[count++] = {job->wake.get(), POLLIN, 0};
-        // Without a pidfd the end is looked for now and then.
-        const int r = ::poll(fds, nfds_t(count), exitFd >= 0 ? -1 : 20);
-        if (r < 0 && errno != EINTR) {
-            failure = QStringLiteral("Error waiting for the process : ") + QString::number(errno);
+        platform::WaitItem items[4] = {
+            {open[0] ? pipes[0] : -1}, {open[1] ? pipes[1] : -1}, {exitFd}, {job->wake.fd()}};
+        int error = 0;
+        if (!platform::waitReadable(items, slice, error)) {
+            failure = QStringLiteral("Error waiting for the process : ") + QString::number(error);
             break;
         }
         for (int i = 0; i < 2 && ok; ++i) {
-            if (index[i] >= 0 && (fds[index[i]].revents & (POLLIN | POLLHUP | POLLERR))) {
+            if (items[i].ready) {
                 bool gotData = false;
                 ok = drainPipe(i, gotData);
             }
         }
-        const bool exitSignalled = exitIndex >= 0 && (fds[exitIndex].revents & POLLIN);
-        if (exitSignalled || exitFd < 0 || (!open[0] && !open[1])) {
+        if (items[2].ready || exitFd < 0 || (!open[0] && !open[1])) {
             std::lock_guard lock(job->childMutex);
             if (job->child.poll()) {
                 job->reaped = true;
@@ -319,11 +312,8 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
         }
         if (!open[0] && !open[1] && !job->exited && ok) {
             // Output has ended; only the end itself is still to come.
-            pollfd wait[2] = {{exitFd, POLLIN, 0}, {job->wake.get(), POLLIN, 0}};
-            if (exitFd >= 0)
-                ::poll(wait, 2, -1);
-            else
-                ::poll(&wait[1], 1, 20);
+            platform::WaitItem end[2] = {{exitFd}, {job->wake.fd()}};
+            platform::waitReadable(end, slice, error);
         }
     }
 

@@ -3,10 +3,11 @@
 // prints to the main thread, chunk by chunk, then tells once that it ended.
 //
 // A reader thread waits on the child's output pipes and on its end. It never
-// touches program data: each chunk is handed to the thread the redirector
-// lives in and the reader waits until the handler has run there, so handlers
-// never overlap and run inside modal loops too. The end notice follows the
-// last chunk.
+// touches program data, nor the bytes: when a pipe has something to read, it
+// asks the thread the redirector lives in to read one chunk and run the
+// handler on it, and waits until that is done. So the chunk's buffer belongs
+// to that thread alone, handlers never overlap, and they run inside modal
+// loops too. The end notice follows the last chunk.
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
@@ -44,6 +45,8 @@ public:
     void setInitialPriority(quint8 value);
 
     bool Active() const { return m_job != nullptr; }
+    // The running child's process id, which also names its process group; -1 when idle.
+    int ProcessId() const;
     // The child has ended; its last chunks may still be on their way.
     bool Exited() const;
 
@@ -65,8 +68,8 @@ private:
     enum class Stream { Out, Err };
 
     static void readerLoop(TRedirector *self, std::shared_ptr<Job> job);
-    static bool deliver(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
-                        QByteArrayView bytes);
+    struct Turn;
+    static Turn readChunk(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream);
     void ProcessTerminated(const std::shared_ptr<Job> &job);
     static void killChild(Job &job);
 

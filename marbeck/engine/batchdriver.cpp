@@ -2,7 +2,6 @@
 
 #include "jobvalues.h"
 #include "lang/marbeckmessages.h"
-#include "platform/processes.h"
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
 #include "shared/error.h"
@@ -25,7 +24,6 @@ namespace marbeck {
 
 namespace {
 
-constexpr char kEncoderProgram[] = "avcore.dll";
 // How long a stopped job's end notice is waited for; a killed child ends at once.
 constexpr int kStopWaitMs = 10000;
 // The least time between two paintings of the list during a batch.
@@ -65,12 +63,9 @@ BatchDriver::BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *li
 
 BatchDriver::~BatchDriver()
 {
-    // The job's redirector kills its child group when it goes; the encoder
-    // that the script started goes with the group, and by name for certain.
-    if (Active()) {
+    // Stopping ends the job's own processes: the script and the encoder it started.
+    if (Active())
         m_job->Stop();
-        orm::platform::killProcessesByName(kEncoderProgram);
-    }
     m_job.reset();
     if (!m_options.programFolder.isEmpty())
         orm::DeleteTempFiles(m_options.programFolder);
@@ -279,9 +274,7 @@ void BatchDriver::WmStartNextJob()
 void BatchDriver::StopRunningJob()
 {
     if (Active()) {
-        m_job->Stop();
-        // Ending the script's shell does not end the encoder it started.
-        orm::platform::killProcessesByName(kEncoderProgram);
+        m_job->Stop(); // the job's own processes only, never another program's encoder
         QElapsedTimer waited;
         waited.start();
         while (Active() && waited.elapsed() < kStopWaitMs)

@@ -1,6 +1,7 @@
 #include "tfrmmain.h"
 
 #include "engine/batchdriver.h"
+#include "engine/tfrmprogress.h"
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
 #include "postbatch.h"
@@ -15,6 +16,7 @@
 #include "shared/presethealth.h"
 #include "shared/resstr.h"
 #include "shared/toolkittranslation.h"
+#include "shared/ui/termination.h"
 #include "shared/utilfuncs.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
@@ -480,6 +482,17 @@ void TfrmMain::ButtonMinClick()
     showMinimized();
 }
 
+// Closing the main window during a batch asks the batch's stop question
+// (through its progress window's close); true once the batch stops now.
+static bool askStopBatch(BatchDriver &batch)
+{
+    TfrmProgress *progress = batch.progressWindow();
+    if (!progress || !progress->isVisible())
+        return true; // no batch runs
+    progress->close();
+    return !progress->isVisible();
+}
+
 void TfrmMain::ButtonCloseClick()
 {
     close();
@@ -487,6 +500,12 @@ void TfrmMain::ButtonCloseClick()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    // Closing during a batch asks like the close button; an end request from
+    // outside does not.
+    if (!orm::ClosingOnEndRequest() && !askStopBatch(*m_batch)) {
+        event->ignore();
+        return;
+    }
     // Closing is always allowed; a running conversion ends with the window.
     if (m_batch->Active())
         m_batch->Terminate();

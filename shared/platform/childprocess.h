@@ -42,9 +42,16 @@ struct StartRequest {
     std::string commandLine;      // a script's path runs with the shell
     std::string currentDirectory; // empty: this process's
     ProcessPriority priority = ProcessPriority::Inherit;
+    // The child's processes end when this program ends, even by SIGKILL: the
+    // child is then a small holder process of ours that leads the group, runs
+    // the command as its own child, and kills the whole group once the thread
+    // that started it has gone (a parent-death signal). Start such a child from
+    // a thread that lives as long as the job (the main thread).
+    bool endWithParent = false;
 };
 
-// SIGKILL to a child's process group and to the child itself.
+// SIGKILL to a child's process group, to the child itself and to every
+// descendant of the child that left the group.
 bool killProcessGroup(int pid);
 
 // The words of a command line: blanks separate words, double quotes group them.

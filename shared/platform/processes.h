@@ -1,21 +1,29 @@
 #pragma once
-// Ending processes by the name of their program file. The encoder that a batch
-// script starts outlives the script's shell, so a stopped conversion ends it by name.
-#include <string_view>
+// The processes of one job: the child that leads the job's process group and
+// everything it started. A program ends only these, never another program's
+// process that happens to run the same encoder.
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace orm::platform {
 
-// True when `programText` names the program `name`: its file-name part (after
-// the last separator) or, failing that, the whole text equals `name`, ignoring
-// the case of ASCII letters. An empty name matches nothing.
-bool programNameMatches(std::string_view programText, std::string_view name);
+// Ends (SIGKILL) the process group led by `leader`, the leader itself and
+// every descendant of the leader that has left the group. The calling process
+// is never signalled. True when any process was signalled.
+bool killJobProcesses(int leader);
 
-// Ends (SIGKILL) every process of the calling user, other than the calling
-// process, whose program file is named `name`. The program file is the one the
-// process runs; for a program started through a link or under another name,
-// its first argument or command name also count. Processes are visited in
-// ascending id order. The result is the success of the last termination
-// attempted, false when no process matched.
-bool killProcessesByName(std::string_view name);
+// The processes whose chain of parents leads to `ancestor`, ascending.
+std::vector<int> descendantsOf(int ancestor);
+// The processes of a process group, ascending.
+std::vector<int> processGroupMembers(int group);
+
+// When a process started, in clock ticks since the system started: together
+// with the id it names one process for good. Nothing once it is gone.
+std::optional<unsigned long long> processStartTime(int pid);
+// The program file a process runs; nothing when it is gone or not ours to see.
+std::optional<std::string> processProgramFile(int pid);
+// A process that has ended but was not yet waited for.
+bool isZombie(int pid);
 
 } // namespace orm::platform

@@ -9,4 +9,7 @@ namespace orm::platform {
 // the same descriptor.
 int terminationRequestFd();
 
+// Empties the descriptor once its requests have been seen.
+void takeTerminationRequests();
+
 } // namespace orm::platform

@@ -5,9 +5,16 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include <unistd.h>
-
 namespace orm {
+
+namespace {
+bool g_closingOnEndRequest = false;
+} // namespace
+
+bool ClosingOnEndRequest()
+{
+    return g_closingOnEndRequest;
+}
 
 void OnTerminationRequest(QObject *context, std::function<void()> close)
 {
@@ -16,13 +23,13 @@ void OnTerminationRequest(QObject *context, std::function<void()> close)
         return;
     auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context,
-                     [notifier, fd, close = std::move(close)] {
-                         char bytes[16];
-                         while (::read(fd, bytes, sizeof bytes) > 0) {
-                         }
+                     [notifier, close = std::move(close)] {
+                         platform::takeTerminationRequests();
                          notifier->setEnabled(false);
                          QCoreApplication::exit(0);
+                         g_closingOnEndRequest = true;
                          close();
+                         g_closingOnEndRequest = false;
                      });
 }
 

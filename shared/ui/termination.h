@@ -12,4 +12,7 @@ namespace orm {
 // who is not there.
 void OnTerminationRequest(QObject *context, std::function<void()> close);
 
+// True while `close` runs for such a request: a window closing then asks nothing.
+bool ClosingOnEndRequest();
+
 } // namespace orm

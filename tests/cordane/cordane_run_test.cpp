@@ -1,6 +1,7 @@
 // Cordane started by the stand-in parent, converting real files.
 #include "cordane/handoff.h"
 #include "cordane/parentnotice.h"
+#include "platform/jobrecord.h"
 #include "shared/ini.h"
 #include "support/media.h"
 #include "support/testfiles.h"
@@ -18,7 +19,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
+#include <memory>
 
 using namespace ormtest;
 
@@ -237,4 +240,151 @@ TEST(CordaneRun, OutputsAreCheckedAndExistingNamesKept)
     EXPECT_TRUE(cut.output.contains("The output is 1 s long, the source 6 s."))
         << cut.output.toStdString();
     EXPECT_EQ(QDir(dir.filePath("o")).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+namespace {
+
+// A preset that runs the test encoder from the installation's cores folder.
+void useTestEncoder(const QString &app, const QByteArray &options)
+{
+    QFile::remove(app + "/cores/avcore.dll");
+    QFile::copy(QStringLiteral(ORM_TEST_ENCODER), app + "/cores/avcore.dll");
+    writeFile(app + "/default_setting/test.ini",
+              "[Info]\nTitleE=Test\n[Item0]\nCommand=<%AppPath%>cores/avcore.dll -y -i "
+              "\"<%InputFile%>\" " +
+                  options + " \"<%OutputFile%>\"\n");
+}
+
+// The stand-in parent started on its own, for a test that acts while it runs.
+std::unique_ptr<QProcess> startStub(const QString &app, const QStringList &arguments)
+{
+    auto stub = std::make_unique<QProcess>();
+    stub->setProcessEnvironment(childEnvironment());
+    stub->setProcessChannelMode(QProcess::MergedChannels);
+    stub->start(app + "/lanthorn-stub",
+                QStringList{"--profile", "default_setting\\test.ini"} + arguments);
+    return stub;
+}
+
+StubRun finish(QProcess &stub)
+{
+    StubRun run;
+    if (!stub.waitForFinished(60000))
+        stub.kill();
+    stub.waitForFinished();
+    run.output = stub.readAll();
+    run.exitCode = stub.exitStatus() == QProcess::NormalExit ? stub.exitCode() : -1;
+    for (const QByteArray &line : run.output.split('\n')) {
+        if (line.startsWith("RipResult="))
+            run.ripResult = QString::fromUtf8(line.mid(10));
+        if (line.startsWith("notices="))
+            run.notices = line.mid(8).toInt();
+    }
+    return run;
+}
+
+int closedWithoutNotice(const StubRun &run)
+{
+    for (const QByteArray &line : run.output.split('\n'))
+        if (line.startsWith("closed="))
+            return line.mid(7).toInt();
+    return -1;
+}
+
+// The Cordane process of an installation.
+qint64 cordaneProcess(const QString &app)
+{
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget() == app + "/Cordane")
+            return pid.toLongLong();
+    }
+    return 0;
+}
+
+// A shell still running a script of the installation.
+bool scriptRunning(const QString &app)
+{
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        const QByteArray cmdline = readFile("/proc/" + pid + "/cmdline");
+        if (cmdline.contains(app.toUtf8() + "/~ConvertCore.bat") &&
+            readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
+            return true;
+    }
+    return false;
+}
+
+// The job records that name a program file of the installation.
+int jobRecordsOf(const QString &app)
+{
+    const QString folder = QString::fromStdString(orm::platform::jobRecordFolder());
+    int count = 0;
+    for (const QString &name : QDir(folder).entryList(QDir::Files))
+        count += readFile(folder + "/" + name).contains(("program=" + app + "/").toUtf8());
+    return count;
+}
+
+} // namespace
+
+// Two Cordanes convert at once and one is stopped: the other's encoder runs on
+// and its job completes.
+TEST(CordaneRun, StoppingOneLeavesAnotherProgramsEncoderRunning)
+{
+    QTemporaryDir dir;
+    const QString stopped = cordaneInstallation(dir.filePath("stopped"));
+    const QString other = cordaneInstallation(dir.filePath("other"));
+    useTestEncoder(stopped, "--duration=60 --steps=600 --interval-ms=100 --hang");
+    useTestEncoder(other, "--duration=5 --steps=50 --interval-ms=100 --copy-input");
+    const QString clip = sharedClip("cordane clip.mp4", 3);
+    auto stubStopped = startStub(stopped, {clip, dir.filePath("stopped.mp4")});
+    auto stubOther = startStub(other, {clip, dir.filePath("other.mp4")});
+    ASSERT_TRUE(waitFor(
+        [&] { return encoderRunning(stopped + "/cores") && encoderRunning(other + "/cores"); }));
+
+    ASSERT_GT(cordaneProcess(stopped), 0);
+    ::kill(pid_t(cordaneProcess(stopped)), SIGTERM);
+    const StubRun stoppedRun = finish(*stubStopped);
+    EXPECT_EQ(stoppedRun.ripResult, u"Convert Error!") << stoppedRun.output.toStdString();
+    EXPECT_EQ(stoppedRun.notices, 1);
+    EXPECT_FALSE(encoderRunning(stopped + "/cores"));
+    EXPECT_TRUE(encoderRunning(other + "/cores")) << "the other program's encoder was stopped";
+
+    const StubRun otherRun = finish(*stubOther);
+    EXPECT_EQ(otherRun.exitCode, 0) << otherRun.output.toStdString();
+    EXPECT_EQ(otherRun.ripResult, u"Convert Complete!");
+    EXPECT_EQ(otherRun.notices, 1);
+}
+
+// SIGKILL is the one end Cordane cannot report: the parent sees the connection
+// close, the job's processes end with Cordane, and the next start removes the
+// script that run left.
+TEST(CordaneRun, KilledOutrightItsJobEndsAndTheNextStartCleansUp)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    useTestEncoder(app, "--duration=60 --steps=600 --interval-ms=100 --grandchild-hang");
+    auto stub = startStub(app, {sharedClip("cordane clip.mp4", 3), dir.filePath("out.mp4")});
+    // The job's record is written once it has started.
+    ASSERT_TRUE(waitFor([&] { return encoderRunning(app + "/cores") && jobRecordsOf(app) == 1; }));
+
+    ::kill(pid_t(cordaneProcess(app)), SIGKILL);
+    QElapsedTimer killed;
+    killed.start();
+    waitFor([&] { return !encoderRunning(app + "/cores") && !scriptRunning(app); }, 1000);
+    EXPECT_FALSE(encoderRunning(app + "/cores")) << "after " << killed.elapsed() << " ms";
+    EXPECT_FALSE(scriptRunning(app));
+    const StubRun run = finish(*stub);
+    EXPECT_EQ(run.notices, 0);
+    EXPECT_EQ(closedWithoutNotice(run), 1) << run.output.toStdString();
+    EXPECT_TRUE(QFile::exists(app + "/~ConvertCore.bat"));
+    EXPECT_EQ(jobRecordsOf(app), 1);
+
+    // The next start, here with nothing to convert, clears what the killed run left.
+    writeFile(app + "/lnh.ini", "[ExternApp]\nParent=0\n");
+    QProcess next;
+    next.setProcessEnvironment(childEnvironment());
+    next.setProcessChannelMode(QProcess::MergedChannels);
+    next.start(app + "/Cordane", {});
+    ASSERT_TRUE(next.waitForFinished(20000));
+    EXPECT_FALSE(QFile::exists(app + "/~ConvertCore.bat")) << next.readAll().toStdString();
+    EXPECT_EQ(jobRecordsOf(app), 0);
 }

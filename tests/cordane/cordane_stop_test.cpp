@@ -1,11 +1,12 @@
 // Stopping Cordane's window in the middle of a run.
 #include "cordane/cordanemessages.h"
-#include "cordane/tfrmconvert.h"
+#include "cordane/parentnotice.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
+#include "cordane/tfrmconvert.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,8 +16,18 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <csignal>
+#include <cstring>
+#include <map>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -53,7 +64,141 @@ QString hangingInstallation(QTemporaryDir &dir)
     return folder;
 }
 
+// The parent's side: a listener on a thread of its own (Cordane's notice
+// waits for the answer on the main thread) that answers every notice and
+// counts the notices and the connections that closed without one.
+class ParentListener {
+public:
+    explicit ParentListener(qint64 parent) : m_path(cordane::ParentSocketPath(parent).toStdString())
+    {
+        ::unlink(m_path.c_str());
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, m_path.c_str(), sizeof addr.sun_path - 1);
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        ::listen(m_fd, 4);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~ParentListener()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_fd);
+        ::unlink(m_path.c_str());
+    }
+    int notices() const { return m_notices; }
+    int closedWithoutNotice() const { return m_closed; }
+
+private:
+    void serve()
+    {
+        std::map<int, std::pair<std::string, bool>> clients; // text so far, noticed
+        while (!m_stop) {
+            std::vector<pollfd> fds{{m_fd, POLLIN, 0}};
+            for (const auto &c : clients)
+                fds.push_back({c.first, POLLIN, 0});
+            ::poll(fds.data(), fds.size(), 20);
+            if (fds[0].revents & POLLIN)
+                clients[::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC)] = {};
+            for (size_t i = 1; i < fds.size(); ++i) {
+                if (!fds[i].revents)
+                    continue;
+                auto &[text, noticed] = clients[fds[i].fd];
+                char buffer[256];
+                const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (n <= 0) {
+                    m_closed += !noticed;
+                    ::close(fds[i].fd);
+                    clients.erase(fds[i].fd);
+                    continue;
+                }
+                text.append(buffer, size_t(n));
+                for (size_t end; (end = text.find('\n')) != std::string::npos;) {
+                    if (text.substr(0, end) == std::to_string(cordane::kConvertDone) + " 0 0") {
+                        ++m_notices;
+                        noticed = true;
+                        [[maybe_unused]] auto w = ::write(fds[i].fd, "ok\n", 3);
+                    }
+                    text.erase(0, end + 1);
+                }
+            }
+        }
+        for (const auto &c : clients)
+            ::close(c.first);
+    }
+
+    std::string m_path;
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_notices{0};
+    std::atomic<int> m_closed{0};
+    std::thread m_thread;
+};
+
 } // namespace
+
+// Every way out of Cordane stops the job, writes the result and tells the
+// parent exactly once.
+TEST(CordaneStop, EveryWayOutReportsOnce)
+{
+    app();
+    enum class Way { Cancel, AltF4, WindowManagerClose, Sigterm, Sigint, FailedStart };
+    const std::pair<Way, const char *> ways[] = {
+        {Way::Cancel, "Cancel"},
+        {Way::AltF4, "Alt+F4"},
+        {Way::WindowManagerClose, "the window manager's close"},
+        {Way::Sigterm, "SIGTERM"},
+        {Way::Sigint, "SIGINT"},
+        {Way::FailedStart, "a failed start"}};
+    for (const auto &[way, name] : ways) {
+        QTemporaryDir dir;
+        const QString folder = hangingInstallation(dir);
+        const qint64 parent = 800000 + (::getpid() % 100000);
+        QByteArray handOff = readFile(folder + "/lnh.ini");
+        handOff.replace("[ExternApp]\n",
+                        "[ExternApp]\nParent=" + QByteArray::number(parent) + "\n");
+        if (way == Way::FailedStart)
+            handOff += "ProfileItem=Item9\n"; // a preset the profile does not have
+        writeFile(folder + "/lnh.ini", handOff);
+        ParentListener listener(parent);
+        ScriptedScope script; // every question: its first button ("Stop now", "Yes")
+        QPointer<cordane::TfrmConvert> window = new cordane::TfrmConvert(folder);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        orm::OnTerminationRequest(window, [window] { window->TerminationRequested(); });
+        if (way != Way::FailedStart) {
+            ASSERT_TRUE(waitFor([&] { return encoderRunning(folder); })) << name;
+        }
+
+        switch (way) {
+        case Way::Cancel: window->cancelButton()->click(); break;
+        case Way::AltF4: {
+            QKeyEvent altF4(QEvent::KeyPress, Qt::Key_F4, Qt::AltModifier);
+            QApplication::sendEvent(window, &altF4);
+            break;
+        }
+        case Way::WindowManagerClose: window->windowHandle()->close(); break;
+        case Way::Sigterm:
+        case Way::Sigint:
+            QTimer::singleShot(0, [way] { ::raise(way == Way::Sigterm ? SIGTERM : SIGINT); });
+            EXPECT_EQ(QApplication::exec(), 0);
+            break;
+        case Way::FailedStart: break;
+        }
+        EXPECT_TRUE(waitFor([&] { return window.isNull(); })) << name;
+        EXPECT_TRUE(waitFor([&] { return listener.notices() > 0; })) << name;
+        EXPECT_EQ(listener.notices(), 1) << name;
+        EXPECT_FALSE(encoderRunning(folder)) << name;
+        EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat")) << name;
+        EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
+                  cordane::msg(cordane::Msg::MSG_CONVERT_ERROR))
+            << name;
+        if (way == Way::Cancel || way == Way::AltF4 || way == Way::WindowManagerClose) {
+            ASSERT_FALSE(script->asked.isEmpty());
+            EXPECT_EQ(script->asked[0].text, cordane::msg(cordane::Msg::MSG_ABORTENCODING)) << name;
+        }
+    }
+}
 
 TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
 {
@@ -85,7 +230,6 @@ TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
     EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
-    EXPECT_FALSE(QFile::exists(dir.filePath("out.mp4"))); // the partial output is gone
     const orm::IniFile ini(folder + "/lnh.ini");
     EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
@@ -114,7 +258,6 @@ TEST(CordaneStop, AnEndRequestFromOutsideStopsWithoutAskingAndStillReports)
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
     EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
-    EXPECT_FALSE(QFile::exists(dir.filePath("out.mp4"))); // the partial output is gone
     EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
     // No stop question; the error notice is the only thing shown.

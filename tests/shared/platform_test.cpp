@@ -1,3 +1,7 @@
+#include "platform/childprocess.h"
+#include "platform/jobrecord.h"
+#include "platform/module.h"
+#include "platform/pipewait.h"
 #include "platform/platform.h"
 #include "support/testfiles.h"
 
@@ -7,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <thread>
 
 using namespace orm::platform;
 using namespace ormtest;
@@ -79,4 +86,87 @@ TEST(Platform, DocumentsFolderFollowsTheUserDirectories)
     oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
     if (!oldDocs.isNull())
         qputenv("XDG_DOCUMENTS_DIR", oldDocs);
+}
+
+TEST(Platform, AModuleOwnsItsLibraryAndNamesWhyItCannotLoad)
+{
+    std::string error;
+    Module math = Module::load("libm.so.6", error);
+    ASSERT_TRUE(math.loaded()) << error;
+    auto *cosine = reinterpret_cast<double (*)(double)>(math.symbol("cos"));
+    ASSERT_NE(cosine, nullptr);
+    EXPECT_EQ(cosine(0.0), 1.0);
+    EXPECT_EQ(math.symbol("no_such_entry_point"), nullptr);
+
+    Module moved = std::move(math);
+    EXPECT_FALSE(math.loaded());
+    EXPECT_TRUE(moved.loaded());
+    moved.close();
+    EXPECT_FALSE(moved.loaded());
+    EXPECT_EQ(moved.symbol("cos"), nullptr);
+
+    error.clear();
+    const Module missing = Module::load("libno-such-library-here.so.0", error);
+    EXPECT_FALSE(missing.loaded());
+    EXPECT_NE(error.find("libno-such-library-here.so.0"), std::string::npos) << error;
+}
+
+TEST(Platform, AReaderWaitsOnPipesAndIsWokenFromAnotherThread)
+{
+    int error = 0;
+    auto pipe = Pipe::create(error);
+    ASSERT_TRUE(pipe);
+    prepareReadEnd(pipe->readEnd.get(), 1024 * 1024);
+    const WakeEvent wake = WakeEvent::create();
+    ASSERT_TRUE(wake.valid());
+
+    WaitItem items[3] = {{pipe->readEnd.get()}, {-1}, {wake.fd()}};
+    ASSERT_TRUE(waitReadable(items, 0, error));
+    EXPECT_FALSE(items[0].ready || items[1].ready || items[2].ready);
+    char buffer[64];
+    EXPECT_EQ(readAvailable(pipe->readEnd.get(), buffer, sizeof buffer).status, ReadStatus::Empty);
+
+    ASSERT_EQ(::write(pipe->writeEnd.get(), "hello", 5), 5);
+    ASSERT_TRUE(waitReadable(items, -1, error));
+    EXPECT_TRUE(items[0].ready);
+    EXPECT_FALSE(items[2].ready);
+    EXPECT_GE(pendingBytes(pipe->readEnd.get(), 1), 5u);
+    EXPECT_EQ(pendingBytes(pipe->readEnd.get(), 4096), 4096u);
+    const ReadResult r = readAvailable(pipe->readEnd.get(), buffer, sizeof buffer);
+    EXPECT_EQ(r.status, ReadStatus::Data);
+    EXPECT_EQ(std::string(buffer, r.count), "hello");
+
+    std::thread other([&] { wake.signal(); });
+    ASSERT_TRUE(waitReadable(items, -1, error));
+    other.join();
+    EXPECT_TRUE(items[2].ready);
+    EXPECT_FALSE(items[0].ready);
+
+    pipe->writeEnd.reset();
+    EXPECT_EQ(readAvailable(pipe->readEnd.get(), buffer, sizeof buffer).status, ReadStatus::End);
+}
+
+TEST(Platform, JobRecordsLiveInTheRuntimeFolderUntilTheirJobEnds)
+{
+    QTemporaryDir dir;
+    {
+        const EnvScope runtime("XDG_RUNTIME_DIR", dir.path());
+        EXPECT_EQ(runtimeFolder(), dir.path().toStdString());
+        JobRecord record = JobRecord::create(::getpid(), "/some/script.bat");
+        ASSERT_FALSE(record.path().empty());
+        EXPECT_EQ(record.path().rfind(dir.path().toStdString(), 0), 0u);
+        const QByteArray text = readFile(QString::fromStdString(record.path()));
+        EXPECT_TRUE(text.contains("script=/some/script.bat\n")) << text.toStdString();
+        EXPECT_TRUE(text.contains("program=" + QByteArray::fromStdString(programPath())));
+        // This run is still going: its records are not leftovers.
+        EXPECT_EQ(endLeftoverJobs(), 0);
+        EXPECT_TRUE(fileExists(record.path()));
+        JobRecord moved = std::move(record);
+        EXPECT_TRUE(record.path().empty());
+        const std::string path = moved.path();
+        moved.remove();
+        EXPECT_FALSE(fileExists(path));
+    }
+    const EnvScope unset("XDG_RUNTIME_DIR", {});
+    EXPECT_FALSE(runtimeFolder().empty());
 }

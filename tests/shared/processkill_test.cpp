@@ -1,9 +1,9 @@
+#include "platform/childprocess.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,31 +27,6 @@ using namespace orm::platform;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A copy of this test program started under a name of its own ends every
-// process of that name and reports the result in its exit status.
-const bool g_killerChild = [] {
-    if (const char *name = std::getenv("ORM_TEST_KILL_OWN_NAME"))
-        ::_exit(killProcessesByName(name) ? 0 : 1);
-    return false;
-}();
-
-// Names no other process on the machine carries, so a test can only hit its own children.
-std::string randomHex()
-{
-    std::random_device device;
-    std::uniform_int_distribution<unsigned> digit(0, 15);
-    std::string text;
-    for (int i = 0; i < 8; ++i)
-        text += "0123456789abcdef"[digit(device)];
-    return text;
-}
-
-std::string upper(std::string text)
-{
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return std::toupper(c); });
-    return text;
-}
 
 struct TempFolder {
     TempFolder()
@@ -94,22 +69,6 @@ public:
                           envp.data()) != 0)
             child.m_pid = -1;
         child.waitUntilStarted(argv0);
-        return child;
-    }
-
-    // The program runs with the real and effective ids of another user.
-    static Child spawnAsUser(const std::string &program, uid_t uid, gid_t gid)
-    {
-        Child child;
-        child.m_pid = ::fork();
-        if (child.m_pid == 0) {
-            const char *argv[] = {program.c_str(), "30", nullptr};
-            if (::setgroups(0, nullptr) == 0 && ::setresgid(gid, gid, gid) == 0 &&
-                ::setresuid(uid, uid, uid) == 0)
-                ::execv(program.c_str(), const_cast<char **>(argv));
-            ::_exit(127);
-        }
-        child.waitUntilStarted(program);
         return child;
     }
 
@@ -179,133 +138,121 @@ private:
     pid_t m_pid = -1;
 };
 
+// The processes of this user whose program file is `program`.
+std::vector<int> processesRunning(const std::string &program)
+{
+    std::vector<int> found;
+    for (const auto &entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const int pid = std::stoi(name);
+        if (processProgramFile(pid) == program && !isZombie(pid))
+            found.push_back(pid);
+    }
+    return found;
+}
+
+bool waitUntil(const std::function<bool()> &done)
+{
+    for (int i = 0; i < 500 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
+// A job like a conversion's: a script whose encoder runs in the job's group,
+// and a second one that has left the group (a new session).
+struct JobScript {
+    explicit JobScript(const TempFolder &dir)
+        : encoder(dir.copyOfSleep("avcore.dll")), script(dir.file("job.sh"))
+    {
+        std::ofstream(script) << "\"" << encoder << "\" 300 &\nsetsid \"" << encoder
+                              << "\" 301 &\nwait\n";
+    }
+    ChildProcess start(bool endWithParent) const
+    {
+        StartRequest request;
+        request.commandLine = script;
+        request.endWithParent = endWithParent;
+        int error = 0;
+        ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
+        EXPECT_TRUE(child.running()) << error;
+        return child;
+    }
+    std::string encoder, script;
+};
+
 } // namespace
 
-TEST(ProgramName, FileNamePartOrWholeTextIgnoringLetterCase)
-{
-    struct Case {
-        const char *text, *name;
-        bool matches;
-    } const cases[] = {
-        {"/opt/ormolux/cores/avcore.dll", "avcore.dll", true},
-        {"/opt/ormolux/cores/AVCORE.DLL", "avcore.dll", true},
-        {"avcore.dll", "AvCore.Dll", true},
-        {"/opt/cores/avcore.dll", "/OPT/CORES/AVCORE.DLL", true},
-        {"/opt/cores/xavcore.dll", "avcore.dll", false},
-        {"/opt/cores/avcore.dll.bak", "avcore.dll", false},
-        {"/opt/avcore.dll/", "avcore.dll", false}, // a folder of that name
-        {"/opt/cores/avcore.dll", "cores/avcore.dll", false},
-        {"/opt/cores/\xc3\x84vcore.dll", "\xc3\xa4vcore.dll", false}, // ASCII letters only
-        {"", "", false},
-        {"/usr/bin/sleep", "", false},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(programNameMatches(c.text, c.name), c.matches) << c.text << " / " << c.name;
-}
-
-TEST(KillProcessesByName, EndsEveryCopyWhateverItsLetterCase)
+// Stopping a job ends the job and only the job: its group, the encoder that
+// left the group, never a process that merely runs the same program file.
+TEST(JobProcesses, EndOnlyTheJobsOwnGroupAndDescendants)
 {
     const TempFolder dir;
-    const std::string name = "orm-test-kill-" + randomHex() + ".dll";
-    const std::string lower = dir.copyOfSleep(name);
-    const std::string capitals = dir.copyOfSleep(upper(name));
-    const std::string longer = dir.copyOfSleep("x" + name);
-    Child first = Child::spawn(lower, lower);
-    Child second = Child::spawn(capitals, capitals);
-    Child other = Child::spawn(longer, longer);
-    ASSERT_GT(first.pid(), 0);
-    ASSERT_GT(second.pid(), 0);
-    ASSERT_GT(other.pid(), 0);
+    const JobScript job(dir);
+    Child neighbour = Child::spawn(job.encoder, job.encoder); // another program's encoder
+    ASSERT_TRUE(neighbour.isRunning());
 
-    EXPECT_TRUE(killProcessesByName(name));
-    EXPECT_TRUE(first.wasKilled());
-    EXPECT_TRUE(second.wasKilled());
-    EXPECT_TRUE(other.isRunning());
+    for (const bool holder : {false, true}) {
+        ChildProcess child = job.start(holder);
+        ASSERT_TRUE(waitUntil([&] { return processesRunning(job.encoder).size() == 3; }))
+            << "holder " << holder;
+        const std::vector<int> inJob = descendantsOf(child.pid());
+        EXPECT_GE(inJob.size(), 2u);
+        EXPECT_FALSE(std::ranges::count(processGroupMembers(child.pid()), ::getpid()));
 
-    EXPECT_FALSE(killProcessesByName(name)); // nothing of that name is left
-    EXPECT_TRUE(other.isRunning());
+        EXPECT_TRUE(killJobProcesses(child.pid()));
+        EXPECT_EQ(child.wait(), 128 + SIGKILL);
+        EXPECT_TRUE(waitUntil([&] { return processesRunning(job.encoder).size() == 1; }))
+            << "holder " << holder;
+        EXPECT_TRUE(neighbour.isRunning());
+        EXPECT_EQ(processesRunning(job.encoder), std::vector<int>{neighbour.pid()});
+    }
+    EXPECT_FALSE(killJobProcesses(0));
 }
 
-TEST(KillProcessesByName, NothingMatchingEndsNothing)
+// The holder passes the command's end on unchanged, and ends with its program.
+TEST(JobProcesses, TheHolderKeepsTheExitStatusAndGoesWithItsProgram)
 {
     const TempFolder dir;
-    const std::string name = "orm-test-kill-" + randomHex() + ".dll";
-    const std::string program = dir.copyOfSleep(name);
-    Child child = Child::spawn(program, program);
+    for (const auto &[text, status] : std::vector<std::pair<std::string, int>>{
+             {"exit 3", 3}, {"exit 0", 0}, {"kill -TERM $$", 128 + SIGTERM}}) {
+        std::ofstream(dir.file("s.sh")) << text << "\n";
+        StartRequest request;
+        request.commandLine = dir.file("s.sh");
+        request.endWithParent = true;
+        int error = 0;
+        ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
+        ASSERT_TRUE(child.running());
+        EXPECT_EQ(child.wait(), status) << text;
+    }
+    StartRequest missing;
+    missing.applicationName = dir.file("no-such-program");
+    missing.endWithParent = true;
+    int error = 0;
+    EXPECT_FALSE(ChildProcess::start(missing, 0, 1, 2, error).running());
+    EXPECT_EQ(error, ENOENT);
 
-    EXPECT_FALSE(killProcessesByName("orm-test-kill-" + randomHex() + ".dll"));
-    EXPECT_FALSE(killProcessesByName(name.substr(1)));
-    EXPECT_FALSE(killProcessesByName(dir.path)); // the folder is not the program
-    EXPECT_TRUE(child.isRunning());
-}
-
-TEST(KillProcessesByName, FindsTheProgramThroughItsFileArgumentOrCommandName)
-{
-    const TempFolder dir;
-
-    // The program file alone names it, even once the file is deleted.
-    const std::string deletedName = "orm-test-kill-" + randomHex() + ".dll";
-    const std::string deleted = dir.copyOfSleep(deletedName);
-    Child runsDeleted = Child::spawn(deleted, "unrelated");
-    fs::remove(deleted);
-    EXPECT_TRUE(killProcessesByName(deletedName));
-    EXPECT_TRUE(runsDeleted.wasKilled());
-
-    // The whole path of the program file, in other letter case.
-    const std::string copy = dir.copyOfSleep("orm-test-kill-" + randomHex() + ".dll");
-    Child byPath = Child::spawn(copy, "unrelated");
-    EXPECT_TRUE(killProcessesByName(upper(copy)));
-    EXPECT_TRUE(byPath.wasKilled());
-
-    // Started through a link: the program file is sleep, the first argument the link.
-    const std::string linkName = "orm-test-kill-" + randomHex() + ".dll";
-    const std::string link = dir.linkToSleep(linkName);
-    Child throughLink = Child::spawn(link, link);
-    EXPECT_TRUE(killProcessesByName(upper(linkName)));
-    EXPECT_TRUE(throughLink.wasKilled());
-
-    // A short name survives in the command name when the first argument is something else.
-    const std::string shortName = "k" + randomHex() + ".dll";
-    const std::string shortLink = dir.linkToSleep(shortName);
-    Child commandOnly = Child::spawn(shortLink, "unrelated");
-    EXPECT_TRUE(killProcessesByName(shortName));
-    EXPECT_TRUE(commandOnly.wasKilled());
-
-    // A long one is cut to 15 characters there, and the cut text names nothing.
-    const std::string longLink = dir.linkToSleep("orm-test-kill-" + randomHex() + ".dll");
-    Child truncated = Child::spawn(longLink, "unrelated");
-    EXPECT_FALSE(killProcessesByName(fs::path(longLink).filename().string().substr(0, 15)));
-    EXPECT_TRUE(truncated.isRunning());
-}
-
-TEST(KillProcessesByName, NeverEndsTheCallingProcess)
-{
-    const TempFolder dir;
-    const std::string name = "orm-test-kill-" + randomHex() + ".dll";
-    const std::string sibling = dir.copyOfSleep(name);
-    const std::string self = dir.file("self-" + randomHex());
-    fs::create_symlink(programPath(), self);
-
-    Child other = Child::spawn(sibling, sibling);
-    // The killer carries the name too, as its first argument.
-    Child killer = Child::spawn(self, dir.file(name), {"ORM_TEST_KILL_OWN_NAME=" + name});
-    const auto status = killer.waitForEnd(std::chrono::seconds(20));
-    ASSERT_TRUE(status);
-    EXPECT_TRUE(WIFEXITED(*status)) << "the killer ended itself";
-    EXPECT_EQ(WEXITSTATUS(*status), 0) << "the killer's result";
-    EXPECT_TRUE(other.wasKilled());
-}
-
-TEST(KillProcessesByName, LeavesProcessesOfOtherUsersAlone)
-{
-    if (::getuid() != 0)
-        GTEST_SKIP() << "starting a process as another user needs root";
-    const TempFolder dir;
-    const std::string name = "orm-test-kill-" + randomHex() + ".dll";
-    const std::string program = dir.copyOfSleep(name);
-    Child foreign = Child::spawnAsUser(program, 65534, 65534);
-    ASSERT_GT(foreign.pid(), 0);
-
-    EXPECT_FALSE(killProcessesByName(name));
-    EXPECT_TRUE(foreign.isRunning());
+    // A program that dies by SIGKILL: a forked copy of this test starts the
+    // job, whose shell waits for its encoder in the foreground (and so would
+    // defer any trap of its own).
+    const std::string encoder = dir.copyOfSleep("avcore.dll");
+    std::ofstream(dir.file("fg.sh")) << "\"" << encoder << "\" 300\necho never\n";
+    const pid_t program = ::fork();
+    if (program == 0) {
+        StartRequest request;
+        request.commandLine = dir.file("fg.sh");
+        request.endWithParent = true;
+        int error = 0;
+        ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
+        child.abandon();
+        for (;;)
+            ::pause();
+    }
+    ASSERT_TRUE(waitUntil([&] { return processesRunning(encoder).size() == 1; }));
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    const auto killed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitUntil([&] { return processesRunning(encoder).empty(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(1));
 }

@@ -5,7 +5,9 @@
 // It writes lnh.ini where Cordane reads it (beside Cordane when that folder is
 // writable, else the user's configuration folder), listens for the
 // completion notice, starts Cordane, answers the notice, and prints what came
-// back. Exit status 0 only for the complete result with exactly one notice.
+// back. Cordane holds its connection while it runs: one that closes without a
+// notice (Cordane was killed outright) is counted as "closed". Exit status 0
+// only for the complete result with exactly one notice.
 #include "cordane/cordanemessages.h"
 #include "cordane/handoff.h"
 #include "cordane/parentnotice.h"
@@ -19,8 +21,10 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -67,27 +71,36 @@ int main(int argc, char *argv[])
         return 2;
     }
     int notices = 0;
+    int closedWithoutNotice = 0;
     QString result;
     QObject::connect(&server, &QLocalServer::newConnection, [&] {
         QLocalSocket *client = server.nextPendingConnection();
-        QObject::connect(client, &QLocalSocket::readyRead, [&, client] {
+        auto noticed = std::make_shared<bool>(false);
+        QObject::connect(client, &QLocalSocket::readyRead, [&, client, noticed] {
             while (client->canReadLine()) {
                 const QByteArray line = client->readLine().trimmed();
                 if (line != QByteArray::number(cordane::kConvertDone) + " 0 0")
                     continue;
                 ++notices;
+                *noticed = true;
                 // The result is in the file before the notice comes.
                 result = orm::IniFile(handOff).readString(u"ExternApp", u"RipResult", {});
                 client->write("ok\n");
                 client->flush();
             }
         });
-        QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        QObject::connect(client, &QLocalSocket::disconnected, client, [&, client, noticed] {
+            if (!*noticed)
+                ++closedWithoutNotice;
+            client->deleteLater();
+        });
     });
 
     QProcess cordane;
     cordane.setProcessChannelMode(QProcess::ForwardedChannels);
-    QObject::connect(&cordane, &QProcess::finished, &app, [&] { app.quit(); });
+    // Cordane's end, and then its connection's: the last lines may still be on their way.
+    QObject::connect(&cordane, &QProcess::finished, &app,
+                     [&] { QTimer::singleShot(200, &app, [&] { app.quit(); }); });
     QObject::connect(&cordane, &QProcess::errorOccurred, &app, [&](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart) {
             std::fprintf(stderr, "cannot start %s\n", qPrintable(cordane.program()));
@@ -102,7 +115,8 @@ int main(int argc, char *argv[])
     cordane::messages().LoadLanguage(
         cordane::CordaneLanguageFile(folder, QStringLiteral("lang\\"), language));
     const QString complete = cordane::msg(cordane::Msg::MSG_CONVERT_COMPLETE);
-    std::printf("RipResult=%s\nnotices=%d\n", result.toUtf8().constData(), notices);
+    std::printf("RipResult=%s\nnotices=%d\nclosed=%d\n", result.toUtf8().constData(), notices,
+                closedWithoutNotice);
     std::fflush(stdout);
     return result == complete && notices == 1 ? 0 : 1;
 }

@@ -1,7 +1,10 @@
 #include "../childprocess.h"
 
+#include "../processes.h"
+
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -180,16 +183,14 @@ struct ChildSetup {
     bool setNice;
     int nice;
     int stdinFd, stdoutFd, stderrFd;
-    int failureFd; // gets errno when the child cannot exec
+    int failureFd;    // gets errno when the child cannot exec
+    bool underHolder; // the command runs below a holder that leads the group
 };
 
-// Runs in the vfork child: only plain system calls up to exec, nothing the
-// parent owns is changed.
-[[noreturn]] void execChild(const ChildSetup &setup)
+// Our handlers must never run in a child: every caught signal goes back to
+// its default action (an ignored one stays ignored, except SIGPIPE).
+void dropSignalHandlers()
 {
-    ::setpgid(0, 0);
-    if (setup.setNice)
-        ::setpriority(PRIO_PROCESS, 0, setup.nice); // refused: the inherited level stays
     for (int sig = 1; sig < NSIG; ++sig) {
         struct sigaction current;
         if (sig == SIGKILL || sig == SIGSTOP || ::sigaction(sig, nullptr, &current) != 0)
@@ -201,6 +202,19 @@ struct ChildSetup {
             ::sigaction(sig, &byDefault, nullptr);
         }
     }
+}
+
+// Runs in the vfork child (or the holder's child): only plain system calls up
+// to exec, nothing the parent owns is changed.
+[[noreturn]] void execChild(const ChildSetup &setup)
+{
+    if (setup.underHolder)
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // the holder only goes with the group
+    else
+        ::setpgid(0, 0);
+    if (setup.setNice)
+        ::setpriority(PRIO_PROCESS, 0, setup.nice); // refused: the inherited level stays
+    dropSignalHandlers();
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -216,6 +230,74 @@ struct ChildSetup {
     }
     [[maybe_unused]] auto n = ::write(setup.failureFd, &childError, sizeof childError);
     ::_exit(127);
+}
+
+// Ends the holder's whole group, the holder with it.
+[[noreturn]] void endGroup()
+{
+    ::kill(0, SIGKILL);
+    ::_exit(128 + SIGKILL);
+}
+
+// Runs in the forked holder, a copy of this program that only makes system
+// calls (it is a child of a threaded process): it leads the job's process
+// group, runs the command as its child, passes on how the command ended, and
+// kills the whole group when the program that started it goes. A shell that
+// waits for a foreground command would defer a trap until the command ends, so
+// the holder, not the script, is the one that gets the parent-death signal.
+[[noreturn]] void holdJob(const ChildSetup &setup, pid_t program)
+{
+    ::setpgid(0, 0);
+    dropSignalHandlers(); // every signal stays blocked: they are taken by sigwaitinfo
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != program)
+        endGroup(); // the program went before the signal was armed
+    const pid_t command = ::fork();
+    if (command == 0)
+        execChild(setup);
+    if (command < 0) {
+        const int error = errno;
+        [[maybe_unused]] auto n = ::write(setup.failureFd, &error, sizeof error);
+        ::_exit(127);
+    }
+    // Hold nothing of the program's: its pipes must report their end when the
+    // command's side closes, not when the holder goes.
+    const int null = ::open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < 3; ++fd)
+        ::dup2(null, fd);
+    if (::syscall(SYS_close_range, 3U, ~0U, 0U) != 0) {
+        for (int fd = 3; fd < 4096; ++fd)
+            ::close(fd);
+    }
+
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (const int sig : {SIGCHLD, SIGTERM, SIGHUP, SIGINT, SIGQUIT})
+        sigaddset(&watched, sig);
+    for (;;) {
+        const int sig = ::sigwaitinfo(&watched, nullptr);
+        if (sig < 0)
+            continue;
+        if (sig != SIGCHLD)
+            endGroup(); // the program has gone, or the job is told to end
+        int status = 0;
+        if (::waitpid(command, &status, WNOHANG) != command)
+            continue;
+        if (WIFEXITED(status))
+            ::_exit(WEXITSTATUS(status));
+        // Ended by a signal: the holder ends by the same one, so the exit
+        // status reads the same as the command's.
+        const int by = WTERMSIG(status);
+        struct sigaction byDefault = {};
+        byDefault.sa_handler = SIG_DFL;
+        ::sigaction(by, &byDefault, nullptr);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, by);
+        ::sigprocmask(SIG_UNBLOCK, &one, nullptr);
+        ::kill(::getpid(), by);
+        ::_exit(128 + by);
+    }
 }
 
 } // namespace
@@ -249,18 +331,26 @@ ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int s
                            stdinFd,
                            stdoutFd,
                            stderrFd,
-                           failure->writeEnd.get()};
+                           failure->writeEnd.get(),
+                           request.endWithParent};
 
     // vfork: the child borrows this process's memory until it execs, so a
     // start costs no copy of a large window process's page tables. Signals
     // stay blocked meanwhile, and the child drops every handler of ours
     // before it unblocks them, so none of them can run on borrowed memory.
+    //
+    // A holder lives on beside the program, so it needs a fork of its own;
+    // its cost (copying the page tables) is paid once per job.
+    const pid_t self = ::getpid();
     sigset_t all, saved;
     sigfillset(&all);
     ::pthread_sigmask(SIG_SETMASK, &all, &saved);
-    const pid_t pid = ::vfork();
-    if (pid == 0)
+    const pid_t pid = request.endWithParent ? ::fork() : ::vfork();
+    if (pid == 0) {
+        if (request.endWithParent)
+            holdJob(setup, self);
         execChild(setup);
+    }
     const int forkError = errno;
     ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     if (pid < 0) {
@@ -288,11 +378,7 @@ ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int s
 
 bool killProcessGroup(int pid)
 {
-    if (pid <= 0)
-        return false;
-    const bool group = ::kill(-pid, SIGKILL) == 0;
-    const bool self = ::kill(pid, SIGKILL) == 0;
-    return group || self;
+    return killJobProcesses(pid);
 }
 
 bool ChildProcess::killGroup()

@@ -1,7 +1,6 @@
 #include "../processes.h"
 
 #include "../childprocess.h"
-#include "../platform.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,38 +11,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <map>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
+#include <set>
 
 namespace orm::platform {
 
 namespace {
 
-// The kernel truncates a command name to this many characters, so a name of
-// this length may be the start of a longer one.
-constexpr size_t kCommandNameLimit = 15;
-
 struct DirCloser {
     void operator()(DIR *d) const { ::closedir(d); }
 };
 
-char asciiUpper(char c)
+std::optional<std::string> readFileText(const std::string &path, size_t limit)
 {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });
-}
-
-// Up to `limit` bytes of a file below a /proc/<pid> folder; nothing when it
-// cannot be read (the process may be gone).
-std::optional<std::string> readEntry(int pidDir, const char *entry, size_t limit)
-{
-    const Fd fd(::openat(pidDir, entry, O_RDONLY | O_CLOEXEC));
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid())
         return std::nullopt;
     std::string text;
@@ -61,126 +43,178 @@ std::optional<std::string> readEntry(int pidDir, const char *entry, size_t limit
     return text;
 }
 
-std::optional<std::string> linkTarget(int pidDir, const char *entry)
+// The fields of /proc/<pid>/stat after the command name (which may hold
+// blanks and parentheses): [0] state, [1] parent, [2] group, ... [19] start time.
+std::optional<std::vector<std::string>> statFields(int pid)
 {
-    std::vector<char> buffer(4096);
-    for (;;) {
-        const ssize_t n = ::readlinkat(pidDir, entry, buffer.data(), buffer.size());
-        if (n < 0)
-            return std::nullopt;
-        if (static_cast<size_t>(n) < buffer.size())
-            return std::string(buffer.data(), static_cast<size_t>(n));
-        buffer.resize(buffer.size() * 2);
+    const auto text = readFileText("/proc/" + std::to_string(pid) + "/stat", 4096);
+    if (!text)
+        return std::nullopt;
+    const size_t close = text->rfind(')');
+    if (close == std::string::npos)
+        return std::nullopt;
+    std::vector<std::string> fields;
+    size_t at = close + 1;
+    while (at < text->size()) {
+        while (at < text->size() && (*text)[at] == ' ')
+            ++at;
+        const size_t end = std::min(text->find(' ', at), text->size());
+        if (end > at)
+            fields.push_back(text->substr(at, end - at));
+        at = end;
     }
+    if (fields.size() < 20)
+        return std::nullopt;
+    return fields;
 }
 
-// The real user id from the "Uid:" line of the status file.
-std::optional<uid_t> realUserOf(int pidDir)
+template <class T> std::optional<T> number(const std::string &text)
 {
-    const auto status = readEntry(pidDir, "status", 64 * 1024);
-    if (!status)
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
-    const auto at = status->find("\nUid:");
-    if (at == std::string::npos)
-        return std::nullopt;
-    const char *p = status->data() + at + 5;
-    const char *end = status->data() + status->size();
-    while (p < end && (*p == ' ' || *p == '\t'))
-        ++p;
-    unsigned long uid = 0;
-    if (std::from_chars(p, end, uid).ec != std::errc())
-        return std::nullopt;
-    return static_cast<uid_t>(uid);
+    return value;
 }
 
-// The texts that name the program of a process: the program file, the first
-// argument and, when it cannot have been truncated, the command name.
-std::vector<std::string> programTextsOf(int pidDir)
+struct ProcessEntry {
+    int pid;
+    int parent;
+    int group;
+};
+
+// Every process the system shows now.
+std::vector<ProcessEntry> processTable()
 {
-    std::vector<std::string> texts;
-    if (auto exe = linkTarget(pidDir, "exe")) {
-        constexpr std::string_view deleted = " (deleted)";
-        if (exe->ends_with(deleted))
-            exe->resize(exe->size() - deleted.size());
-        texts.push_back(std::move(*exe));
+    std::vector<ProcessEntry> table;
+    const std::unique_ptr<DIR, DirCloser> proc(::opendir("/proc"));
+    if (!proc)
+        return table;
+    while (const dirent *entry = ::readdir(proc.get())) {
+        const auto pid = number<int>(entry->d_name);
+        if (!pid || *pid <= 0)
+            continue;
+        const auto fields = statFields(*pid);
+        if (!fields)
+            continue; // gone meanwhile
+        const auto parent = number<int>((*fields)[1]);
+        const auto group = number<int>((*fields)[2]);
+        if (parent && group)
+            table.push_back({*pid, *parent, *group});
     }
-    if (auto cmdline = readEntry(pidDir, "cmdline", 64 * 1024)) {
-        cmdline->resize(std::min(cmdline->find('\0'), cmdline->size()));
-        texts.push_back(std::move(*cmdline));
-    }
-    if (auto comm = readEntry(pidDir, "comm", 64)) {
-        if (!comm->empty() && comm->back() == '\n')
-            comm->pop_back();
-        if (comm->size() < kCommandNameLimit)
-            texts.push_back(std::move(*comm));
-    }
-    return texts;
+    std::ranges::sort(table, {}, &ProcessEntry::pid);
+    return table;
 }
 
-// Signals the process that the open /proc/<pid> folder belongs to, so a pid
-// reused since the folder was read cannot be hit; kill() where the kernel lacks it.
-bool killProcess(int pidDir, pid_t pid)
+std::vector<int> descendantsIn(const std::vector<ProcessEntry> &table, int ancestor)
+{
+    std::multimap<int, int> children;
+    for (const ProcessEntry &e : table)
+        children.emplace(e.parent, e.pid);
+    std::vector<int> found;
+    std::vector<int> open{ancestor};
+    while (!open.empty()) {
+        const int parent = open.back();
+        open.pop_back();
+        for (auto [it, end] = children.equal_range(parent); it != end; ++it) {
+            if (std::ranges::find(found, it->second) == found.end()) {
+                found.push_back(it->second);
+                open.push_back(it->second);
+            }
+        }
+    }
+    std::ranges::sort(found);
+    return found;
+}
+
+Fd openProcess(int pid)
+{
+#ifdef SYS_pidfd_open
+    return Fd(int(::syscall(SYS_pidfd_open, pid, 0)));
+#else
+    (void)pid;
+    return Fd();
+#endif
+}
+
+// Signals the process the descriptor was opened on, so that an id reused
+// since the table was read cannot be hit; kill() where the kernel lacks it.
+bool killOpened(const Fd &process, int pid)
 {
 #ifdef SYS_pidfd_send_signal
-    if (::syscall(SYS_pidfd_send_signal, pidDir, SIGKILL, nullptr, 0) == 0)
-        return true;
-    if (errno != ENOSYS && errno != EBADF && errno != EINVAL)
-        return false;
+    if (process.valid())
+        return ::syscall(SYS_pidfd_send_signal, process.get(), SIGKILL, nullptr, 0) == 0;
 #else
-    (void)pidDir;
+    (void)process;
 #endif
     return ::kill(pid, SIGKILL) == 0;
 }
 
-std::vector<pid_t> processIds(DIR *proc)
-{
-    std::vector<pid_t> pids;
-    while (const dirent *entry = ::readdir(proc)) {
-        const std::string_view text = entry->d_name;
-        pid_t pid = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), pid);
-        if (ec == std::errc() && end == text.data() + text.size() && pid > 0)
-            pids.push_back(pid);
-    }
-    std::ranges::sort(pids);
-    return pids;
-}
-
 } // namespace
 
-bool programNameMatches(std::string_view programText, std::string_view name)
+std::vector<int> descendantsOf(int ancestor)
 {
-    if (name.empty() || programText.empty())
-        return false;
-    const auto separator =
-        std::find_if(programText.rbegin(), programText.rend(), isPathSeparator).base();
-    const std::string_view fileName =
-        programText.substr(static_cast<size_t>(separator - programText.begin()));
-    return equalsIgnoringCase(fileName, name) || equalsIgnoringCase(programText, name);
+    return descendantsIn(processTable(), ancestor);
 }
 
-bool killProcessesByName(std::string_view name)
+std::vector<int> processGroupMembers(int group)
 {
-    const std::unique_ptr<DIR, DirCloser> proc(::opendir("/proc"));
-    if (!proc || name.empty())
+    std::vector<int> members;
+    for (const ProcessEntry &e : processTable())
+        if (e.group == group)
+            members.push_back(e.pid);
+    return members;
+}
+
+std::optional<unsigned long long> processStartTime(int pid)
+{
+    const auto fields = statFields(pid);
+    return fields ? number<unsigned long long>((*fields)[19]) : std::nullopt;
+}
+
+std::optional<std::string> processProgramFile(int pid)
+{
+    std::string buffer(4096, '\0');
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    if (n <= 0 || size_t(n) >= buffer.size())
+        return std::nullopt;
+    buffer.resize(size_t(n));
+    constexpr std::string_view deleted = " (deleted)";
+    if (buffer.ends_with(deleted))
+        buffer.resize(buffer.size() - deleted.size());
+    return buffer;
+}
+
+bool isZombie(int pid)
+{
+    const auto fields = statFields(pid);
+    return fields && (*fields)[0] == "Z";
+}
+
+bool killJobProcesses(int leader)
+{
+    if (leader <= 0)
         return false;
-    const pid_t self = ::getpid();
-    const uid_t user = ::getuid();
-    bool result = false;
-    for (const pid_t pid : processIds(proc.get())) {
-        if (pid == self)
-            continue;
-        // Every read goes through this folder: once the process is gone, they fail.
-        const Fd pidDir(::openat(::dirfd(proc.get()), std::to_string(pid).c_str(),
-                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!pidDir.valid() || realUserOf(pidDir.get()) != user)
-            continue;
-        const auto texts = programTextsOf(pidDir.get());
-        if (std::ranges::any_of(texts,
-                                [&](const std::string &t) { return programNameMatches(t, name); }))
-            result = killProcess(pidDir.get(), pid);
-    }
-    return result;
+    const int self = ::getpid();
+    // Who belongs to the job is read before anything is killed: a killed
+    // parent's children are handed to another parent and no longer lead back.
+    const std::vector<ProcessEntry> table = processTable();
+    std::set<int> job{leader};
+    for (const int pid : descendantsIn(table, leader))
+        job.insert(pid);
+    for (const ProcessEntry &e : table)
+        if (e.group == leader)
+            job.insert(e.pid);
+    job.erase(self);
+    std::vector<std::pair<int, Fd>> opened;
+    for (const int pid : job)
+        opened.emplace_back(pid, openProcess(pid));
+
+    bool any = ::kill(-leader, SIGKILL) == 0;
+    for (auto &[pid, process] : opened)
+        any = killOpened(process, pid) || any;
+    return any;
 }
 
 } // namespace orm::platform

@@ -39,4 +39,11 @@ int terminationRequestFd()
     return fd;
 }
 
+void takeTerminationRequests()
+{
+    char bytes[16];
+    while (g_pipe[0] >= 0 && ::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 } // namespace orm::platform

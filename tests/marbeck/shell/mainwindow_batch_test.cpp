@@ -1,7 +1,8 @@
 // Batches started from the main window itself, and the program ended from
-// outside in the middle of one. Run alone: stopping ends encoders by name.
+// outside in the middle of one.
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
+#include "lang/marbeckmessages.h"
 #include "marbeck/engine/batchsetup.h"
 #include "settings/globalvars.h"
 #include "shared/ini.h"
@@ -23,8 +24,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -177,4 +180,46 @@ TEST(MainWindowBatch, TheMainWindowDestroyedMidBatchEndsTheEncoderAndRemovesItsF
     EXPECT_FALSE(QFileInfo::exists(inst.app + "/~ConvertCore.bat"));
     EXPECT_TRUE(QFileInfo::exists(source));
     EXPECT_TRUE(power.requests.isEmpty());
+}
+
+// Closing the main window during a batch asks the stop question first:
+// "Cancel" keeps everything running, "Stop now" stops the job and closes.
+TEST(MainWindowBatch, ClosingMidBatchAsksAndStopNowCloses)
+{
+    MainInstallation inst("3GPP_Phone.ini");
+    writeFile(inst.app + "/default_setting/slow.ini",
+              "[Info]\nTitleE=Slow\n[Item0]\nTitleE=slow\nCommand=<%AppPath%>/cores/avcore.dll "
+              "-y -re -stream_loop -1 -i \"<%InputFile%>\" -t 60 \"<%OutputFile%>.mp4\"\n");
+    globals().ProfilePath = inst.app + "/default_setting/slow.ini";
+    writeFile(inst.app + "/vuzu.ini",
+              "[System]\nShowWindow=0\nProfilePath=" + globals().ProfilePath.toUtf8() + "\n");
+    ScriptedScope script;
+    script->answers = {orm::IdCancel, orm::IdYes}; // Cancel, then "Stop now"
+    RecordingPowerScope power;
+    QPointer<TfrmMain> window = new TfrmMain;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    ASSERT_TRUE(window->FormCreate());
+    QApplication::processEvents();
+    window->listViewFiles()->AddFile(inst.copy(sharedClip("mainwindow_batch.mp4", 3), "l.mp4"));
+    window->EditOutputDir()->setText(inst.out);
+
+    bool keptRunning = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!window || !encoderRunning(inst.app))
+            return;
+        poll.stop();
+        window->windowHandle()->close(); // answered Cancel
+        keptRunning = window && window->isVisible() && encoderRunning(inst.app);
+        window->windowHandle()->close(); // answered "Stop now"
+    });
+    poll.start();
+    QTimer::singleShot(0, window, [window] { window->ButtonConvert()->click(); });
+    waitFor([&] { return window.isNull(); }, 60000);
+    EXPECT_TRUE(keptRunning);
+    EXPECT_TRUE(window.isNull()) << "the window did not close";
+    EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
+    ASSERT_EQ(script->asked.size(), 2);
+    EXPECT_EQ(script->asked[0].text, msg(Msg::MSG_ABORTENCODING));
 }

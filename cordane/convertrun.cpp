@@ -1,0 +1,179 @@
+#include "convertrun.h"
+
+#include "cordanemessages.h"
+#include "parentnotice.h"
+#include "platform/platform.h"
+#include "shared/batchscript.h"
+#include "shared/commandtemplate.h"
+#include "shared/conversionjob.h"
+#include "shared/error.h"
+#include "shared/ini.h"
+#include "shared/interaction.h"
+#include "shared/utilfuncs.h"
+
+#include <QDir>
+
+namespace cordane {
+
+namespace {
+
+// Only a preset with at least one command line can convert anything.
+bool hasCommands(const QString &profileFile, const QString &section)
+{
+    const orm::IniFile ini(profileFile);
+    const QStringList keys = ini.keyNames(section);
+    return std::any_of(keys.begin(), keys.end(), orm::IsCommandKey);
+}
+
+} // namespace
+
+ConvertRun::ConvertRun(const QString &programFolder)
+    : m_programFolder(orm::ExcludeBackslash(programFolder)),
+      m_handOffFile(HandOffFileName(programFolder)), m_handOff(HandOff::Read(m_handOffFile)),
+      m_parent(m_handOff.Parent)
+{
+    m_avsExtensions = ReadAviSynthExtensions(orm::IncludeBackslash(m_programFolder) + "avs.dat");
+    m_model = std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::SingleFile,
+                                                   msg(Msg::MSG_ID_STATUS));
+    m_model->setErrorHandler([this](const QString &line) {
+        m_failures.add(m_handOff.TempFile, line);
+        orm::ShowMessageBox(line, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
+    });
+    m_job = std::make_unique<orm::ConversionJob>(*m_model);
+    m_job->OnProgress = [this] {
+        if (OnProgress)
+            OnProgress();
+    };
+    m_job->OnEnded = [this](const orm::JobEnd &end) { JobEnded(end); };
+}
+
+ConvertRun::~ConvertRun()
+{
+    // A run left without closing (its window destroyed) still reports.
+    if (!m_closed) {
+        if (Active())
+            m_errorOccurred = true;
+        Close();
+    }
+}
+
+bool ConvertRun::Active() const
+{
+    return m_job->Active();
+}
+
+void ConvertRun::MarkStopped()
+{
+    m_errorOccurred = true;
+}
+
+bool ConvertRun::Start()
+{
+    if (!ReadJob()) {
+        m_errorOccurred = true;
+        return false;
+    }
+    try {
+        orm::ScriptJob job;
+        job.programFolder = m_programFolder;
+        job.profileFile = orm::IncludeBackslash(m_programFolder) +
+                          QString::fromStdString(orm::platform::toPlatformSeparators(
+                              m_handOff.ProfilePath.toStdString()));
+        job.section = m_handOff.ProfileItem;
+        job.values = JobPlaceholders(m_programFolder, m_handOff.TempFile, m_handOff.OutputFile);
+        m_outputGuard.begin(job.profileFile, job.section, job.values);
+        job.aviSynthRoute = orm::TakesAviSynthRoute(m_handOff.TempFile, false, m_avsExtensions);
+        if (!hasCommands(job.profileFile, job.section)) {
+            orm::ShowMessageBox(QStringLiteral("The preset \"%1\" of the profile \"%2\" has no "
+                                               "command to run.")
+                                    .arg(job.section, job.profileFile),
+                                QStringLiteral("Error"), orm::mb::kIconExclamation);
+            m_errorOccurred = true;
+            return false;
+        }
+        const QString script = orm::WriteJobScripts(job);
+        m_job->Start(script, 2, 0);
+        return true;
+    } catch (const orm::Error &e) {
+        // Nothing is left to run: the program closes with the error result.
+        m_errorOccurred = true;
+        m_failures.add(m_handOff.TempFile, e.text());
+        orm::ShowMessageBox(e.text(), QStringLiteral("Error"), orm::mb::kIconError);
+        return false;
+    }
+}
+
+bool ConvertRun::ReadJob()
+{
+    QDir::setCurrent(m_programFolder);
+    orm::DeleteTempFiles(m_programFolder);
+    const HandOff job = HandOff::Read(m_handOffFile);
+    m_handOff.TempFile = job.TempFile;
+    m_handOff.OutputFile = job.OutputFile;
+    m_handOff.ProfilePath = job.ProfilePath;
+    m_handOff.ProfileItem = job.ProfileItem;
+    const QString reinstall = QStringLiteral("\n\r\n\rTry to re-install this program!");
+    if (job.TempFile.isEmpty()) {
+        orm::ShowMessageBox(QStringLiteral("Can not read input file name.") + reinstall,
+                            QStringLiteral("Error"), orm::mb::kIconExclamation);
+        return false;
+    }
+    if (job.OutputFile.isEmpty()) {
+        orm::ShowMessageBox(QStringLiteral("Can not read output file name.") + reinstall,
+                            QStringLiteral("Error"), orm::mb::kIconExclamation);
+        return false;
+    }
+    return true;
+}
+
+void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
+{
+    // Converted only when every output is there and whole; a failed job's new
+    // files are removed.
+    const orm::JobEnd end = orm::VerifiedJobEnd(m_outputGuard, jobEnd, outputText);
+    if (m_closed)
+        return;
+    if (end.outcome != orm::JobOutcome::Converted) {
+        m_errorOccurred = true;
+        if (!end.message.isEmpty() || !m_model->errorOccurred()) {
+            m_failures.add(m_handOff.TempFile, orm::FailureMessage(end));
+            orm::ShowMessageBox(orm::FailureMessage(end), msg(Msg::MSG_ERROR),
+                                orm::mb::kIconInformation);
+        }
+    }
+    if (OnFinished)
+        OnFinished();
+}
+
+void ConvertRun::Close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    if (m_job->Active()) {
+        m_errorOccurred = true;
+        m_job->Stop();
+    }
+    if (m_errorOccurred)
+        m_outputGuard.removeCreated();
+    orm::DeleteTempFiles(m_programFolder);
+    ReportResult();
+}
+
+void ConvertRun::ReportResult()
+{
+    if (m_errorOccurred)
+        orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
+    QString writeError;
+    try {
+        WriteRipResult(m_handOffFile,
+                       msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR : Msg::MSG_CONVERT_COMPLETE));
+    } catch (const orm::Error &e) {
+        writeError = e.text();
+    }
+    m_parent.SendConvertDone();
+    if (!writeError.isEmpty())
+        orm::ShowMessageBox(writeError, QStringLiteral("Error"), orm::mb::kIconError);
+}
+
+} // namespace cordane

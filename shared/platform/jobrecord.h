@@ -1,0 +1,43 @@
+#pragma once
+// A record of each running job in the user's runtime folder. Normally a job's
+// processes end with the program (see StartRequest::endWithParent); a run that
+// died in a way that left them behind is found by its records at the next
+// start of the same program, and only what the record names is ended.
+#include <string>
+
+namespace orm::platform {
+
+// $XDG_RUNTIME_DIR, else the temporary folder.
+std::string runtimeFolder();
+// Where the records of the calling user's jobs are kept.
+std::string jobRecordFolder();
+
+class JobRecord {
+public:
+    JobRecord() = default;
+    // Records the job whose group `leader` leads and the script it runs, for
+    // this process and its program file. An empty record when it cannot be
+    // written (the job runs all the same).
+    static JobRecord create(int leader, const std::string &scriptPath);
+    JobRecord(JobRecord &&other) noexcept;
+    JobRecord &operator=(JobRecord &&other) noexcept;
+    JobRecord(const JobRecord &) = delete;
+    JobRecord &operator=(const JobRecord &) = delete;
+    ~JobRecord() { remove(); }
+
+    // The job has ended: its record goes.
+    void remove();
+    const std::string &path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Ends what earlier runs of this program file left behind: for each record
+// whose owner is gone, the job's processes (checked by program file and start
+// time, so that no process that merely reuses an id is hit) and its script;
+// then the record goes. Records of a run still going are left alone. Returns
+// the number of leftover records cleaned up.
+int endLeftoverJobs();
+
+} // namespace orm::platform
