@@ -35,9 +35,11 @@ ConvertRun::ConvertRun(const QString &programFolder)
     m_avsExtensions = ReadAviSynthExtensions(orm::IncludeBackslash(m_programFolder) + "avs.dat");
     m_model = std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::SingleFile,
                                                    msg(Msg::MSG_ID_STATUS));
+    // The job's first error line; the failure is told once, when the job has
+    // ended and its most telling line is known.
     m_model->setErrorHandler([this](const QString &line) {
-        m_failures.add(m_handOff.TempFile, line);
-        orm::ShowMessageBox(line, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
+        if (m_errorLine.isEmpty())
+            m_errorLine = line;
     });
     m_job = std::make_unique<orm::ConversionJob>(*m_model);
     m_job->OnProgress = [this] {
@@ -135,11 +137,20 @@ void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
         return;
     if (end.outcome != orm::JobOutcome::Converted) {
         m_errorOccurred = true;
-        if (!end.message.isEmpty() || !m_model->errorOccurred()) {
-            m_failures.add(m_handOff.TempFile, orm::FailureMessage(end));
-            orm::ShowMessageBox(orm::FailureMessage(end), msg(Msg::MSG_ERROR),
-                                orm::mb::kIconInformation);
+        QString text;
+        if (!m_errorLine.isEmpty() || !end.recentLines.isEmpty()) {
+            orm::FailureContext context;
+            context.lines = end.recentLines;
+            context.errorLine = m_errorLine;
+            context.exitStatus = end.exitStatus;
+            context.inputFile = m_handOff.TempFile;
+            context.outputFolder = orm::ExtractFilePath(m_handOff.OutputFile);
+            text = orm::FailureReport(context, causeText);
         }
+        if (text.isEmpty())
+            text = orm::FailureMessage(end);
+        m_failures.add(m_handOff.TempFile, text);
+        orm::ShowMessageBox(text, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
     }
     if (OnFinished)
         OnFinished();

@@ -65,6 +65,7 @@ private:
     HandOff m_handOff;
     QStringList m_avsExtensions;
     bool m_errorOccurred = false;
+    QString m_errorLine; // the job's first error line
     bool m_closed = false;
     orm::FailureLog m_failures;     // what the user was told went wrong
     orm::OutputGuard m_outputGuard; // the job's output folder and names

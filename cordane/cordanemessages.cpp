@@ -27,4 +27,16 @@ QString outputText(orm::OutputMessage key)
     return {};
 }
 
+QString causeText(orm::FailureCause cause)
+{
+    switch (cause) {
+#define ORM_CAUSE_CASE(name, text)                                                                 \
+    case orm::FailureCause::name: return msg(Msg::name);
+        ORM_FAILURE_CAUSE_MESSAGES(ORM_CAUSE_CASE)
+#undef ORM_CAUSE_CASE
+    case orm::FailureCause::None: break;
+    }
+    return {};
+}
+
 } // namespace cordane

@@ -1,5 +1,6 @@
 #pragma once
 // Cordane's message table: every key it reads, with its English default.
+#include "shared/failurereason.h"
 #include "shared/outputmessages.h"
 #include "shared/resstr.h"
 
@@ -19,7 +20,8 @@
     X(MSG_REMAININGTIME, "Remaining time:")                                                        \
     X(MSG_ELAPSEDTIME, "Elapsed time:")                                                            \
     X(MSG_ESTIMATEDTIME, "Estimated time:")                                                        \
-    ORM_OUTPUT_MESSAGES(X)
+    ORM_OUTPUT_MESSAGES(X)                                                                         \
+    ORM_FAILURE_CAUSE_MESSAGES(X)
 
 namespace cordane {
 
@@ -33,5 +35,7 @@ orm::MessageTable &messages();
 QString msg(Msg key);
 // A text of the output check from this table.
 QString outputText(orm::OutputMessage key);
+// The diagnosis of a failure's common cause.
+QString causeText(orm::FailureCause cause);
 
 } // namespace cordane

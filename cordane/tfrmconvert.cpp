@@ -3,9 +3,9 @@
 #include "cordanemessages.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
-#include "shared/toolkittranslation.h"
 #include "shared/placement.h"
 #include "shared/progressmodel.h"
+#include "shared/toolkittranslation.h"
 #include "shared/utilfuncs.h"
 
 #include <QApplication>

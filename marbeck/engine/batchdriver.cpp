@@ -5,6 +5,7 @@
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
 #include "shared/error.h"
+#include "shared/failurereason.h"
 #include "shared/interaction.h"
 #include "shared/utilfuncs.h"
 #include "sources/sourcelist.h"
@@ -50,9 +51,11 @@ BatchDriver::BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *li
       m_model(std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::Batch,
                                                    msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)))
 {
+    // The job's first error line; the failure is reported once, when the job
+    // has ended and its most telling line is known.
     m_model->setErrorHandler([this](const QString &line) {
-        if (m_progress)
-            ReportFailure(line);
+        if (m_errorLine.isEmpty())
+            m_errorLine = line;
     });
     m_job = std::make_unique<orm::ConversionJob>(*m_model);
     m_job->OnProgress = [this] { ShowProgress(); };
@@ -169,7 +172,8 @@ bool BatchDriver::StartNextJob()
             QStringLiteral("I/O error: cannot change to the folder \"%1\".").arg(appFolder));
     const TFileItem &item = m_rows.item(0);
     const qint64 fileSize = fileSizeOf(item.FileSize);
-    m_currentSource = item.path(); // the path the user chose; CompleteName is shown only
+    m_currentSource = item.path();
+    m_errorLine.clear(); // the path the user chose; CompleteName is shown only
     if (m_progress)
         m_progress->ShowCurrentFile(item.FileName, m_run.DoneCount + m_run.FailedCount + 1,
                                     m_run.TotalCount);
@@ -218,11 +222,8 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &jobEnd)
         return;
     orm::GuardEvent([&] {
         orm::DeleteTempFiles(m_options.programFolder);
-        // A job that failed without an error line (the encoder said so only
-        // by its exit status) is reported like one that printed it.
-        if (end.outcome == orm::JobOutcome::Failed &&
-            (!end.message.isEmpty() || !m_model->errorOccurred())) {
-            ReportFailure(orm::FailureMessage(end));
+        if (end.outcome == orm::JobOutcome::Failed) {
+            ReportFailure(FailureText(end));
             if (!m_progress)
                 return; // the batch ended while the box was open
         }
@@ -249,6 +250,22 @@ void BatchDriver::ProcessEnded(const orm::JobEnd &jobEnd)
         }
         QMetaObject::invokeMethod(this, &BatchDriver::WmStartNextJob, Qt::QueuedConnection);
     });
+}
+
+QString BatchDriver::FailureText(const orm::JobEnd &end) const
+{
+    // What the encoder said, when it said anything; otherwise the reason the
+    // job was failed for (its exit status, or an output that did not pass).
+    if (m_errorLine.isEmpty() && end.recentLines.isEmpty())
+        return orm::FailureMessage(end);
+    orm::FailureContext context;
+    context.lines = end.recentLines;
+    context.errorLine = m_errorLine;
+    context.exitStatus = end.exitStatus;
+    context.inputFile = m_currentSource;
+    context.outputFolder = m_outputFolderText;
+    const QString text = orm::FailureReport(context, causeText);
+    return text.isEmpty() ? orm::FailureMessage(end) : text;
 }
 
 void BatchDriver::ReportFailure(const QString &text)

@@ -106,6 +106,8 @@ private:
     // the list paints at once unless it painted less than a moment ago, and
     // then at the end of that moment.
     void PaceListPainting();
+    // The encoder's most telling line with the likely cause, for a failed job.
+    QString FailureText(const orm::JobEnd &end) const;
     // Tells the user of a failed job now, or leaves it for the failure log.
     void ReportFailure(const QString &text);
     void ResumeListPainting();
@@ -122,6 +124,7 @@ private:
     TProfileDetailItem m_preset;
     QString m_outputFolderText;
     QString m_currentSource;
+    QString m_errorLine;            // the running job's first error line
     orm::OutputGuard m_outputGuard; // the current job's output folder and names
     QElapsedTimer m_listPainted;
     QTimer m_listPaintTimer;

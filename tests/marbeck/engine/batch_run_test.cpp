@@ -330,3 +330,23 @@ TEST(BatchRun, ConvertNowChecksTheListThePresetAndTheFolderFirst)
     EXPECT_TRUE(s.rows().isEmpty());
     EXPECT_EQ(globals().OutputPath, orm::IncludeBackslash(missing));
 }
+
+TEST(BatchRun, AFailureIsToldByTheEncodersTellingLineAndItsCauseInTheUsersLanguage)
+{
+    BatchSetup s;
+    writeFile(s.appFolder + "/default_setting/broken.ini",
+              "[Info]\nTitleE=Broken\n[Item0]\nTitleE=b\nCommand=<%AppPath%>/cores/avcore.dll -y "
+              "-i \"<%InputFile%>\" -c:v nonexistent_codec \"<%OutputFile%>.mp4\"\n");
+    const QString source = s.addCopy(clip(), "a.mp4");
+    messages().LoadLanguage(stageDir() + "/Skins/tools/lang/deutsch.ini");
+    s.run(s.preset("broken.ini"));
+    const QString box = s.script->asked.value(0).text;
+    messages().resetToEnglish();
+
+    EXPECT_TRUE(box.startsWith("Unknown encoder 'nonexistent_codec'")) << box.toStdString();
+    EXPECT_TRUE(box.endsWith("\nDie Voreinstellung braucht einen Encoder oder eine Option, die "
+                             "dieser Encoder nicht hat."))
+        << box.toStdString();
+    EXPECT_TRUE(s.driver->failures().text().contains("Unknown encoder"));
+    EXPECT_EQ(s.rows(), QStringList{source});
+}
