@@ -34,6 +34,8 @@ lintian
 dpkg-dev
 file
 xdotool
+openbox
+dbus-daemon
 "
 
 missing=""

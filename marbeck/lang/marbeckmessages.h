@@ -119,7 +119,10 @@
     X(MSG_WARN_TRASH, "Sources will be moved to the trash after conversion")                       \
     X(MSG_WARN_AFTER_BATCH, "After the batch: %s")                                                 \
     X(MSG_WARNING_ACTION, "In a moment: %s. Press Cancel to prevent it.")                          \
-    X(MSG_FILE_OF, "%d of %d")                                                             \
+    X(MSG_FILE_OF, "%d of %d")                                                                     \
+    X(MSG_NOTICE_FINISHED, "Batch finished")                                                       \
+    X(MSG_NOTICE_STOPPED, "Batch stopped")                                                         \
+    X(MSG_NOTICE_COUNTS, "%d converted, %d failed")                                                \
     ORM_OUTPUT_MESSAGES(X)
 
 namespace marbeck {

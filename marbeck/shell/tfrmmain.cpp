@@ -1,5 +1,6 @@
 #include "tfrmmain.h"
 
+#include "batchnotice.h"
 #include "engine/batchdriver.h"
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
@@ -227,6 +228,11 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
             &ListViewFiles::setOutputPath);
     connect(m_batch.get(), &BatchDriver::batchFinished, this, [this](const BatchResult &result) {
         UpdateBatchWarning(); // the progress window may have changed the switches
+        // A user looking at another window learns from the desktop that the
+        // batch is over; one who is looking at this window sees it here.
+        if (!isActiveWindow())
+            SendBatchNotice(BatchNoticeTextFor(m_batch->batch().DoneCount,
+                                               m_batch->batch().FailedCount, result.stoppedNow));
         RunAfterBatch(result, m_batch->failures(), globals(), this, m_countdownTickMs, [this] {
             // The program ends after the current message, as any close does.
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);

@@ -3,6 +3,7 @@
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
 #include "marbeck/engine/batchsetup.h"
+#include "privatebus.h"
 #include "settings/globalvars.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
@@ -94,6 +95,49 @@ TEST(MainWindowBatch, ConvertNowTurnsTheListIntoPhoneVideosInTheChosenFolder)
     window.close();
     EXPECT_EQ(orm::IniFile(inst.app + "/vuzu.ini").readString(u"System", u"OutputPath", {}),
               inst.out + "/");
+}
+
+TEST(MainWindowBatch, ABatchEndingBehindAnotherWindowIsToldOnTheDesktopOnce)
+{
+    MainInstallation inst("3GPP_Phone.ini");
+    PrivateBus bus;
+    if (bus.address.isEmpty())
+        GTEST_SKIP() << "no dbus-daemon on this machine";
+    ASSERT_TRUE(bus.startService(false));
+    // This test program's session bus is the private one.
+    EnvScope session("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    ScriptedScope script;
+    RecordingPowerScope power;
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    window.EditOutputDir()->setText(inst.out);
+    const QString clip = sharedClip("mainwindow_batch.mp4", 3);
+
+    // The user watches the main window: its own status line is enough.
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isActiveWindow(); }));
+    window.listViewFiles()->AddFiles({inst.copy(clip, "watched.mp4")});
+    window.listViewFiles()->UpdateActions();
+    window.ButtonConvert()->click(); // returns once the batch is over
+    ASSERT_TRUE(QFileInfo::exists(inst.out + "/watched.3gp"));
+    waitFor([&] { return !bus.notices().isEmpty(); }, 1000);
+    EXPECT_TRUE(bus.notices().isEmpty()) << qPrintable(bus.notices().join(u'\n'));
+
+    // Another window in front: one notice with the counts.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(waitFor([&] { return other.isActiveWindow(); }));
+    window.listViewFiles()->AddFiles({inst.copy(clip, "away.mp4")});
+    window.listViewFiles()->UpdateActions();
+    window.ButtonConvert()->click();
+    ASSERT_TRUE(waitFor([&] { return !bus.notices().isEmpty(); }, 10000));
+    waitFor([&] { return bus.notices().size() > 1; }, 1000);
+    EXPECT_EQ(bus.notices(), QStringList{QStringLiteral(
+                                 "notify\tOrmolux\tBatch finished\t1 converted, 0 failed")});
+    EXPECT_TRUE(script->asked.isEmpty());
+    window.close();
 }
 
 TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSettings)
