@@ -77,9 +77,9 @@ position() {
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
         END {print x, y}'
 }
-# Waits until the window's position differs from $2 (or a few seconds passed).
+# Waits until the window's position differs from $2, or two seconds passed.
 position_after_change() {
-    for _ in $(seq 50); do
+    for _ in $(seq 20); do
         now=$(position "$1")
         [ "$now" != "$2" ] && break
         sleep 0.1
