@@ -46,7 +46,10 @@ TEST(BatchNotice, OneNoticeWithTheCountsReachesTheService)
     ASSERT_TRUE(waitFor([&] { return reply.isFinished(); }, 10000));
     EXPECT_FALSE(reply.isError()) << qPrintable(reply.error().message());
     EXPECT_EQ(reply.value(), 1u);
-    // The service printed its line before it answered.
+    // The service printed its line before it answered; a second one would
+    // follow at once.
+    ASSERT_TRUE(waitFor([&] { return !bus.notices().isEmpty(); }, 10000));
+    waitFor([&] { return bus.notices().size() > 1; }, 500);
     const QStringList notices = bus.notices();
     ASSERT_EQ(notices.size(), 1) << qPrintable(notices.join(u'\n'));
     EXPECT_EQ(notices.first(), u"notify\tOrmolux\tBatch finished\t3 converted, 1 failed");
