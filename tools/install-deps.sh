@@ -35,6 +35,8 @@ lintian
 dpkg-dev
 file
 xdotool
+openbox
+dbus-daemon
 "
 
 missing=""

@@ -124,6 +124,9 @@
     X(MSG_LANGUAGES, "Languages")                                                                  \
     X(MSG_MINIMISE_HINT, "Minimise")                                                               \
     X(MSG_CLOSE_HINT, "Close")                                                                     \
+    X(MSG_NOTICE_FINISHED, "Batch finished")                                                       \
+    X(MSG_NOTICE_STOPPED, "Batch stopped")                                                         \
+    X(MSG_NOTICE_COUNTS, "%d converted, %d failed")                                                \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

@@ -1,5 +1,6 @@
 #include "tfrmmain.h"
 
+#include "batchnotice.h"
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
 #include "lang/languagemenu.h"
@@ -226,8 +227,20 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     KeepSettingsOf(*m_batch, globals());
     connect(m_batch.get(), &BatchDriver::outputPathChanged, m_listViewFiles,
             &ListViewFiles::setOutputPath);
+    // Whether the user was at the program when a batch ended follows the
+    // progress window's activation (see eventFilter).
+    connect(m_batch.get(), &BatchDriver::batchStarted, this, [this](TfrmProgress *window) {
+        m_progressWindow = window;
+        m_batchEndWatched = false;
+        window->installEventFilter(this);
+    });
     connect(m_batch.get(), &BatchDriver::batchFinished, this, [this](const BatchResult &result) {
         UpdateBatchWarning(); // the progress window may have changed the switches
+        // A user who was at another program when the batch ended learns it
+        // from the desktop; one who was looking at this program sees it here.
+        if (!m_batchEndWatched)
+            SendBatchNotice(BatchNoticeTextFor(m_batch->batch().DoneCount,
+                                               m_batch->batch().FailedCount, result.stoppedNow));
         RunAfterBatch(result, m_batch->failures(), globals(), this, m_countdownTickMs, [this] {
             // The program ends after the current message, as any close does.
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -538,6 +551,18 @@ void TfrmMain::dropEvent(QDropEvent *event)
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_progressWindow.data()) {
+        // The progress window is active while the user looks at the program
+        // during a batch. A deactivation while it is still on screen is the
+        // user going elsewhere; the one its hiding brings (it is unmapped
+        // first) says nothing about the user.
+        if (event->type() == QEvent::WindowActivate)
+            m_batchEndWatched = true;
+        else if (event->type() == QEvent::WindowDeactivate &&
+                 m_progressWindow->testAttribute(Qt::WA_Mapped))
+            m_batchEndWatched = false;
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched == m_labelBatchWarning) {
         if (event->type() == QEvent::MouseButtonRelease &&
             static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)

@@ -8,6 +8,7 @@
 #include "sources/typelists.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -24,6 +25,7 @@ namespace marbeck {
 
 class BatchDriver;
 class ListViewFiles;
+class TfrmProgress;
 
 // The title every window of the program shows: "Ormolux version: 3.0.2".
 QString ApplicationTitle();
@@ -145,6 +147,10 @@ private:
     // Runs the batches; goes with the window, ending a running job and
     // removing its files.
     std::unique_ptr<BatchDriver> m_batch;
+    // The running or last batch's progress window, and whether it was the
+    // active window when the batch ended (no desktop notice then).
+    QPointer<TfrmProgress> m_progressWindow;
+    bool m_batchEndWatched = true;
 };
 
 } // namespace marbeck

@@ -4,6 +4,7 @@
 #include "engine/tfrmprogress.h"
 #include "lang/marbeckmessages.h"
 #include "marbeck/engine/batchsetup.h"
+#include "privatebus.h"
 #include "settings/globalvars.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
@@ -93,10 +94,57 @@ TEST(MainWindowBatch, ConvertNowTurnsTheListIntoPhoneVideosInTheChosenFolder)
         EXPECT_EQ(p.audioCodec(), "aac") << name;
     }
     EXPECT_EQ(globals().OutputPath, inst.out + "/"); // the folder as the jobs were given it
-    EXPECT_TRUE(script->asked.isEmpty());
+    EXPECT_TRUE(script->asked.isEmpty()) << qPrintable(script->asked.value(0).text);
     window.close();
     EXPECT_EQ(orm::IniFile(inst.app + "/vuzu.ini").readString(u"System", u"OutputPath", {}),
               inst.out + "/");
+}
+
+TEST(MainWindowBatch, ABatchEndingBehindAnotherWindowIsToldOnTheDesktopOnce)
+{
+    MainInstallation inst("3GPP_Phone.ini");
+    PrivateBus bus;
+    if (bus.address.isEmpty())
+        GTEST_SKIP() << "no dbus-daemon on this machine";
+    ASSERT_TRUE(bus.startService(false));
+    // This test program's session bus is the private one.
+    EnvScope session("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    ScriptedScope script;
+    RecordingPowerScope power;
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    window.EditOutputDir()->setText(inst.out);
+    const QString clip = sharedClip("mainwindow_batch.mp4", 3);
+
+    // The user watches the main window: its own status line is enough.
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isActiveWindow(); }));
+    window.listViewFiles()->AddFiles({inst.copy(clip, "watched.mp4")});
+    window.listViewFiles()->UpdateActions();
+    window.ButtonConvert()->click(); // returns once the batch is over
+    ASSERT_TRUE(QFileInfo::exists(inst.out + "/watched.3gp"));
+    waitFor([&] { return !bus.notices().isEmpty(); }, 1000);
+    EXPECT_TRUE(bus.notices().isEmpty()) << qPrintable(bus.notices().join(u'\n'));
+
+    // The user goes to another program during the next batch: no window of
+    // this one is active when it ends, and one notice gives the counts.
+    QTimer away;
+    QObject::connect(&away, &QTimer::timeout, [] {
+        if (QApplication::activeWindow())
+            QApplication::setActiveWindow(nullptr);
+    });
+    QObject::connect(&window.batch(), &BatchDriver::batchStarted, [&] { away.start(10); });
+    window.listViewFiles()->AddFiles({inst.copy(clip, "away.mp4")});
+    window.listViewFiles()->UpdateActions();
+    window.ButtonConvert()->click();
+    away.stop();
+    ASSERT_TRUE(waitFor([&] { return !bus.notices().isEmpty(); }, 10000));
+    waitFor([&] { return bus.notices().size() > 1; }, 1000);
+    EXPECT_EQ(bus.notices(), QStringList{QStringLiteral(
+                                 "notify\tOrmolux\tBatch finished\t1 converted, 0 failed")});
+    EXPECT_TRUE(script->asked.isEmpty());
+    window.close();
 }
 
 TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSettings)
