@@ -127,6 +127,7 @@
     X(MSG_NOTICE_FINISHED, "Batch finished")                                                       \
     X(MSG_NOTICE_STOPPED, "Batch stopped")                                                         \
     X(MSG_NOTICE_COUNTS, "%d converted, %d failed")                                                \
+    X(MSG_PROFILE_NO_PRESETS, "%s has no preset with commands; choose another profile.")           \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

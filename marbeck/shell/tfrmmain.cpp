@@ -32,6 +32,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -148,7 +149,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
 
     // In the skin's warning colour; a click opens the settings where both
     // switches can be changed before Convert.
-    m_labelBatchWarning = makeLabel(this, "LabelBatchWarning", {16, 461}, true);
+    m_labelBatchWarning = makeLabel(this, "LabelBatchWarning", {16, 463}, false);
     QPalette warning = m_labelBatchWarning->palette();
     warning.setColor(QPalette::WindowText, QColor(0xFF, 0xB0, 0x40));
     m_labelBatchWarning->setPalette(warning);
@@ -454,6 +455,12 @@ void TfrmMain::ActionConvertExecute()
             orm::ShowMessageBox(reason, msg(Msg::MSG_HINT), orm::mb::kIconExclamation);
             return;
         }
+    } else if (m_presets.isEmpty() && listViewFiles()->sources().count() > 0) {
+        // A profile file that gave no preset: say which file, not a list index.
+        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PROFILE_NO_PRESETS),
+                                               {QDir::toNativeSeparators(globals().ProfilePath)}),
+                            msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
+        return;
     }
     m_batch->ActionConvertExecute(selectedPreset(), m_editOutputDir->text(),
                                   BatchOptionsFor(globals(), m_typeLists.AVSExt));
@@ -480,8 +487,14 @@ void TfrmMain::UpdateBatchWarning()
     const QString action = ShutdownActionNames().value(g.ShutdownFlag);
     if (g.ShutdownWindowsWhenDone && !action.isEmpty())
         lines << orm::FormatMessage(msg(Msg::MSG_WARN_AFTER_BATCH), {action});
-    m_labelBatchWarning->setText(lines.join(u'\n'));
+    m_labelBatchWarning->setText(lines.join(QStringLiteral("  \u00b7  ")));
     m_labelBatchWarning->adjustSize();
+    // One line in the gap between the output folder and the buttons below it,
+    // wherever the skin put them.
+    const int gapTop = m_editOutputDir->geometry().bottom() + 1;
+    const int gapBottom = m_buttonChooseProfile->y();
+    m_labelBatchWarning->move(m_editOutputDir->x(),
+                              (gapTop + gapBottom - m_labelBatchWarning->height()) / 2);
     m_labelBatchWarning->setVisible(!lines.isEmpty());
 }
 

@@ -64,6 +64,7 @@ int main(int argc, char *argv[])
         QFile settings(installation.filePath("vuzu.ini"));
         settings.open(QIODevice::WriteOnly);
         settings.write(QStringLiteral("[System]\nLanguageFile=%1\nShowWindow=0\nOutputPath=%2\n"
+                                      "DeleteFileAfterProcessing=1\nShutdownWindowsWhenDone=1\n"
                                       "ProfilePath=%3/%4/Transcoding_iPod.ini\n")
                            .arg(QLatin1String(language.file), installation.path(),
                                 installation.path(), QLatin1String(language.profiles))

@@ -50,6 +50,7 @@ void writeSettings(const QString &installation, const Language &language)
     QFile settings(installation + "/vuzu.ini");
     settings.open(QIODevice::WriteOnly);
     settings.write(QStringLiteral("[System]\nLanguageFile=%1\nShowWindow=0\nOutputPath=%2/out\n"
+                                  "DeleteFileAfterProcessing=1\nShutdownWindowsWhenDone=1\n"
                                   "ProfilePath=%2/default_setting/Transcoding_iPod.ini\n")
                        .arg(QLatin1String(language.file), installation)
                        .toUtf8());

@@ -75,9 +75,8 @@ int main(int argc, char **argv)
     for (const Clip &c : clips) {
         const QString path = dir.filePath(QString::fromUtf8(c.name));
         const QStringList size = QString::fromLatin1(c.size).split(u'x');
-        orm::testclips::ClipSpec spec{.size = {size[0].toInt(), size[1].toInt()},
-                                      .seconds = c.seconds,
-                                      .codec = c.codec};
+        orm::testclips::ClipSpec spec{
+            .size = {size[0].toInt(), size[1].toInt()}, .seconds = c.seconds, .codec = c.codec};
         if (!orm::testclips::MakeClip(encoder, path, spec).ok) {
             std::fprintf(stderr, "could not make %s\n", c.name);
             continue;

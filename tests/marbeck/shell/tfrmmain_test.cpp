@@ -229,6 +229,13 @@ TEST(MainWindowStart, GarbageSettingsAndAMissingProfileStartAnEmptyPresetBox)
     EXPECT_EQ(window.ComboBoxProfile()->count(), 0);
     EXPECT_EQ(window.LabelProfileInfo()->text(), "()");
     EXPECT_EQ(window.selectedPreset(), nullptr);
+    // Convert names the profile that gave no preset, not a list index.
+    window.listViewFiles()->sources().append(TFileItem{});
+    ScriptedScope script;
+    window.ButtonConvert()->click();
+    ASSERT_EQ(script->asked.size(), 1);
+    EXPECT_EQ(script->asked[0].text,
+              inst.path("nowhere.ini") + " has no preset with commands; choose another profile.");
     // The place is kept on the screen whatever the file says.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_TRUE(screen.intersects(window.geometry()));
