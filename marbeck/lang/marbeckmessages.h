@@ -119,7 +119,11 @@
     X(MSG_WARN_TRASH, "Sources will be moved to the trash after conversion")                       \
     X(MSG_WARN_AFTER_BATCH, "After the batch: %s")                                                 \
     X(MSG_WARNING_ACTION, "In a moment: %s. Press Cancel to prevent it.")                          \
-    X(MSG_FILE_OF, "%d of %d")                                                             \
+    X(MSG_FILE_OF, "%d of %d")                                                                     \
+    X(MSG_ADD_FOLDER, "Add Folder...")                                                             \
+    X(MSG_ADD_FOLDER_TITLE, "Choose a folder to add with its subfolders")                          \
+    X(MSG_STOP_ADDING, "Stop Adding")                                                              \
+    X(MSG_STATUS_ADDING, "Adding %d of %d… (Esc stops)")                                           \
     ORM_OUTPUT_MESSAGES(X)
 
 namespace marbeck {

@@ -192,6 +192,12 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     connect(m_listViewFiles, &ListViewFiles::inputFolderChanged, this,
             [](const QString &folder) { globals().InputPath = folder; });
     bindButton(m_buttonAddFiles, m_listViewFiles->ActionAddFiles());
+    // The button's own menu (right click) holds Add Folder and, while files
+    // are being added, Stop Adding; the list's menu has both too.
+    m_buttonAddFiles->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_buttonAddFiles->addActions({m_listViewFiles->ActionAddFiles(),
+                                  m_listViewFiles->ActionAddFolder(),
+                                  m_listViewFiles->ActionStopAdding()});
     bindButton(m_buttonDelete, m_listViewFiles->ActionDelete());
     bindButton(m_buttonClearList, m_listViewFiles->ActionClearList());
     bindButton(m_buttonBrowse, m_listViewFiles->ActionOutputBrowse());
