@@ -181,7 +181,12 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     // The list knows the window only through these: Convert in its menu, the
     // status line, and the two folders it reads and changes.
     m_listViewFiles->addRowsAction(m_actionConvert);
-    connect(m_listViewFiles, &ListViewFiles::statusChanged, m_labelStatusBar, &QLabel::setText);
+    // The line grows with its text ("Adding 340 of 2,000…" is longer than a count).
+    connect(m_listViewFiles, &ListViewFiles::statusChanged, m_labelStatusBar,
+            [this](const QString &text) {
+                m_labelStatusBar->setText(text);
+                m_labelStatusBar->adjustSize();
+            });
     connect(m_editOutputDir, &QLineEdit::textChanged, m_listViewFiles,
             &ListViewFiles::setOutputFolderText);
     connect(m_listViewFiles, &ListViewFiles::outputFolderChanged, this,
