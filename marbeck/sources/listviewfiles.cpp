@@ -302,10 +302,10 @@ void ListViewFiles::UpdateActions()
     m_actionDelete->setEnabled(selected);
     m_actionPlaySource->setEnabled(selected);
     m_actionMoreInformation->setEnabled(selected);
-    m_actionClearList->setEnabled(filled);
+    const bool adding = m_adder->isBusy();
+    m_actionClearList->setEnabled(filled || adding);
     m_actionSelectAll->setEnabled(filled);
     // Convert Now waits until the files being added are all in the list.
-    const bool adding = m_adder->isBusy();
     for (QAction *action : std::as_const(m_rowsActions)) {
         if (action)
             action->setEnabled(filled && !adding);
@@ -358,6 +358,8 @@ void ListViewFiles::ActionDeleteExecute()
 
 void ListViewFiles::ActionClearListExecute()
 {
+    // An empty list is what the user asked for: files still being added do not refill it.
+    m_adder->cancel();
     m_model->clear();
     UpdateStatus();
 }

@@ -396,6 +396,17 @@ TEST(ListViewFiles, AddFolderAddsTheChosenFolderAndEscapeStopsAnAddition)
     QCoreApplication::processEvents();
     EXPECT_EQ(f.view.sources().count(), kept);
     EXPECT_EQ(f.status.text(), QString("%1 files").arg(kept));
+
+    // Clear List while adding stops the adding too.
+    f.view.BeginAdding(paths);
+    EXPECT_TRUE(f.view.isAdding());
+    f.view.ActionClearList()->trigger();
+    EXPECT_FALSE(f.view.isAdding());
+    QCoreApplication::processEvents();
+    QThread::msleep(30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.view.sources().count(), 0);
+    EXPECT_EQ(f.status.text(), "No files");
 }
 
 TEST(ListViewFiles, ADroppedPathLongerThan255CharactersIsTakenWhole)
