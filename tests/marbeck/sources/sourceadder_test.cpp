@@ -113,7 +113,18 @@ TEST(SourceAdder, RowsKeepTheGivenOrderAndTheRulesAndBoxesOfAddFile)
 
     EXPECT_FALSE(adder.isBusy());
     EXPECT_EQ(namesOf(list), names);
-    EXPECT_EQ(list.item(5).VideoCodec, "AVC");
+    // Every record is what one probe on this thread gives: the threads'
+    // library handles did not mix their answers.
+    const TFileItem reference = ProbeFile(paths.first());
+    EXPECT_EQ(reference.VideoCodec, "AVC");
+    for (int row = 0; row < list.count(); ++row) {
+        const TFileItem &item = list.item(row);
+        for (const SourceColumn &column : kSourceColumns) {
+            if (column.field != &TFileItem::FileName && column.field != &TFileItem::CompleteName)
+                EXPECT_EQ(item.*column.field, reference.*column.field) << row;
+        }
+        EXPECT_EQ(item.CompleteName, item.path());
+    }
     EXPECT_EQ(taken, given);
     EXPECT_EQ(results.count(AddResult::Added), 90);
     EXPECT_EQ(results.at(10), AddResult::Missing);
