@@ -1,5 +1,6 @@
 // Adding in the background: real files probed by the media library on the
 // worker threads, taken in order on the test's thread.
+#include "shared/error.h"
 #include "shared/utilfuncs.h"
 #include "sourceclips.h"
 #include "sources/sourceadder.h"
@@ -218,4 +219,26 @@ TEST(SourceAdder, AFolderGivesItsAcceptedFilesAndThoseOfItsSubfoldersButNoHidden
     adder.add(files);
     adder.waitUntilDone();
     EXPECT_EQ(namesOf(list), QStringList({"A.avi", "b.mp4", "f.mp4", "c.mkv", "d.mp4"}));
+}
+
+TEST(SourceAdder, ALibraryThatCannotProbeGivesOneBoxAndStopsTheQueue)
+{
+    testApp();
+    QTemporaryDir dir;
+    const QStringList paths = clipCopies(dir, {"a.mp4", "b.mp4", "c.mp4", "d.mp4"});
+    SourceListModel list;
+    SourceAdder adder(list);
+    adder.setInputFileTypes(kTypes);
+    adder.setProbe([](const QString &) -> TFileItem {
+        throw orm::Error("The MediaInfo library cannot be loaded.");
+    });
+    bool cancelled = false;
+    QObject::connect(&adder, &SourceAdder::finished, [&](bool c) { cancelled = c; });
+    ScriptedScope script;
+    adder.add(paths);
+    adder.waitUntilDone();
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(list.count(), 0);
+    ASSERT_EQ(script->asked.size(), 1);
+    EXPECT_EQ(script->asked.at(0).text, "The MediaInfo library cannot be loaded.");
 }
