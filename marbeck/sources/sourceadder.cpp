@@ -238,6 +238,7 @@ void SourceAdder::deliver()
             break;
     }
     m_delivering = false;
+    m_longestSliceNs = std::max(m_longestSliceNs, clock.nsecsElapsed());
     if (run != m_run)
         return;
     if (failed) {

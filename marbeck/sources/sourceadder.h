@@ -51,6 +51,9 @@ public:
     // Runs the event loop until the queue is empty (for callers that need
     // the rows before going on).
     void waitUntilDone();
+    // The longest the owner's thread spent in one slice of taking records,
+    // since construction (boxes included).
+    qint64 longestSliceNs() const { return m_longestSliceNs; }
 
 signals:
     void progress(int done, int total);
@@ -72,6 +75,7 @@ private:
     std::shared_ptr<Run> m_run;
     int m_done = 0;
     bool m_delivering = false;
+    qint64 m_longestSliceNs = 0;
 };
 
 } // namespace marbeck
