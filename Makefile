@@ -54,7 +54,7 @@ sanitize: deps
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
 # The threaded parts (redirector, console parser) under the thread sanitizer.
-TSAN_TESTS := redirect_tests engine_logic_tests conversion_tests
+TSAN_TESTS := redirect_tests engine_logic_tests conversion_tests sources_tests
 tsan: deps
 	cmake -S . -B $(BUILD)-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DORM_TSAN=ON
 	$(NINJA) -C $(BUILD)-tsan $(TSAN_TESTS) stage_data orm_testencoder
