@@ -56,7 +56,7 @@ sanitize: deps
 # The threaded parts (redirector, console parser, conversion jobs) under the
 # thread sanitizer, TSAN_REPEAT times over: a race that shows once in fifty runs
 # under load must not pass unseen.
-TSAN_TESTS := redirect_tests engine_logic_tests conversion_tests joblifetime_tests
+TSAN_TESTS := redirect_tests engine_logic_tests conversion_tests joblifetime_tests sources_tests
 TSAN_REPEAT ?= 100
 tsan: deps
 	cmake -S . -B $(BUILD)-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DORM_TSAN=ON

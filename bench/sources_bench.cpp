@@ -2,6 +2,7 @@
 // command-line program doing the same), and the list view with many rows.
 #include "benchapp.h"
 #include "sources/listviewfiles.h"
+#include "sources/sourceadder.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
 #include "sources/typelists.h"
@@ -14,6 +15,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
@@ -22,6 +27,7 @@ using namespace marbeck;
 namespace {
 
 constexpr int kProbeFiles = 500;
+constexpr int kAddFiles = 2000;
 constexpr int kListRows = 10000;
 
 QString encoder()
@@ -34,12 +40,12 @@ QString encoder()
     return QStringLiteral("ffmpeg");
 }
 
-// 500 small files: copies of four clips of different containers.
+// Small files: copies of four clips of different containers.
 struct ProbeSet {
     QTemporaryDir dir;
     QStringList files;
     bool ok = false;
-    ProbeSet()
+    explicit ProbeSet(int count = kProbeFiles)
     {
         const QList<QPair<QString, QStringList>> clips = {
             {"clip.mp4", {"-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac"}},
@@ -51,10 +57,10 @@ struct ProbeSet {
             if (!orm::testclips::MakeClip(encoder(), dir.filePath(name), {.codec = codec}).ok)
                 return;
         }
-        for (int i = 0; i < kProbeFiles; ++i) {
+        for (int i = 0; i < count; ++i) {
             const auto &[name, codec] = clips.at(i % clips.size());
             const QString copy =
-                dir.filePath(QStringLiteral("%1 %2").arg(i, 3, 10, QChar(u'0')).arg(name));
+                dir.filePath(QStringLiteral("%1 %2").arg(i, 4, 10, QChar(u'0')).arg(name));
             if (!QFile::copy(dir.filePath(name), copy))
                 return;
             files << copy;
@@ -105,6 +111,82 @@ void BM_SourcesProbe(benchmark::State &state)
     }
 }
 BENCHMARK(BM_SourcesProbe)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// 2,000 real files added as the user adds them: through the background adder
+// into a shown list. A 5 ms timer records how late it fires meanwhile (the
+// longest the event loop was held). The machine is shared, so the pool and one
+// worker thread take turns three times: the rates are the best of each, the
+// stall the median of the three runs' longest.
+double addToShownList(const QStringList &files, const QStringList &types, int threads,
+                      double &stallMs, double &sliceMs)
+{
+    ListViewFiles view;
+    view.setInputFileTypes(types);
+    view.adder().setThreadCount(threads);
+    view.resize(617, 200);
+    view.show();
+    QCoreApplication::processEvents();
+
+    constexpr qint64 kTickNs = 5'000'000;
+    QElapsedTimer sinceTick;
+    qint64 worst = 0;
+    QTimer tick;
+    tick.setInterval(int(kTickNs / 1'000'000));
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        worst = std::max(worst, sinceTick.nsecsElapsed() - kTickNs);
+        sinceTick.restart();
+    });
+    sinceTick.start();
+    tick.start();
+    QElapsedTimer clock;
+    clock.start();
+    view.BeginAdding(files);
+    view.WaitForAdding();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    tick.stop();
+    stallMs = worst / 1e6;
+    sliceMs = view.adder().longestSliceNs() / 1e6;
+    return view.sources().count() == files.size() ? files.size() / seconds : 0;
+}
+
+void BM_SourcesAddInBackground(benchmark::State &state)
+{
+    benchApp();
+    static ProbeSet set(kAddFiles);
+    if (!set.ok) {
+        state.SkipWithError("could not make the clips");
+        return;
+    }
+    const QStringList types = {"Video=*.mp4;*.avi;*.mkv;*.wmv"};
+    const int pool = DefaultProbeThreads();
+    double poolRate = 0, oneRate = 0, longestSlice = 0;
+    std::vector<double> stalls;
+    for (auto _ : state) {
+        for (int round = 0; round < 3; ++round) {
+            double stall = 0, slice = 0, unused = 0;
+            const double p = addToShownList(set.files, types, pool, stall, slice);
+            const double one = addToShownList(set.files, types, 1, unused, unused);
+            if (p == 0 || one == 0) {
+                state.SkipWithError("not every file was added");
+                return;
+            }
+            poolRate = std::max(poolRate, p);
+            oneRate = std::max(oneRate, one);
+            stalls.push_back(stall);
+            longestSlice = std::max(longestSlice, slice);
+        }
+    }
+    std::sort(stalls.begin(), stalls.end());
+    state.counters["add_files_ui_stall_ms_max:ms"] = stalls.at(stalls.size() / 2);
+    // The part of the stall that is the adder's own work on the window's
+    // thread; the rest is the thread waiting for a core.
+    state.counters["add_files_ui_slice_ms_max:ms"] = longestSlice;
+    state.counters["add_files_pool_files_per_s:files/s"] = poolRate;
+    state.counters["add_files_one_thread_files_per_s:files/s"] = oneRate;
+    state.counters["add_files_pool_threads:threads"] = pool;
+    state.counters["probe_parallel_speedup:ratio"] = poolRate / oneRate;
+}
+BENCHMARK(BM_SourcesAddInBackground)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_SourcesListView(benchmark::State &state)
 {

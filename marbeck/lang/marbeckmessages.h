@@ -128,6 +128,10 @@
     X(MSG_NOTICE_STOPPED, "Batch stopped")                                                         \
     X(MSG_NOTICE_COUNTS, "%d converted, %d failed")                                                \
     X(MSG_PROFILE_NO_PRESETS, "%s has no preset with commands; choose another profile.")           \
+    X(MSG_ADD_FOLDER, "Add Folder...")                                                             \
+    X(MSG_ADD_FOLDER_TITLE, "Choose a folder to add with its subfolders")                          \
+    X(MSG_STOP_ADDING, "Stop Adding")                                                              \
+    X(MSG_STATUS_ADDING, "Adding %d of %d… (Esc stops)")                                           \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

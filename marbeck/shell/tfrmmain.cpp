@@ -184,7 +184,12 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     // The list knows the window only through these: Convert in its menu, the
     // status line, and the two folders it reads and changes.
     m_listViewFiles->addRowsAction(m_actionConvert);
-    connect(m_listViewFiles, &ListViewFiles::statusChanged, m_labelStatusBar, &QLabel::setText);
+    // The line grows with its text ("Adding 340 of 2,000…" is longer than a count).
+    connect(m_listViewFiles, &ListViewFiles::statusChanged, m_labelStatusBar,
+            [this](const QString &text) {
+                m_labelStatusBar->setText(text);
+                m_labelStatusBar->adjustSize();
+            });
     connect(m_editOutputDir, &QLineEdit::textChanged, m_listViewFiles,
             &ListViewFiles::setOutputFolderText);
     connect(m_listViewFiles, &ListViewFiles::outputFolderChanged, this,
@@ -195,6 +200,12 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     connect(m_listViewFiles, &ListViewFiles::inputFolderChanged, this,
             [](const QString &folder) { globals().InputPath = folder; });
     bindButton(m_buttonAddFiles, m_listViewFiles->ActionAddFiles());
+    // The button's own menu (right click) holds Add Folder and, while files
+    // are being added, Stop Adding; the list's menu has both too.
+    m_buttonAddFiles->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_buttonAddFiles->addActions({m_listViewFiles->ActionAddFiles(),
+                                  m_listViewFiles->ActionAddFolder(),
+                                  m_listViewFiles->ActionStopAdding()});
     bindButton(m_buttonDelete, m_listViewFiles->ActionDelete());
     bindButton(m_buttonClearList, m_listViewFiles->ActionClearList());
     bindButton(m_buttonBrowse, m_listViewFiles->ActionOutputBrowse());

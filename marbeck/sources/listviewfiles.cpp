@@ -45,7 +45,8 @@ QStringList localFiles(const QMimeData *data)
 }
 
 ListViewFiles::ListViewFiles(QWidget *parent)
-    : QTreeView(parent), m_model(new SourceListModel(this))
+    : QTreeView(parent), m_model(new SourceListModel(this)),
+      m_adder(new SourceAdder(*m_model, this))
 {
     setModel(m_model);
     setRootIsDecorated(false);
@@ -80,6 +81,10 @@ ListViewFiles::ListViewFiles(QWidget *parent)
 
     m_actionAddFiles =
         makeAction(QKeySequence(Qt::CTRL | Qt::Key_O), &ListViewFiles::ActionAddFilesExecute);
+    m_actionAddFolder = makeAction(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                                   &ListViewFiles::ActionAddFolderExecute);
+    // Enabled only while files are being added, so Escape is free otherwise.
+    m_actionStopAdding = makeAction(QKeySequence(Qt::Key_Escape), &ListViewFiles::StopAdding);
     m_actionDelete = makeAction(QKeySequence(Qt::Key_Delete), &ListViewFiles::ActionDeleteExecute);
     m_actionClearList = makeAction({}, &ListViewFiles::ActionClearListExecute);
     m_actionSelectAll =
@@ -93,6 +98,8 @@ ListViewFiles::ListViewFiles(QWidget *parent)
 
     m_popupMenu = new QMenu(this);
     m_popupMenu->addAction(m_actionAddFiles);
+    m_popupMenu->addAction(m_actionAddFolder);
+    m_popupMenu->addAction(m_actionStopAdding);
     m_popupMenu->addAction(m_actionOpenDestinationFolder);
     m_popupMenu->addSeparator();
     m_popupMenu->addAction(m_actionDelete);
@@ -107,13 +114,19 @@ ListViewFiles::ListViewFiles(QWidget *parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, &ListViewFiles::listChanged);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ListViewFiles::UpdateActions);
+    connect(m_adder, &SourceAdder::progress, this, &ListViewFiles::UpdateStatus);
+    connect(m_adder, &SourceAdder::finished, this, &ListViewFiles::addingFinished);
 
     ApplyLanguage();
     UpdateStatus();
     UpdateActions();
 }
 
-ListViewFiles::~ListViewFiles() = default;
+ListViewFiles::~ListViewFiles()
+{
+    // The workers end before the list they fill.
+    delete m_adder;
+}
 
 QAction *ListViewFiles::makeAction(const QKeySequence &shortcut, void (ListViewFiles::*handler)())
 {
@@ -160,6 +173,8 @@ void ListViewFiles::ApplyLanguage()
         msg(Msg::MSG_LISTVIEW_COMPLETENAME),
     });
     m_actionAddFiles->setText(msg(Msg::MSG_ADD_FILES));
+    m_actionAddFolder->setText(msg(Msg::MSG_ADD_FOLDER));
+    m_actionStopAdding->setText(msg(Msg::MSG_STOP_ADDING));
     m_actionDelete->setText(msg(Msg::MSG_DELETE));
     m_actionClearList->setText(msg(Msg::MSG_CLEAR_LIST));
     m_actionSelectAll->setText(msg(Msg::MSG_SELECT_ALL));
@@ -183,16 +198,37 @@ void ListViewFiles::AddFiles(const QStringList &paths)
         AddFile(path);
 }
 
+void ListViewFiles::BeginAdding(const QStringList &paths)
+{
+    m_adder->setInputFileTypes(m_inputFileTypes);
+    m_adder->add(paths);
+    UpdateActions();
+}
+
+void ListViewFiles::StopAdding()
+{
+    m_adder->cancel();
+}
+
+void ListViewFiles::addingFinished()
+{
+    if (m_selectLastWhenAdded)
+        SelectItem(m_model->count());
+    m_selectLastWhenAdded = false;
+    UpdateStatus();
+    UpdateActions();
+}
+
 void ListViewFiles::DropFiles(const QStringList &paths)
 {
-    orm::BusyScope busy;
-    orm::GuardEvent([&] {
-        for (const QString &path : paths) {
-            if (!orm::platform::directoryExists(path.toStdString()))
-                AddFile(path);
-        }
-    });
-    UpdateStatus();
+    QStringList files;
+    for (const QString &path : paths) {
+        if (orm::platform::directoryExists(path.toStdString()))
+            files << CollectFolderFiles(path, m_inputFileTypes);
+        else
+            files << path;
+    }
+    BeginAdding(files);
 }
 
 void ListViewFiles::SelectItem(int index)
@@ -209,6 +245,8 @@ void ListViewFiles::SelectItem(int index)
 
 QString ListViewFiles::statusText() const
 {
+    if (m_adder->isBusy())
+        return AddingStatusText(m_adder->done(), m_adder->total());
     return StatusText(m_model->count());
 }
 
@@ -264,12 +302,16 @@ void ListViewFiles::UpdateActions()
     m_actionDelete->setEnabled(selected);
     m_actionPlaySource->setEnabled(selected);
     m_actionMoreInformation->setEnabled(selected);
-    m_actionClearList->setEnabled(filled);
+    const bool adding = m_adder->isBusy();
+    m_actionClearList->setEnabled(filled || adding);
     m_actionSelectAll->setEnabled(filled);
+    // Convert Now waits until the files being added are all in the list.
     for (QAction *action : std::as_const(m_rowsActions)) {
         if (action)
-            action->setEnabled(filled);
+            action->setEnabled(filled && !adding);
     }
+    m_actionStopAdding->setEnabled(adding);
+    m_actionStopAdding->setVisible(adding);
 }
 
 void ListViewFiles::ActionAddFilesExecute()
@@ -282,12 +324,22 @@ void ListViewFiles::ActionAddFilesExecute()
     const auto names = AskOpenFiles(request);
     if (!names || names->isEmpty())
         return;
-    orm::BusyScope busy;
-    AddFiles(*names);
-    SelectItem(m_model->count());
+    m_selectLastWhenAdded = true;
+    BeginAdding(*names);
     m_inputFolder = orm::ExtractFilePath(names->first());
     emit inputFolderChanged(m_inputFolder);
     m_rememberedFileName = names->size() > 1 ? QString() : orm::ExtractFileName(names->first());
+}
+
+void ListViewFiles::ActionAddFolderExecute()
+{
+    QString folder = m_inputFolder;
+    if (!orm::BrowseForFolder(window(), folder, msg(Msg::MSG_ADD_FOLDER_TITLE), kBrowseFlags))
+        return;
+    m_selectLastWhenAdded = true;
+    BeginAdding(CollectFolderFiles(folder, m_inputFileTypes));
+    m_inputFolder = orm::IncludeBackslash(folder);
+    emit inputFolderChanged(m_inputFolder);
 }
 
 void ListViewFiles::ActionDeleteExecute()
@@ -306,6 +358,8 @@ void ListViewFiles::ActionDeleteExecute()
 
 void ListViewFiles::ActionClearListExecute()
 {
+    // An empty list is what the user asked for: files still being added do not refill it.
+    m_adder->cancel();
     m_model->clear();
     UpdateStatus();
 }

@@ -2,6 +2,7 @@
 // The source list of the main window: seventeen columns over a
 // SourceListModel, its actions and context menu, dragging rows within the
 // list and files dropped from the file manager.
+#include "sourceadder.h"
 #include "sourcelist.h"
 
 #include <QPointer>
@@ -27,6 +28,8 @@ public:
     SourceListModel &sources() const { return *m_model; }
 
     QAction *ActionAddFiles() const { return m_actionAddFiles; }
+    QAction *ActionAddFolder() const { return m_actionAddFolder; }
+    QAction *ActionStopAdding() const { return m_actionStopAdding; }
     QAction *ActionDelete() const { return m_actionDelete; }
     QAction *ActionClearList() const { return m_actionClearList; }
     QAction *ActionSelectAll() const { return m_actionSelectAll; }
@@ -60,9 +63,21 @@ public:
     // Column captions and action captions from the message table.
     void ApplyLanguage();
 
+    // Adds at once, probing on this thread: for callers that need the rows
+    // before they go on.
     AddResult AddFile(const QString &path);
     void AddFiles(const QStringList &paths);
-    // Files dropped from the file manager: folders are skipped, the selection stays.
+    // Adds in the background (SourceAdder): rows appear in this order while
+    // the window keeps answering; the status line counts the files taken.
+    void BeginAdding(const QStringList &paths);
+    bool isAdding() const { return m_adder->isBusy(); }
+    // Stop Adding: the rows added so far stay.
+    void StopAdding();
+    // Runs the event loop until the files being added are all taken.
+    void WaitForAdding() { m_adder->waitUntilDone(); }
+    SourceAdder &adder() const { return *m_adder; }
+    // Files dropped from the file manager, in the background: a folder gives
+    // its accepted files and those of its subfolders; the selection stays.
     void DropFiles(const QStringList &paths);
     // Selects only the row at `index` (the last row when past it), makes it
     // current and scrolls it into view; an empty list is left alone.
@@ -83,6 +98,7 @@ public:
 
 public slots:
     void ActionAddFilesExecute();
+    void ActionAddFolderExecute();
     void ActionDeleteExecute();
     void ActionClearListExecute();
     void ActionSelectAllExecute();
@@ -111,9 +127,13 @@ private:
     bool isOwnDrag(const QMimeData *data) const;
     QByteArray dragToken() const;
     void listChanged();
+    void addingFinished();
 
     SourceListModel *m_model;
+    SourceAdder *m_adder;
     QAction *m_actionAddFiles;
+    QAction *m_actionAddFolder;
+    QAction *m_actionStopAdding;
     QAction *m_actionDelete;
     QAction *m_actionClearList;
     QAction *m_actionSelectAll;
@@ -129,8 +149,9 @@ private:
     QString m_outputPath;
     QStringList m_inputFileTypes;
     QString m_openFilter;
-    QString m_rememberedFileName; // the open dialog's name box
-    int m_dropTarget = -1;        // the last row a drag of ours passed over
+    QString m_rememberedFileName;       // the open dialog's name box
+    int m_dropTarget = -1;              // the last row a drag of ours passed over
+    bool m_selectLastWhenAdded = false; // Add Files and Add Folder select the last row
 };
 
 } // namespace marbeck

@@ -9,6 +9,7 @@
 #include "typelists.h"
 
 #include <QDir>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -46,6 +47,16 @@ QString StatusText(int count)
     if (count == 1)
         return msg(Msg::MSG_STATUS_ONEFILE);
     return orm::FormatMessage(msg(Msg::MSG_STATUS_FILES), {QString::number(count)});
+}
+
+QString AddingStatusText(int done, int total)
+{
+    // The "C" locale writes no group separators; English ones stand in there.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English);
+    return orm::FormatMessage(msg(Msg::MSG_STATUS_ADDING),
+                              {locale.toString(done), locale.toString(total)});
 }
 
 bool EnsureOutputFolder(const QString &folder)

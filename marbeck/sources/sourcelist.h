@@ -31,6 +31,8 @@ AddResult AddFile(SourceListModel &list, const QString &path, const QStringList 
 
 // "No files", "One file" or "%d files" by the number of rows.
 QString StatusText(int count);
+// "Adding 340 of 2,000…": files taken of files queued, grouped by thousands.
+QString AddingStatusText(int done, int total);
 
 // Refuses a blank folder and offers to create a missing one (with all its
 // parents); true when the folder exists afterwards.

@@ -54,6 +54,16 @@ int main(int argc, char *argv[])
     const QStringList clips =
         screenkit::makeListClips(installation.path(), installation.filePath("cores/avcore.dll"), 3);
 
+    // 2,000 small files for the pictures of the window while they are added.
+    QStringList many;
+    QDir().mkpath(installation.filePath("many"));
+    for (int i = 0; i < 2000; ++i) {
+        many << installation.filePath(
+            QStringLiteral("many/clip %1.mp4").arg(i, 4, 10, QChar(u'0')));
+        if (!QFile::copy(clips.first(), many.last()))
+            return 1;
+    }
+
     int failures = 0;
     for (const Language &language : kLanguages) {
         TGlobalVars &g = globals();
@@ -83,6 +93,16 @@ int main(int argc, char *argv[])
             window.listViewFiles()->AddFiles(clips);
             if (!screenkit::save(&window, out + "/main_" + tag + ".png"))
                 ++failures;
+
+            ListViewFiles &list = *window.listViewFiles();
+            list.BeginAdding(many);
+            while (list.isAdding() && list.adder().done() < 340)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+            if (!screenkit::save(&window, out + "/main_" + tag + "_adding.png"))
+                ++failures;
+            list.StopAdding();
+            list.ActionClearListExecute();
+            list.AddFiles(clips);
 
             TfrmProfile chooser(g, &window);
             chooser.PrepareChooser();

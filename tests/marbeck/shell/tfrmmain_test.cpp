@@ -423,7 +423,8 @@ TEST(MainWindowFrame, ButtonsFollowTheirActionsAndTheWindowTakesDroppedFiles)
     ASSERT_EQ(window.PopupMenuHelp()->actions().size(), 1);
     EXPECT_EQ(window.PopupMenuHelp()->actions()[0]->text(), "Languages");
 
-    // Files dropped anywhere on the window join the list; folders are skipped.
+    // Files dropped anywhere on the window join the list; a folder gives its
+    // accepted files (the skin's folder has none).
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(sharedClip("shell_drop.mp4", 1)),
                   QUrl::fromLocalFile(inst.path("Skins"))});
@@ -433,10 +434,18 @@ TEST(MainWindowFrame, ButtonsFollowTheirActionsAndTheWindowTakesDroppedFiles)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &drop);
+    window.listViewFiles()->WaitForAdding();
     EXPECT_EQ(window.listViewFiles()->sources().count(), 1);
     EXPECT_EQ(window.LabelStatusBar()->text(), "One file");
     window.listViewFiles()->UpdateActions();
     EXPECT_TRUE(window.ButtonClearList()->isEnabled());
+
+    // Add Folder and Stop Adding are in the Add Files button's own menu.
+    const QList<QAction *> addMenu = window.ButtonAddFiles()->actions();
+    ASSERT_EQ(addMenu.size(), 3);
+    EXPECT_EQ(addMenu.at(1)->text(), "Add Folder...");
+    EXPECT_EQ(addMenu.at(2), window.listViewFiles()->ActionStopAdding());
+    EXPECT_EQ(window.ButtonAddFiles()->contextMenuPolicy(), Qt::ActionsContextMenu);
 
     window.ButtonClose()->click();
     EXPECT_FALSE(window.isVisible());

@@ -15,15 +15,21 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using namespace marbeck;
 using namespace ormtest;
@@ -247,10 +253,13 @@ TEST(ListViewFiles, ActionsFollowTheListAndTheSelection)
     EXPECT_EQ(f.view.columnWidth(2), 333);
 
     QStringList menu;
-    for (const QAction *a : f.view.PopupMenuListView()->actions())
-        menu << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(menu, QStringList({"Add Files...", "Open Destination Folder...", "-", "Delete",
-                                 "Clear List", "-", "Convert Now", "-", "More Information..."}));
+    for (const QAction *a : f.view.PopupMenuListView()->actions()) {
+        if (a->isVisible()) // Stop Adding shows only while files are being added
+            menu << (a->isSeparator() ? "-" : a->text());
+    }
+    EXPECT_EQ(menu, QStringList({"Add Files...", "Add Folder...", "Open Destination Folder...", "-",
+                                 "Delete", "Clear List", "-", "Convert Now", "-",
+                                 "More Information..."}));
 }
 
 TEST(ListViewFiles, TheStatusLineCountsAfterEveryChange)
@@ -303,37 +312,113 @@ TEST(ListViewFiles, RowsFromAnotherListAreNotTaken)
     EXPECT_EQ(f.captions(), QStringList({"r0", "r1", "r2"}));
 }
 
-TEST(ListViewFiles, DroppingAFolderAndTwoFilesAddsOnlyTheFiles)
+TEST(ListViewFiles, ADroppedFolderAddsItsFilesInPlaceWhileTheWindowKeepsAnswering)
 {
     QTemporaryDir dir;
     const QStringList files = copies(dir, {"one.mp4", "two with space.mp4"});
     const QString folder = dir.filePath("a folder.mp4");
-    QDir().mkpath(folder);
-    copies(dir, {"a folder.mp4/inside.mp4"});
+    QDir().mkpath(folder + "/sub");
+    copies(dir, {"a folder.mp4/inside.mp4", "a folder.mp4/sub/deeper.mp4",
+                 "a folder.mp4/.hidden.mp4", "a folder.mp4/notes.txt"});
 
     Fixture f(1);
     f.view.setInputFileTypes({"Video=*.mp4;*.avi"});
     f.view.SelectItem(0);
     ScriptedScope script;
-    int busyDuringAdd = 0;
-    QObject::connect(&f.view.sources(), &QAbstractItemModel::rowsInserted,
-                     [&] { busyDuringAdd = std::max(busyDuringAdd, orm::BusyDepth()); });
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(files.at(0)), QUrl::fromLocalFile(folder),
                   QUrl::fromLocalFile(files.at(1))});
     EXPECT_TRUE(dropAt(f.view, &data, centreOfRow(f.view, 0)));
+    // The drop returns at once; the status line counts and Esc would stop it.
+    EXPECT_TRUE(f.view.isAdding());
+    EXPECT_EQ(f.status.text(), "Adding 0 of 4\u2026 (Esc stops)");
+    EXPECT_TRUE(f.view.ActionStopAdding()->isEnabled());
+    f.view.WaitForAdding();
 
-    EXPECT_EQ(f.captions(), QStringList({"r0", "one", "two with space"}));
+    EXPECT_EQ(f.captions(), QStringList({"r0", "one", "inside", "deeper", "two with space"}));
     EXPECT_EQ(f.view.sources().item(2).VideoCodec, "AVC");
     EXPECT_EQ(f.view.selectedRowList(), QList<int>({0})); // the selection stays
-    EXPECT_EQ(f.status.text(), "3 files");
-    EXPECT_GT(busyDuringAdd, 0);
-    EXPECT_EQ(orm::BusyDepth(), 0);
+    EXPECT_EQ(f.status.text(), "5 files");
+    EXPECT_FALSE(f.view.ActionStopAdding()->isEnabled());
     EXPECT_TRUE(script->asked.isEmpty());
 
     // The same files again leave one row each.
     EXPECT_TRUE(dropAt(f.view, &data, centreOfRow(f.view, 0)));
-    EXPECT_EQ(f.view.sources().count(), 3);
+    f.view.WaitForAdding();
+    EXPECT_EQ(f.view.sources().count(), 5);
+}
+
+TEST(ListViewFiles, AddFolderAddsTheChosenFolderAndEscapeStopsAnAddition)
+{
+    QTemporaryDir dir;
+    QStringList names;
+    for (int i = 0; i < 40; ++i)
+        names << QString("batch/part %1/clip%2.mp4").arg(i / 10).arg(i % 10);
+    copies(dir, names);
+    Fixture f(0);
+    f.view.setInputFileTypes({"Video=*.mp4"});
+    f.view.setInputFolder("/start/here/");
+    QString inputFolder;
+    QObject::connect(&f.view, &ListViewFiles::inputFolderChanged,
+                     [&](const QString &folder) { inputFolder = folder; });
+    ScriptedScope script;
+    script->folders.push_back(std::nullopt); // cancelled: nothing happens
+    f.view.ActionAddFolder()->trigger();
+    EXPECT_FALSE(f.view.isAdding());
+    EXPECT_TRUE(inputFolder.isEmpty());
+
+    script->folders.push_back(dir.filePath("batch"));
+    f.view.ActionAddFolder()->trigger();
+    ASSERT_EQ(script->asked.size(), 2);
+    EXPECT_EQ(script->asked.at(1).kind, Asked::Folder);
+    EXPECT_EQ(inputFolder, dir.filePath("batch") + "/");
+    f.view.WaitForAdding();
+    ASSERT_EQ(f.view.sources().count(), 40);
+    EXPECT_EQ(f.view.sources().item(39).path(), dir.filePath(names.last()));
+    EXPECT_EQ(f.view.selectedRowList(), QList<int>({39}));
+
+    // Escape while adding: the rows taken so far stay, no more come. The
+    // files after the tenth wait at a gate until then.
+    f.view.ActionClearList()->trigger();
+    QStringList paths;
+    for (const QString &name : names)
+        paths << dir.filePath(name);
+    const QSet<QString> held(paths.begin() + 10, paths.end());
+    std::atomic<bool> open{false};
+    f.view.adder().setProbe([&](const QString &path) {
+        while (held.contains(path) && !open)
+            QThread::msleep(1);
+        return ProbeFile(path);
+    });
+    f.view.BeginAdding(paths);
+    QElapsedTimer deadline;
+    deadline.start();
+    while (f.view.sources().count() < 10 && deadline.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(f.view.ActionStopAdding()->isVisible());
+    EXPECT_EQ(f.status.text(), "Adding 10 of 40\u2026 (Esc stops)");
+    f.view.activateWindow();
+    QTest::keyClick(&f.view, Qt::Key_Escape);
+    open = true;
+    EXPECT_FALSE(f.view.isAdding());
+    const int kept = f.view.sources().count();
+    EXPECT_EQ(kept, 10);
+    QCoreApplication::processEvents();
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.view.sources().count(), kept);
+    EXPECT_EQ(f.status.text(), QString("%1 files").arg(kept));
+
+    // Clear List while adding stops the adding too.
+    f.view.BeginAdding(paths);
+    EXPECT_TRUE(f.view.isAdding());
+    f.view.ActionClearList()->trigger();
+    EXPECT_FALSE(f.view.isAdding());
+    QCoreApplication::processEvents();
+    QThread::msleep(30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.view.sources().count(), 0);
+    EXPECT_EQ(f.status.text(), "No files");
 }
 
 TEST(ListViewFiles, ADroppedPathLongerThan255CharactersIsTakenWhole)
@@ -349,6 +434,7 @@ TEST(ListViewFiles, ADroppedPathLongerThan255CharactersIsTakenWhole)
     data.setUrls({QUrl::fromLocalFile(path)});
     ScriptedScope script;
     EXPECT_TRUE(dropAt(f.view, &data, QPoint(20, 40)));
+    f.view.WaitForAdding();
     ASSERT_EQ(f.view.sources().count(), 1);
     EXPECT_EQ(f.view.sources().item(0).CompleteName, path);
 }
@@ -371,6 +457,7 @@ TEST(ListViewFiles, AddFilesSelectsTheLastRowAndRemembersTheFirstFolder)
 
     dialog.answer = QStringList{here.at(1), here.at(0), elsewhere};
     f.view.ActionAddFiles()->trigger();
+    f.view.WaitForAdding();
     EXPECT_EQ(f.captions(), QStringList({"r0", "b", "a", "d"}));
     EXPECT_EQ(f.view.selectedRowList(), QList<int>({3}));
     EXPECT_EQ(inputFolder, dir.path() + "/"); // the first name's folder
@@ -381,18 +468,21 @@ TEST(ListViewFiles, AddFilesSelectsTheLastRowAndRemembersTheFirstFolder)
 
     dialog.answer = QStringList{elsewhere};
     f.view.ActionAddFiles()->trigger(); // already listed: no new row
+    f.view.WaitForAdding();
     EXPECT_EQ(dialog.requests.at(1).startFolder, dir.path() + "/");
     EXPECT_EQ(dialog.requests.at(1).fileName, ""); // cleared after three names
     EXPECT_EQ(inputFolder, other.path() + "/");
     EXPECT_EQ(f.view.sources().count(), 4);
     dialog.answer = QStringList{here.at(2)};
     f.view.ActionAddFiles()->trigger();
+    f.view.WaitForAdding();
     EXPECT_EQ(dialog.requests.at(2).fileName, "d.mp4");
     EXPECT_EQ(f.captions(), QStringList({"r0", "b", "a", "d", "c"}));
 
     dialog.answer = std::nullopt; // cancelled: nothing changes
     f.view.SelectItem(0);
     f.view.ActionAddFiles()->trigger();
+    f.view.WaitForAdding();
     EXPECT_EQ(f.view.selectedRowList(), QList<int>({0}));
     EXPECT_EQ(inputFolder, dir.path() + "/");
     EXPECT_TRUE(script->asked.isEmpty());

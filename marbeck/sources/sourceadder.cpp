@@ -1,0 +1,261 @@
+#include "sourceadder.h"
+
+#include "mediainfodll.h"
+#include "platform/platform.h"
+#include "shared/interaction.h"
+#include "shared/utilfuncs.h"
+#include "sourcelistmodel.h"
+#include "typelists.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+
+#include <algorithm>
+#include <exception>
+#include <mutex>
+#include <vector>
+
+namespace marbeck {
+
+namespace {
+
+// The longest the owner's thread spends taking records before it lets the
+// event loop run again, and how often it looks for new ones.
+constexpr qint64 kSliceMs = 15;
+constexpr int kPumpMs = 10;
+
+void collectFolder(const QString &folder, const QStringList &types, QStringList &out)
+{
+    const QDir dir(folder);
+    const auto order = QDir::Name | QDir::IgnoreCase;
+    // Without QDir::Hidden the listing leaves hidden entries out.
+    for (const QFileInfo &file : dir.entryInfoList(QDir::Files, order)) {
+        if (IsAcceptedType(orm::ExtractFileExt(file.filePath()), types))
+            out << file.filePath();
+    }
+    for (const QFileInfo &sub :
+         dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, order))
+        collectFolder(sub.filePath(), types, out);
+}
+
+} // namespace
+
+QStringList CollectFolderFiles(const QString &folder, const QStringList &inputFileTypes)
+{
+    QStringList files;
+    if (orm::platform::directoryExists(folder.toStdString()))
+        collectFolder(folder, inputFileTypes, files);
+    return files;
+}
+
+int DefaultProbeThreads()
+{
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
+}
+
+// One queue of files: the worker threads take paths from the front and leave
+// their records by index; the owner's thread takes the records in order.
+struct SourceAdder::Run {
+    struct Probed {
+        bool ready = false;
+        bool probed = false; // false: the file was missing or of a refused type
+        TFileItem item;
+        std::exception_ptr error;
+    };
+
+    std::mutex mutex;
+    std::vector<QString> paths;
+    std::vector<Probed> results;
+    std::size_t nextToProbe = 0;
+    int workers = 0;
+    bool cancelled = false;
+    QStringList types;
+    ProbeFunction probe;
+
+    static void work(const std::shared_ptr<Run> &run)
+    {
+        for (;;) {
+            std::size_t index = 0;
+            QString path;
+            {
+                const std::lock_guard lock(run->mutex);
+                if (run->cancelled || run->nextToProbe >= run->paths.size()) {
+                    --run->workers;
+                    return;
+                }
+                index = run->nextToProbe++;
+                path = run->paths[index];
+            }
+            Probed probed;
+            if (orm::platform::fileExists(path.toStdString()) &&
+                IsAcceptedType(orm::ExtractFileExt(path), run->types)) {
+                try {
+                    probed.item = run->probe ? run->probe(path) : ProbeFile(path);
+                    probed.probed = true;
+                } catch (...) {
+                    probed.error = std::current_exception();
+                }
+            }
+            probed.ready = true;
+            const std::lock_guard lock(run->mutex);
+            run->results[index] = std::move(probed);
+        }
+    }
+};
+
+SourceAdder::SourceAdder(SourceListModel &list, QObject *parent) : QObject(parent), m_list(list)
+{
+    m_pool.setMaxThreadCount(DefaultProbeThreads());
+    m_pump.setInterval(kPumpMs);
+    connect(&m_pump, &QTimer::timeout, this, &SourceAdder::deliver);
+}
+
+SourceAdder::~SourceAdder()
+{
+    blockSignals(true);
+    cancel();
+    m_pool.waitForDone();
+}
+
+void SourceAdder::setThreadCount(int count)
+{
+    m_pool.setMaxThreadCount(std::max(1, count));
+}
+
+void SourceAdder::add(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    if (!m_run) {
+        m_run = std::make_shared<Run>();
+        m_run->types = m_inputFileTypes;
+        m_run->probe = m_probe;
+        m_done = 0;
+        // Loaded here, not by the first worker: loading sets the character type.
+        if (!m_probe)
+            MediaInfoLibrary::shared();
+    }
+    {
+        const std::lock_guard lock(m_run->mutex);
+        for (const QString &path : paths)
+            m_run->paths.push_back(path);
+        m_run->results.resize(m_run->paths.size());
+    }
+    startWorkers();
+    m_pump.start();
+    emit progress(m_done, total());
+}
+
+void SourceAdder::startWorkers()
+{
+    int start = 0;
+    {
+        const std::lock_guard lock(m_run->mutex);
+        const auto waiting = qsizetype(m_run->paths.size() - m_run->nextToProbe);
+        start = int(std::min<qsizetype>(m_pool.maxThreadCount() - m_run->workers, waiting));
+        m_run->workers += std::max(0, start);
+    }
+    for (int i = 0; i < start; ++i)
+        m_pool.start([run = m_run] { Run::work(run); });
+}
+
+void SourceAdder::cancel()
+{
+    if (!m_run)
+        return;
+    {
+        const std::lock_guard lock(m_run->mutex);
+        m_run->cancelled = true;
+    }
+    finish(true);
+}
+
+bool SourceAdder::isBusy() const
+{
+    return m_run != nullptr;
+}
+
+int SourceAdder::total() const
+{
+    if (!m_run)
+        return 0;
+    const std::lock_guard lock(m_run->mutex);
+    return int(m_run->paths.size());
+}
+
+void SourceAdder::waitUntilDone()
+{
+    if (!isBusy())
+        return;
+    QEventLoop loop;
+    connect(this, &SourceAdder::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void SourceAdder::deliver()
+{
+    // A message box of AddFile runs the event loop: the pump must not start
+    // a second round inside it, or the boxes and rows would leave their order.
+    if (m_delivering || !m_run)
+        return;
+    m_delivering = true;
+    const std::shared_ptr<Run> run = m_run;
+    QElapsedTimer clock;
+    clock.start();
+    bool failed = false;
+    while (clock.elapsed() < kSliceMs) {
+        Run::Probed probed;
+        QString path;
+        {
+            const std::lock_guard lock(run->mutex);
+            const auto index = std::size_t(m_done);
+            if (index >= run->paths.size() || !run->results[index].ready)
+                break;
+            probed = std::move(run->results[index]);
+            run->results[index] = {};
+            path = run->paths[index];
+        }
+        AddResult result = AddResult::Missing;
+        const auto probe = [&](const QString &file) {
+            if (probed.error)
+                std::rethrow_exception(probed.error);
+            if (probed.probed)
+                return std::move(probed.item);
+            // The file appeared or its type became accepted after the worker looked.
+            return m_probe ? m_probe(file) : ProbeFile(file);
+        };
+        // A library that cannot probe fails every file alike: one box, and
+        // the rest of the queue is dropped.
+        failed = !orm::GuardEvent([&] { result = AddFile(m_list, path, m_inputFileTypes, probe); });
+        if (run != m_run)
+            break; // cancelled while a box was open
+        ++m_done;
+        if (!failed)
+            emit fileTaken(path, result);
+        if (failed)
+            break;
+    }
+    m_delivering = false;
+    m_longestSliceNs = std::max(m_longestSliceNs, clock.nsecsElapsed());
+    if (run != m_run)
+        return;
+    if (failed) {
+        cancel();
+        return;
+    }
+    emit progress(m_done, total());
+    if (m_done >= total())
+        finish(false);
+}
+
+void SourceAdder::finish(bool cancelled)
+{
+    m_pump.stop();
+    m_run.reset();
+    m_done = 0;
+    emit finished(cancelled);
+}
+
+} // namespace marbeck
