@@ -17,16 +17,20 @@ void MessageTable::resetToEnglish()
         m_texts << CleanLanguageText(QString::fromUtf8(k.englishDefault));
 }
 
-void MessageTable::LoadLanguage(const QString &path)
+int MessageTable::LoadLanguage(const QString &path)
 {
     const IniFile ini(path);
     if (!ini.exists())
-        return;
+        return -1;
+    const QStringList present = ini.keyNames(u"LANGRES");
+    int found = 0;
     for (size_t i = 0; i < m_keys.size(); ++i) {
         const QString key = QString::fromLatin1(m_keys[i].key);
+        found += present.contains(key, Qt::CaseInsensitive);
         m_texts[qsizetype(i)] =
             CleanLanguageText(ini.readString(u"LANGRES", key, m_texts[qsizetype(i)]));
     }
+    return found;
 }
 
 QString CleanLanguageText(const QString &text)

@@ -22,8 +22,9 @@ public:
     std::span<const MessageKey> keys() const { return m_keys; }
 
     // Reads every key of the table from the file, keeping the current text of
-    // a key the file lacks. A missing file changes nothing.
-    void LoadLanguage(const QString &path);
+    // a key the file lacks. A missing file changes nothing. Returns how many
+    // of the table's keys the file holds; -1 when there is no such file.
+    int LoadLanguage(const QString &path);
     void resetToEnglish();
 
 private:

@@ -128,6 +128,8 @@
     X(MSG_NOTICE_STOPPED, "Batch stopped")                                                         \
     X(MSG_NOTICE_COUNTS, "%d converted, %d failed")                                                \
     X(MSG_PROFILE_NO_PRESETS, "%s has no preset with commands; choose another profile.")           \
+    X(MSG_TYPE_FILE_UNUSABLE, "%s lists no accepted file types, so no file can be added.")         \
+    X(MSG_LANGUAGE_FILE_UNUSABLE, "%s holds none of the program's texts; English is used.")        \
     X(MSG_ADD_FOLDER, "Add Folder...")                                                             \
     X(MSG_ADD_FOLDER_TITLE, "Choose a folder to add with its subfolders")                          \
     X(MSG_STOP_ADDING, "Stop Adding")                                                              \

@@ -294,10 +294,10 @@ bool TfrmMain::FormCreate()
     if (!checkTypeFile(msg(Msg::MSG_ERROR), orm::mb::kIconExclamation))
         return false;
     loadTypeLists();
-    messages().LoadLanguage(AppRelativePath(g, g.LanguageFolder + g.LanguageFile));
-    orm::UseToolkitLanguage(g.LanguageFile);
+    loadLanguage();
     if (!ApplyLanguage())
         return false;
+    warnOfUnusableTypeFile();
     BuildLanguageMenu();
     setAcceptDrops(true);
     m_listViewFiles->UpdateStatus();
@@ -343,6 +343,31 @@ void TfrmMain::loadTypeLists()
     LoadTypeLists(m_typeLists, TypeFileName(globals()));
     m_listViewFiles->setInputFileTypes(m_typeLists.InputFileTypes);
     m_listViewFiles->setOpenFilter(BuildOpenFilter(m_typeLists.InputFileTypes));
+}
+
+void TfrmMain::loadLanguage()
+{
+    const TGlobalVars &g = globals();
+    const QString path = AppRelativePath(g, g.LanguageFolder + g.LanguageFile);
+    // A file that is there but holds none of the texts (not a language file,
+    // or broken) is named; the English texts stay.
+    if (messages().LoadLanguage(path) == 0)
+        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_LANGUAGE_FILE_UNUSABLE), {path}),
+                            msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
+    orm::UseToolkitLanguage(g.LanguageFile);
+}
+
+void TfrmMain::warnOfUnusableTypeFile()
+{
+    // A type file whose lines give no pattern accepts nothing: say so, or
+    // "Add Files" would refuse every file without a word.
+    for (const QString &line : std::as_const(m_typeLists.InputFileTypes)) {
+        if (line.contains(u'=') && line.section(u'=', 1).contains(u'*'))
+            return;
+    }
+    orm::ShowMessageBox(
+        orm::FormatMessage(msg(Msg::MSG_TYPE_FILE_UNUSABLE), {TypeFileName(globals())}),
+        msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
 }
 
 void TfrmMain::endProgram(int exitCode)
@@ -412,10 +437,10 @@ void TfrmMain::LanguageMenuClick(QAction *entry)
 {
     TGlobalVars &g = globals();
     g.LanguageFile = LanguageFileForCaption(entry->text());
-    messages().LoadLanguage(AppRelativePath(g, g.LanguageFolder + g.LanguageFile));
-    orm::UseToolkitLanguage(g.LanguageFile);
+    loadLanguage();
     if (!ApplyLanguage())
         return;
+    warnOfUnusableTypeFile();
     entry->setChecked(true);
     const int answer = orm::ShowChoiceDialog(
         msg(Msg::MSG_NEEDRESTART), msg(Msg::MSG_INFORMATION), orm::DialogKind::Information,

@@ -112,6 +112,9 @@ private:
     bool checkTypeFile(const QString &captionText, unsigned icon);
     // The accepted-types file of the current language into the list.
     void loadTypeLists();
+    // The message table and the toolkit's texts in the chosen language.
+    void loadLanguage();
+    void warnOfUnusableTypeFile();
 
     int m_exitCode = 0;
     bool m_restartOnClose = false;

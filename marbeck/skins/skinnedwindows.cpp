@@ -141,8 +141,10 @@ public:
     const SkinElement &element(const char *control) const
     {
         for (const SkinElement &e : m_section.Elements) {
-            if (e.Control == QLatin1String(control))
+            if (e.Control == QLatin1String(control)) {
+                m_currentKey = e.Stem;
                 return e;
+            }
         }
         throw orm::Error(QStringLiteral("The skin has no element \"%1\"").arg(control));
     }
@@ -258,10 +260,23 @@ public:
         visibility(e);
     }
 
+    // Runs the steps of one window; a value that cannot be applied is
+    // reported with the skin file and the key it came from.
+    template <class Steps> void run(Steps steps)
+    {
+        try {
+            steps(*this);
+        } catch (const orm::Error &e) {
+            throw orm::Error(QStringLiteral("%1skin.ini, [%2] %3: %4")
+                                 .arg(m_folder, m_section.Name, m_currentKey, e.text()));
+        }
+    }
+
 private:
     QWidget &m_window;
     const SkinSection &m_section;
     QString m_folder;
+    mutable QString m_currentKey; // the element being applied
 };
 
 QString firstPositionName(const QString &value, const QString &suffix)
@@ -278,41 +293,43 @@ QString SkinFolderPath(const TGlobalVars &g)
 
 void ApplyMainSkin(QWidget &window, const SkinTable &table, const QString &skinFolder)
 {
-    Applier a(window, table.Main, skinFolder);
-    a.background("ImageMain");
-    for (const char *chrome : {"ButtonMin", "ButtonHelp", "ButtonClose"})
-        a.button(chrome);
-    for (const char *button :
-         {"ButtonAddFiles", "ButtonDelete", "ButtonClearList", "ButtonChooseProfile",
-          "ButtonSettings", "ButtonBrowse", "ButtonConvert"})
-        a.button(button);
-    a.control("ListViewFiles");
-    for (const char *label : {"LabelProfile", "LabelProfileInfo", "LabelOutputDirectory",
-                              "LabelStatusBar", "LabelAppTitle"})
-        a.control(label);
-    a.control("ComboBoxProfile");
-    a.control("EditOutputDir");
+    Applier(window, table.Main, skinFolder).run([](Applier &a) {
+        a.background("ImageMain");
+        for (const char *chrome : {"ButtonMin", "ButtonHelp", "ButtonClose"})
+            a.button(chrome);
+        for (const char *button :
+             {"ButtonAddFiles", "ButtonDelete", "ButtonClearList", "ButtonChooseProfile",
+              "ButtonSettings", "ButtonBrowse", "ButtonConvert"})
+            a.button(button);
+        a.control("ListViewFiles");
+        for (const char *label : {"LabelProfile", "LabelProfileInfo", "LabelOutputDirectory",
+                                  "LabelStatusBar", "LabelAppTitle"})
+            a.control(label);
+        a.control("ComboBoxProfile");
+        a.control("EditOutputDir");
+    });
 }
 
 void ApplyProfileSkin(QWidget &window, const SkinTable &table, const QString &skinFolder,
                       const QString &languageFile)
 {
-    Applier a(window, table.Profile, skinFolder);
-    a.background("ImageProfile");
-    for (const char *family : {"ButtonPSP", "ButtoniPod", "Button3GP"})
-        a.button(family);
-    const QString suffix = LanguageSuffix(languageFile);
-    a.button("ButtonOther", [&suffix](const QString &name) {
-        return ReplaceExtension(name, suffix + QStringLiteral(".bmp"));
+    Applier(window, table.Profile, skinFolder).run([&languageFile](Applier &a) {
+        a.background("ImageProfile");
+        for (const char *family : {"ButtonPSP", "ButtoniPod", "Button3GP"})
+            a.button(family);
+        const QString suffix = LanguageSuffix(languageFile);
+        a.button("ButtonOther", [&suffix](const QString &name) {
+            return ReplaceExtension(name, suffix + QStringLiteral(".bmp"));
+        });
+        for (const char *image : {"ImageOther", "Image3GP", "ImagePSP", "ImageiPod"})
+            a.image(image);
+        for (const char *control :
+             {"ListBoxOther", "MemoDiscription", "LabelDiscription", "LabelLanguage",
+              "ComboBoxLanguage", "LabelDoNotDisplay", "CheckBoxDoNotDisplay"})
+            a.control(control);
+        a.button("ButtonApply");
+        a.button("ButtonCancel");
     });
-    for (const char *image : {"ImageOther", "Image3GP", "ImagePSP", "ImageiPod"})
-        a.image(image);
-    for (const char *control :
-         {"ListBoxOther", "MemoDiscription", "LabelDiscription", "LabelLanguage",
-          "ComboBoxLanguage", "LabelDoNotDisplay", "CheckBoxDoNotDisplay"})
-        a.control(control);
-    a.button("ButtonApply");
-    a.button("ButtonCancel");
 }
 
 void ArrangeFamilyButtons(QWidget &window, const SkinTable &table, const QString &skinFolder,

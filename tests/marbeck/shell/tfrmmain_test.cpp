@@ -273,6 +273,24 @@ TEST(MainWindowStart, AMissingLanguageFileKeepsTheEnglishTexts)
     window.close();
 }
 
+TEST(MainWindowStart, AGarbageLanguageOrTypeFileIsNamedAndTheProgramGoesOn)
+{
+    Installation inst;
+    inst.writeSettings("LanguageFile=klingon.ini\n");
+    writeFile(inst.path("Skins/tools/lang/klingon.ini"), "\x01\x02 qapla'\n[Other]\nkey=1\n");
+    writeFile(inst.path("Skins/tools/lang/type_klingon.dat"), "garbage without any pattern\n");
+    ScriptedScope script;
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    ASSERT_EQ(script->asked.size(), 2);
+    EXPECT_EQ(script->asked[0].text, inst.path("Skins/tools/lang/klingon.ini") +
+                                         " holds none of the program's texts; English is used.");
+    EXPECT_EQ(script->asked[1].text, inst.path("Skins/tools/lang/type_klingon.dat") +
+                                         " lists no accepted file types, so no file can be added.");
+    EXPECT_EQ(window.LabelProfile()->text(), "Profile:");
+    window.close();
+}
+
 TEST(MainWindowStart, LeavingTheStartUpChooserEndsTheProgramBeforeTheWindowShows)
 {
     Installation inst;

@@ -179,8 +179,10 @@ TEST(SkinnedWindows, AValueThatCannotBeAppliedStopsThereAndNamesItself)
     const SkinFolder folder(table);
     table.element("ButtonConvert").Font.Color = "";
     MainLike w;
+    // The message names the skin file, the key, and what is wrong with it.
     EXPECT_EQ(errorOf([&] { ApplyMainSkin(w.window, table, folder.path()); }),
-              "'' is not a valid integer value");
+              folder.path() + "skin.ini, [" + table.Main.Name +
+                  "] FORMMAIN_BUTTON_CONVERT: '' is not a valid integer value");
     EXPECT_EQ(w.button("ButtonBrowse")->geometry(), QRect(512, 429, 111, 27)); // before it
     EXPECT_EQ(w.button("ButtonConvert")->geometry(),
               QRect(512, 488, 111, 27));                                  // its place came first
@@ -195,12 +197,14 @@ TEST(SkinnedWindows, AValueThatCannotBeAppliedStopsThereAndNamesItself)
                     ApplyMainSkin(w.window, table, folder.path());
                 }).contains("Cannot open file \"" + folder.path() + "gone.bmp\""));
     table.element("ButtonHelp").Pictures[StateOn] = "none";
-    EXPECT_EQ(errorOf([&] { ApplyMainSkin(w.window, table, folder.path()); }),
-              "Unknown picture file extension (.)");
+    EXPECT_TRUE(errorOf([&] {
+                    ApplyMainSkin(w.window, table, folder.path());
+                }).endsWith("Unknown picture file extension (.)"));
     table.element("ButtonHelp").Pictures[StateOn] = "NONE";
     table.element("ImageMain").Pictures[StateNormal] = "";
-    EXPECT_EQ(errorOf([&] { ApplyMainSkin(w.window, table, folder.path()); }),
-              "Unknown picture file extension (.)");
+    EXPECT_TRUE(errorOf([&] {
+                    ApplyMainSkin(w.window, table, folder.path());
+                }).endsWith("Unknown picture file extension (.)"));
     table.element("ImageMain").Pictures[StateNormal] = "back.jpg";
     EXPECT_TRUE(errorOf([&] { ApplyMainSkin(w.window, table, folder.path()); }).contains("(.jpg)"));
 
@@ -352,7 +356,10 @@ TEST(SkinnedWindows, ABrokenSkinIsReportedOnceAndTheWindowStillShows)
     QApplication::processEvents();
     EXPECT_TRUE(window.isVisible());
     ASSERT_EQ(script->asked.size(), 1);
-    EXPECT_EQ(script->asked[0].text, "'' is not a valid integer value");
+    EXPECT_TRUE(script->asked[0].text.endsWith(
+        "skin.ini, [" + skin().Main.Name +
+        "] FORMMAIN_BUTTON_CONVERT: '' is not a valid integer value"))
+        << script->asked[0].text.toStdString();
     EXPECT_EQ(window.listViewFiles()->geometry(), designList);
 
     // No skin folder at all: the chooser says so, and its buttons keep their design places.
