@@ -113,6 +113,39 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
     const TProfileDetailItem preset{app + "/default_setting/screens.ini", "Item0", "screens"};
     driver.ActionConvertExecute(&preset, dir.filePath("out"), BatchOptionsFor(g, {}));
 
+    // A job that fails on a full disk: the box tells the encoder's telling line
+    // and the cause in the language of the window.
+    QFile failing(app + "/default_setting/failing.ini");
+    if (failing.open(QIODevice::WriteOnly)) {
+        failing.write("[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -i \"<%InputFile%>\" "
+                      "--duration=2 --steps=2 --interval-ms=10 "
+                      "--error=\"av_interleaved_write_frame(): No space left on device\" "
+                      "--error=\"Conversion failed!\" --exit=1 \"<%OutputFile%>.mp4\"\n");
+        failing.close();
+    }
+    const TProfileDetailItem failingPreset{app + "/default_setting/failing.ini", "Item0",
+                                           "failing"};
+    g.ShutdownWindowsWhenDone = false;
+    QObject::disconnect(&driver, &BatchDriver::batchStarted, nullptr, nullptr);
+    // The first failure's box is drawn; it and the boxes of the other rows'
+    // failures are then closed as they come.
+    QTimer closer;
+    closer.setInterval(200);
+    bool saved = false;
+    QObject::connect(&driver, &BatchDriver::batchStarted, [&](TfrmProgress *w) {
+        QObject::connect(&closer, &QTimer::timeout, [&, w] {
+            QWidget *box = QApplication::activeModalWidget();
+            if (!box || box == w)
+                return;
+            if (!saved)
+                saved = screenkit::save(box, out + "/batch-failure-" + tag + ".png");
+            box->close();
+        });
+        closer.start();
+    });
+    driver.ActionConvertExecute(&failingPreset, dir.filePath("out"), BatchOptionsFor(g, {}));
+    closer.stop();
+
     TfrmShutdown countdown(&mainWindow, 1000000);
     for (int tick = 0; tick < 3; ++tick)
         countdown.TimerShutdownTimer();
