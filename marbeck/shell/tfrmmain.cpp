@@ -96,6 +96,17 @@ QString buttonCaption(int blanks, Msg key)
     return QString(blanks, u' ') + msg(key);
 }
 
+// Closing the main window during a batch asks the batch's stop question
+// (through its progress window's close); true once the batch stops now.
+bool askStopBatch(BatchDriver &batch)
+{
+    TfrmProgress *progress = batch.progressWindow();
+    if (!progress || !progress->isVisible())
+        return true; // no batch runs
+    progress->close();
+    return !progress->isVisible();
+}
+
 } // namespace
 
 QString ApplicationTitle()
@@ -542,17 +553,6 @@ void TfrmMain::ButtonHelpClick()
 void TfrmMain::ButtonMinClick()
 {
     showMinimized();
-}
-
-// Closing the main window during a batch asks the batch's stop question
-// (through its progress window's close); true once the batch stops now.
-static bool askStopBatch(BatchDriver &batch)
-{
-    TfrmProgress *progress = batch.progressWindow();
-    if (!progress || !progress->isVisible())
-        return true; // no batch runs
-    progress->close();
-    return !progress->isVisible();
 }
 
 void TfrmMain::ButtonCloseClick()
