@@ -2,6 +2,8 @@
 // Why a job failed, in words a user can act on: the encoder's most telling
 // line (not its generic last words) and, for the common causes, a one-line
 // diagnosis from one table.
+#include "resstr.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +28,18 @@ enum class FailureCause : int {
 #undef ORM_FAILURE_CAUSE_ENUM
         None,
 };
+
+// The diagnosis of a cause in a program's message table, which holds these
+// keys; empty for None.
+inline QString TextOf(const MessageTable &table, FailureCause cause)
+{
+    static constexpr const char *kNames[] = {
+#define ORM_FAILURE_CAUSE_NAME(key, text) #key,
+        ORM_FAILURE_CAUSE_MESSAGES(ORM_FAILURE_CAUSE_NAME)
+#undef ORM_FAILURE_CAUSE_NAME
+    };
+    return cause == FailureCause::None ? QString() : table.text(kNames[int(cause)]);
+}
 
 struct FailureContext {
     QStringList lines; // the encoder's last message lines, oldest first

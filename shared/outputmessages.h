@@ -1,6 +1,7 @@
 #pragma once
 // The texts of the output check. Both programs' message tables hold these
 // keys, so the reason a job failed is read in the user's language.
+#include "resstr.h"
 
 // X(key, English default); "%s" is an output's path, "%d" a number of seconds.
 #define ORM_OUTPUT_MESSAGES(X)                                                                     \
@@ -19,5 +20,16 @@ enum class OutputMessage : int {
     ORM_OUTPUT_MESSAGES(ORM_OUTPUT_MESSAGE_ENUM)
 #undef ORM_OUTPUT_MESSAGE_ENUM
 };
+
+// The text of a reason in a program's message table, which holds these keys.
+inline QString TextOf(const MessageTable &table, OutputMessage key)
+{
+    static constexpr const char *kNames[] = {
+#define ORM_OUTPUT_MESSAGE_NAME(key, text) #key,
+        ORM_OUTPUT_MESSAGES(ORM_OUTPUT_MESSAGE_NAME)
+#undef ORM_OUTPUT_MESSAGE_NAME
+    };
+    return table.text(kNames[int(key)]);
+}
 
 } // namespace orm

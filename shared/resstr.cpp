@@ -3,6 +3,8 @@
 #include "ini.h"
 #include "utilfuncs.h"
 
+#include <cstring>
+
 namespace orm {
 
 MessageTable::MessageTable(std::span<const MessageKey> keys) : m_keys(keys)
@@ -31,6 +33,15 @@ int MessageTable::LoadLanguage(const QString &path)
             CleanLanguageText(ini.readString(u"LANGRES", key, m_texts[qsizetype(i)]));
     }
     return found;
+}
+
+QString MessageTable::text(const char *key) const
+{
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        if (std::strcmp(m_keys[i].key, key) == 0)
+            return m_texts.at(qsizetype(i));
+    }
+    return {};
 }
 
 QString CleanLanguageText(const QString &text)

@@ -19,6 +19,8 @@ public:
     explicit MessageTable(std::span<const MessageKey> keys);
 
     QString text(int index) const { return m_texts.at(index); }
+    // The text of a key by its name; empty when the table has no such key.
+    QString text(const char *key) const;
     std::span<const MessageKey> keys() const { return m_keys; }
 
     // Reads every key of the table from the file, keeping the current text of

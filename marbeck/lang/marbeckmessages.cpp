@@ -18,25 +18,12 @@ QString msg(Msg key)
 
 QString outputText(orm::OutputMessage key)
 {
-    switch (key) {
-#define ORM_OUTPUT_CASE(name, text)                                                                \
-    case orm::OutputMessage::name: return msg(Msg::name);
-        ORM_OUTPUT_MESSAGES(ORM_OUTPUT_CASE)
-#undef ORM_OUTPUT_CASE
-    }
-    return {};
+    return orm::TextOf(messages(), key);
 }
 
 QString causeText(orm::FailureCause cause)
 {
-    switch (cause) {
-#define ORM_CAUSE_CASE(name, text)                                                                 \
-    case orm::FailureCause::name: return msg(Msg::name);
-        ORM_FAILURE_CAUSE_MESSAGES(ORM_CAUSE_CASE)
-#undef ORM_CAUSE_CASE
-    case orm::FailureCause::None: break;
-    }
-    return {};
+    return orm::TextOf(messages(), cause);
 }
 
 } // namespace marbeck
