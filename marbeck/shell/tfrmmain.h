@@ -152,7 +152,8 @@ private:
     std::unique_ptr<BatchDriver> m_batch;
     // The running or last batch's progress window, and whether it was the
     // active window when the batch ended (no desktop notice then).
-    QPointer<TfrmProgress> m_progressWindow;
+    // A widget pointer: the window is still asked while it is being destroyed.
+    QPointer<QWidget> m_progressWindow;
     bool m_batchEndWatched = true;
 };
 
