@@ -122,8 +122,9 @@ TEST(SourceAdder, RowsKeepTheGivenOrderAndTheRulesAndBoxesOfAddFile)
     for (int row = 0; row < list.count(); ++row) {
         const TFileItem &item = list.item(row);
         for (const SourceColumn &column : kSourceColumns) {
-            if (column.field != &TFileItem::FileName && column.field != &TFileItem::CompleteName)
+            if (column.field != &TFileItem::FileName && column.field != &TFileItem::CompleteName) {
                 EXPECT_EQ(item.*column.field, reference.*column.field) << row;
+            }
         }
         EXPECT_EQ(item.CompleteName, item.path());
     }
