@@ -1,12 +1,12 @@
 // Stopping Cordane's window in the middle of a run.
 #include "cordane/cordanemessages.h"
 #include "cordane/parentnotice.h"
+#include "cordane/tfrmconvert.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
-#include "cordane/tfrmconvert.h"
 
 #include <QApplication>
 #include <QDir>

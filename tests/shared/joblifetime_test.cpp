@@ -1,9 +1,9 @@
 // A conversion job's processes live and die with the program that started
 // them. The program here is a copy of this test started as a job host.
-#include "shared/conversionjob.h"
 #include "platform/jobrecord.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
+#include "shared/conversionjob.h"
 #include "support/apps.h"
 #include "support/testfiles.h"
 

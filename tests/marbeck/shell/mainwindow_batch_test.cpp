@@ -24,8 +24,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
 #include <QWindow>
