@@ -145,19 +145,33 @@ QSet<QString> fromJson(const QJsonValue &value)
 
 } // namespace
 
-QSet<QString> ParseEncoderList(const QString &text)
+namespace {
+
+// The words of each row of an encoder's list: the lines after its legend,
+// which ends with a line of dashes.
+QList<QStringList> listedRows(const QString &text)
 {
-    // " V....D libx264   libx264 H.264 ..." after a " ------" line.
-    QSet<QString> names;
+    QList<QStringList> rows;
     bool listing = false;
     for (const QString &line : nonEmptyLines(text)) {
         const QStringList words = wordsOf(line);
         if (words.isEmpty())
             continue;
-        if (!listing) {
-            listing = words.first().startsWith(u"---");
-            continue;
-        }
+        if (listing)
+            rows << words;
+        else
+            listing = words.first().startsWith(u"--");
+    }
+    return rows;
+}
+
+} // namespace
+
+QSet<QString> ParseEncoderList(const QString &text)
+{
+    // " V....D libx264   libx264 H.264 ..." after a " ------" line.
+    QSet<QString> names;
+    for (const QStringList &words : listedRows(text)) {
         if (words.size() >= 2)
             names.insert(words.at(1));
     }
@@ -169,15 +183,7 @@ QSet<QString> ParseMuxerList(const QString &text)
     // "  E 3g2   3GP2 (3GPP2 file format)" after a " --" line; one line may
     // name several formats, separated by commas.
     QSet<QString> names;
-    bool listing = false;
-    for (const QString &line : nonEmptyLines(text)) {
-        const QStringList words = wordsOf(line);
-        if (words.isEmpty())
-            continue;
-        if (!listing) {
-            listing = words.first().startsWith(u"--");
-            continue;
-        }
+    for (const QStringList &words : listedRows(text)) {
         if (words.size() >= 2 && words.first().contains(u'E')) {
             for (const QString &name : words.at(1).split(u',', Qt::SkipEmptyParts))
                 names.insert(name);
