@@ -27,7 +27,24 @@ QString scriptFile(const QString &programFolder, QStringView name)
 {
     return UserFolders(programFolder).scriptFile(name);
 }
+QString slotName(QStringView name, int slot)
+{
+    if (slot <= 0)
+        return name.toString();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return name.left(dot).toString() + u'-' + QString::number(slot + 1) + name.mid(dot).toString();
+}
 } // namespace
+
+QString ScriptFileName(int slot)
+{
+    return slotName(kScriptFileName, slot);
+}
+
+QString AviSynthFileName(int slot)
+{
+    return slotName(kAviSynthFileName, slot);
+}
 
 bool TakesAviSynthRoute(const QString &source, bool useDirectShow, const QStringList &avsExt)
 {
@@ -64,7 +81,7 @@ void WriteTextLines(const QString &path, const QStringList &lines)
         throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 
-void WriteAviSynthScript(const QString &programFolder, const QString &source)
+void WriteAviSynthScript(const QString &programFolder, const QString &source, int slot)
 {
     const QString templatePath = inFolder(programFolder, kAviSynthTemplate);
     bool ok = false;
@@ -83,7 +100,7 @@ void WriteAviSynthScript(const QString &programFolder, const QString &source)
         }
         line = out + line.mid(from);
     }
-    WriteTextLines(scriptFile(programFolder, kAviSynthFileName), lines);
+    WriteTextLines(scriptFile(programFolder, AviSynthFileName(slot)), lines);
 }
 
 namespace {
@@ -154,14 +171,14 @@ QString WriteJobScripts(const ScriptJob &job)
         // The title stays the source's name, not the AviSynth script's.
         if (values.SourceName.isEmpty())
             values.SourceName = RemoveFileExt(ExtractFileName(values.InputFile));
-        WriteAviSynthScript(job.programFolder, values.InputFile);
-        values.InputFile = scriptFile(job.programFolder, kAviSynthFileName);
+        WriteAviSynthScript(job.programFolder, values.InputFile, job.slot);
+        values.InputFile = scriptFile(job.programFolder, AviSynthFileName(job.slot));
     }
     const IniFile profile(job.profileFile);
     const auto lines = ExpandPreset(profile, job.section, values);
     if (!lines)
         throw Error(lines.error());
-    const QString script = scriptFile(job.programFolder, kScriptFileName);
+    const QString script = scriptFile(job.programFolder, ScriptFileName(job.slot));
     // The first command that fails ends the script with its status: a later
     // command must not make a failed job look converted.
     QStringList scriptLines = *lines;
@@ -171,10 +188,10 @@ QString WriteJobScripts(const ScriptJob &job)
     return script;
 }
 
-void DeleteTempFiles(const QString &programFolder)
+void DeleteTempFiles(const QString &programFolder, int slot)
 {
-    QFile::remove(scriptFile(programFolder, kScriptFileName));
-    QFile::remove(scriptFile(programFolder, kAviSynthFileName));
+    QFile::remove(scriptFile(programFolder, ScriptFileName(slot)));
+    QFile::remove(scriptFile(programFolder, AviSynthFileName(slot)));
 }
 
 } // namespace orm

@@ -12,12 +12,19 @@ inline constexpr auto kScriptFileName = u"~ConvertCore.bat";
 inline constexpr auto kAviSynthFileName = u"DirectShow.avs";
 inline constexpr auto kAviSynthTemplate = u"cores/DirectShow.avs";
 
+// A batch that runs several jobs at once gives each its own pair of files:
+// the job in slot 0 keeps the plain names, slot n adds "-<n+1>" before the
+// extension ("~ConvertCore-2.bat").
+QString ScriptFileName(int slot);
+QString AviSynthFileName(int slot);
+
 struct ScriptJob {
     QString programFolder; // the scripts are written here, or in the user's folder (UserFolders)
     QString profileFile;
     QString section;
     PlaceholderValues values; // InputFile is the source
     bool aviSynthRoute = false;
+    int slot = 0; // which of a batch's simultaneous jobs this is
 };
 
 // A source goes through AviSynth when asked for every source, or when its
@@ -25,8 +32,9 @@ struct ScriptJob {
 bool TakesAviSynthRoute(const QString &source, bool useDirectShow, const QStringList &avsExt);
 
 // The template's lines with every "<%InputFile%>" (any letter case) replaced
-// by the source's path. Throws orm::Error when a file cannot be read or written.
-void WriteAviSynthScript(const QString &programFolder, const QString &source);
+// by the source's path, written to the slot's AviSynth file. Throws
+// orm::Error when a file cannot be read or written.
+void WriteAviSynthScript(const QString &programFolder, const QString &source, int slot = 0);
 
 // Why the source cannot go through the preset, found before anything runs;
 // empty when it can. A preset that writes for the PSP needs a picture: a
@@ -42,8 +50,8 @@ QString SourceRefusal(const ScriptJob &job);
 // is refused (SourceRefusal).
 QString WriteJobScripts(const ScriptJob &job);
 
-// Deletes both generated files; a missing one is passed over.
-void DeleteTempFiles(const QString &programFolder);
+// Deletes both generated files of a slot; a missing one is passed over.
+void DeleteTempFiles(const QString &programFolder, int slot = 0);
 
 // Reads a text file as lines: CR, LF and CR LF end a line.
 QStringList ReadTextLines(const QString &path, bool *ok = nullptr);

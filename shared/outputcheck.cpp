@@ -297,12 +297,7 @@ QStringList OutputGuard::createdFiles() const
     // ("clip (2).3gp", "clip (2).3gp.part", "MAQ00042.THM" beside
     // "MAQ00042.MP4"): a file someone else saves in the folder meanwhile is
     // neither judged nor removed.
-    QStringList stems;
-    for (const ExpectedOutput &output : m_named) {
-        const QFileInfo info(output.path);
-        if (QDir(info.absolutePath()) == QDir(m_folder))
-            stems << info.completeBaseName();
-    }
+    const QStringList stems = this->stems();
     const auto isTheJobs = [&](const QString &name) {
         return m_named.isEmpty() || std::any_of(stems.begin(), stems.end(), [&](const QString &s) {
                    return name == s || name.startsWith(s + u'.');
@@ -316,6 +311,36 @@ QStringList OutputGuard::createdFiles() const
             created << folder.absoluteFilePath(name);
     }
     return created;
+}
+
+QStringList OutputGuard::stems() const
+{
+    QStringList stems;
+    for (const ExpectedOutput &output : m_named) {
+        const QFileInfo info(output.path);
+        if (QDir(info.absolutePath()) == QDir(m_folder))
+            stems << info.completeBaseName();
+    }
+    return stems;
+}
+
+bool OutputGuard::sharesNamesWith(const OutputGuard &other) const
+{
+    if (!m_begun || !other.m_begun || QDir(m_folder) != QDir(other.m_folder))
+        return false;
+    if (m_named.isEmpty() || other.m_named.isEmpty())
+        return true;
+    const auto begins = [](const QString &stem, const QString &name) {
+        return name == stem || name.startsWith(stem + u'.');
+    };
+    const QStringList others = other.stems();
+    for (const QString &mine : stems()) {
+        for (const QString &theirs : others) {
+            if (begins(mine, theirs) || begins(theirs, mine))
+                return true;
+        }
+    }
+    return false;
 }
 
 QList<ExpectedOutput> OutputGuard::expectedOutputs() const

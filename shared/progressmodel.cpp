@@ -108,6 +108,7 @@ void ProgressModel::startBatch(qint64 totalBytes)
     m_bytesDone = 0;
     m_bytesProgress = 0;
     m_batchPercent = 0;
+    m_inFlight.clear();
     m_batchStartTime = m_now();
 }
 
@@ -121,14 +122,24 @@ void ProgressModel::startJob(qint64 fileSize)
 
 void ProgressModel::jobEnded()
 {
-    m_bytesDone = saturated(__int128(m_bytesDone) + m_currentFileSize);
-    m_bytesProgress = m_bytesDone;
+    batch().jobFinished(this, m_currentFileSize);
+}
+
+void ProgressModel::jobFinished(const ProgressModel *job, qint64 fileSize)
+{
+    std::erase_if(m_inFlight, [job](const auto &entry) { return entry.first == job; });
+    m_bytesDone = saturated(__int128(m_bytesDone) + fileSize);
+    __int128 progress = m_bytesDone;
+    for (const auto &entry : m_inFlight)
+        progress += entry.second;
+    m_bytesProgress = saturated(progress);
     // A batch of empty files has nothing to divide by: it stays at 0 % until
     // its last file is done.
-    m_batchPercent = m_totalBytes != 0
-                         ? qint32(std::clamp<__int128>(__int128(100) * m_bytesDone / m_totalBytes,
-                                                       INT32_MIN, INT32_MAX))
-                         : 0;
+    m_batchPercent =
+        m_totalBytes != 0
+            ? qint32(std::clamp<__int128>(__int128(100) * m_bytesProgress / m_totalBytes, INT32_MIN,
+                                          INT32_MAX))
+            : 0;
     showBatchPercent(m_batchPercent);
     if (m_bytesProgress > 0)
         showBatchTimes(clampedTime(__int128(m_now()) - m_batchStartTime));
@@ -176,8 +187,7 @@ ProgressView ProgressModel::takeChanges()
 
 void ProgressModel::updateBatchLine(qint64 now)
 {
-    const qint64 elapsed = clampedTime(__int128(now) - m_batchStartTime);
-    setClock(m_view.batchElapsedText, m_batchElapsedCache, elapsed, ProgressView::BatchElapsed);
+    batch().batchTick(now);
     if (m_duration == 0 || m_position == 0)
         return;
     showPercent(
@@ -188,13 +198,34 @@ void ProgressModel::updateBatchLine(qint64 now)
     setClock(m_view.fileRemainingText, m_fileRemainingCache,
              clampedTime(__int128(fileEstimate) - fileElapsed), ProgressView::FileRemaining);
 
-    m_bytesProgress = saturated(m_bytesDone + mulDiv(m_currentFileSize, m_percent, 100));
+    batch().jobAdvanced(this, saturated(mulDiv(m_currentFileSize, m_percent, 100)), now);
+}
+
+void ProgressModel::batchTick(qint64 now)
+{
+    setClock(m_view.batchElapsedText, m_batchElapsedCache,
+             clampedTime(__int128(now) - m_batchStartTime), ProgressView::BatchElapsed);
+}
+
+void ProgressModel::jobAdvanced(const ProgressModel *job, qint64 bytes, qint64 now)
+{
+    const auto entry = std::find_if(m_inFlight.begin(), m_inFlight.end(),
+                                    [job](const auto &e) { return e.first == job; });
+    if (entry == m_inFlight.end())
+        m_inFlight.emplace_back(job, bytes);
+    else
+        entry->second = bytes;
+    __int128 progress = m_bytesDone;
+    for (const auto &e : m_inFlight)
+        progress += e.second;
+    m_bytesProgress = saturated(progress);
     if (m_bytesProgress == 0 || m_totalBytes == 0)
         return;
+    // Progress made by several jobs at once shortens the estimate accordingly.
     m_batchPercent = qint32(
         std::min<qint64>(100, divideHalfEven(__int128(m_bytesProgress) * 100, m_totalBytes)));
     showBatchPercent(m_batchPercent);
-    showBatchTimes(elapsed);
+    showBatchTimes(clampedTime(__int128(now) - m_batchStartTime));
 }
 
 void ProgressModel::updateSingleFileLine(qint64 now)

@@ -6,6 +6,8 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace orm {
 
@@ -73,6 +75,12 @@ public:
     // shows the line in its modal box here.
     void setErrorHandler(ErrorHandler handler) { m_onErrorLine = std::move(handler); }
 
+    // A batch that runs several jobs at once: each job has a model of its
+    // own for its file figures and hands the bytes it has converted on to the
+    // batch's model, which alone shows the batch figures. A model that has
+    // not joined another is its own batch.
+    void joinBatch(ProgressModel *batch) { m_batch = batch; }
+
     // Start of a batch: byte counters cleared, the batch clock started.
     void startBatch(qint64 totalBytes);
     // Start of a job: percent and error mark cleared, the file clock started.
@@ -109,7 +117,12 @@ private:
         qint64 shownSeconds = -1;
     };
 
+    ProgressModel &batch() { return m_batch ? *m_batch : *this; }
     void updateBatchLine(qint64 now);
+    // The batch side of a job's console line, and of a job's end.
+    void batchTick(qint64 now);
+    void jobAdvanced(const ProgressModel *job, qint64 bytes, qint64 now);
+    void jobFinished(const ProgressModel *job, qint64 fileSize);
     void updateSingleFileLine(qint64 now);
     void showPercent(qint32 percent);
     void showBatchPercent(qint64 percent);
@@ -119,6 +132,7 @@ private:
     void setBar(int &bar, int value, ProgressView::Field field);
 
     Kind m_kind;
+    ProgressModel *m_batch = nullptr;
     QString m_statusPrefix;
     QString m_batchPrefix;
     Clock m_now;
@@ -136,6 +150,8 @@ private:
     qint64 m_bytesDone = 0;
     qint64 m_bytesProgress = 0;
     qint32 m_batchPercent = 0;
+    // The bytes each running job has converted so far.
+    std::vector<std::pair<const ProgressModel *, qint64>> m_inFlight;
 
     ProgressView m_view;
     // What the percent labels show, so they are only rebuilt when it changes.

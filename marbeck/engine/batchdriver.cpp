@@ -21,6 +21,8 @@
 #include <QScopeGuard>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace marbeck {
 
 namespace {
@@ -46,37 +48,61 @@ bool holdsLineBreak(const QString &text)
 
 } // namespace
 
+struct BatchDriver::Runner {
+    explicit Runner(int slot, orm::ProgressModel &batch)
+        : slot(slot),
+          model(orm::ProgressModel::Kind::Batch, msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)),
+          job(model)
+    {
+        model.joinBatch(&batch);
+        // The job's first error line; the failure is reported once, when the
+        // job has ended and its most telling line is known.
+        model.setErrorHandler([this](const QString &line) {
+            if (errorLine.isEmpty())
+                errorLine = line;
+        });
+    }
+
+    const int slot;
+    orm::ProgressModel model; // the job's own figures
+    orm::ConversionJob job;
+    orm::OutputGuard outputGuard; // the job's output folder and names
+    QString source;               // the path the user chose; CompleteName is shown only
+    QString errorLine;
+    bool busy = false; // from the job's start until its end has been dealt with
+};
+
 BatchDriver::BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *listView)
     : m_rows(rows), m_mainWindow(mainWindow), m_listView(listView),
       m_model(std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::Batch,
                                                    msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)))
 {
-    // The job's first error line; the failure is reported once, when the job
-    // has ended and its most telling line is known.
-    m_model->setErrorHandler([this](const QString &line) {
-        if (m_errorLine.isEmpty())
-            m_errorLine = line;
-    });
-    m_job = std::make_unique<orm::ConversionJob>(*m_model);
-    m_job->OnProgress = [this] { ShowProgress(); };
-    m_job->OnEnded = [this](const orm::JobEnd &end) { ProcessEnded(end); };
     m_listPaintTimer.setSingleShot(true);
     connect(&m_listPaintTimer, &QTimer::timeout, this, &BatchDriver::ResumeListPainting);
 }
 
 BatchDriver::~BatchDriver()
 {
-    // Stopping ends the job's own processes: the script and the encoder it started.
-    if (Active())
-        m_job->Stop();
-    m_job.reset();
-    if (!m_options.programFolder.isEmpty())
-        orm::DeleteTempFiles(m_options.programFolder);
+    // Stopping ends the jobs' own processes: the scripts and the encoders they started.
+    for (const auto &runner : m_runners) {
+        if (runner->job.Active())
+            runner->job.Stop();
+    }
+    m_runners.clear();
+    DeleteAllTempFiles();
 }
 
 bool BatchDriver::Active() const
 {
-    return m_job->Active();
+    return std::any_of(m_runners.begin(), m_runners.end(),
+                       [](const auto &runner) { return runner->job.Active(); });
+}
+
+int BatchDriver::BusyRunners(const Runner *except) const
+{
+    return int(std::count_if(m_runners.begin(), m_runners.end(), [except](const auto &runner) {
+        return runner.get() != except && runner->busy;
+    }));
 }
 
 TfrmProgress *BatchDriver::progressWindow() const
@@ -122,12 +148,28 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
         if (!alive)
             return;
         m_progress = nullptr;
-        StopRunningJob();
+        StopRunningJobs();
         ResumeListPainting();
         delete progress.data();
     });
     m_listPainted.invalidate();
 
+    // A slot per job that can run at once, never more than there are files.
+    const int slotCount = std::clamp(m_options.simultaneousJobs, 1, std::max(1, m_rows.count()));
+    ++m_batchNumber;
+    m_runners.clear();
+    for (int slot = 0; slot < slotCount; ++slot) {
+        m_runners.push_back(std::make_unique<Runner>(slot, *m_model));
+        Runner *runner = m_runners.back().get();
+        runner->job.OnProgress = [this, runner] { ShowProgress(*runner); };
+        runner->job.OnEnded = [this, runner](const orm::JobEnd &end) {
+            ProcessEnded(*runner, end);
+        };
+    }
+    m_taken.clear();
+    m_waitingBoxes.clear();
+
+    progress->setJobSlots(slotCount);
     progress->PlaceOver(m_mainWindow);
     progress->setWindowTitle(msg(Msg::MSG_ENC_IN_PROGRESS));
     progress->LabelStopWhenDone()->setText(msg(Msg::MSG_STOP_ENC));
@@ -146,161 +188,257 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
     m_model->startBatch(totalBytes);
     m_model->takeChanges();
 
-    StartNextJob();
+    // The first job's failure to start ends the batch before its window shows.
+    DeleteAllTempFiles();
+    StartJob(*m_runners.front());
+    FillSlots();
     emit batchStarted(progress);
-    const int result = progress ? progress->exec() : 2;
+
+    // The window is not modal; this loop runs until it closes, or goes with
+    // its owner.
+    int result = 2;
+    bool closed = false;
+    QEventLoop loop;
+    if (progress) {
+        connect(progress, &QDialog::finished, &loop, [&](int r) {
+            result = r;
+            closed = true;
+            loop.exit();
+        });
+        connect(progress, &QObject::destroyed, &loop, [&] {
+            closed = true;
+            loop.exit();
+        });
+        progress->show();
+        if (!closed)
+            loop.exec();
+    }
     if (!alive)
         return;
     m_lastModalResult = result;
 
     // The batch is over: notices that still arrive change nothing.
     m_progress = nullptr;
-    StopRunningJob();
+    StopRunningJobs();
     if (!m_terminated)
         emit batchFinished({result == 2, m_run.AnyJobFailed});
 }
 
-bool BatchDriver::StartNextJob()
+bool BatchDriver::StartJob(Runner &runner)
 {
     const QString appFolder = m_options.programFolder;
-    orm::DeleteTempFiles(appFolder);
-    if (m_rows.count() == 0)
-        return false;
     // The script inherits the folder: relative paths in templates resolve there.
     if (!QDir::setCurrent(appFolder))
         throw orm::Error(
             QStringLiteral("I/O error: cannot change to the folder \"%1\".").arg(appFolder));
-    const TFileItem &item = m_rows.item(0);
-    const qint64 fileSize = fileSizeOf(item.FileSize);
-    m_currentSource = item.path();
-    m_errorLine.clear(); // the path the user chose; CompleteName is shown only
-    if (m_progress)
-        m_progress->ShowCurrentFile(item.FileName, m_run.DoneCount + m_run.FailedCount + 1,
-                                    m_run.TotalCount);
-    emit outputPathChanged(orm::IncludeBackslash(m_outputFolderText));
+    for (int row = 0; row < m_rows.count(); ++row) {
+        const TFileItem &item = m_rows.item(row);
+        if (m_taken.contains(&item))
+            continue;
+        const qint64 fileSize = fileSizeOf(item.FileSize);
+        orm::ScriptJob job;
+        job.programFolder = appFolder;
+        job.profileFile = m_preset.FileName;
+        job.section = m_preset.Section;
+        job.slot = runner.slot;
+        job.values = JobPlaceholders(appFolder, m_outputFolderText, item.path());
+        orm::OutputGuard guard;
+        guard.begin(job.profileFile, job.section, job.values);
+        // Two jobs that could write files of the same name would take each
+        // other's files for their own: this row waits for the other job.
+        const bool clashes =
+            std::any_of(m_runners.begin(), m_runners.end(), [&](const auto &other) {
+                return other->busy && other->outputGuard.sharesNamesWith(guard);
+            });
+        if (clashes)
+            continue;
 
-    orm::ScriptJob job;
-    job.programFolder = appFolder;
-    job.profileFile = m_preset.FileName;
-    job.section = m_preset.Section;
-    job.values = JobPlaceholders(appFolder, m_outputFolderText, m_currentSource);
-    m_outputGuard.begin(job.profileFile, job.section, job.values);
-    job.aviSynthRoute = orm::TakesAviSynthRoute(m_currentSource, m_options.useDirectShow,
-                                                m_options.aviSynthExtensions);
-    QString script;
-    try {
-        script = orm::WriteJobScripts(job);
-    } catch (const orm::Error &e) {
-        if (!holdsLineBreak(m_currentSource) && orm::SourceRefusal(job).isEmpty())
+        orm::DeleteTempFiles(appFolder, runner.slot);
+        m_taken.insert(&item);
+        runner.busy = true;
+        runner.source = item.path();
+        runner.errorLine.clear();
+        runner.outputGuard = std::move(guard);
+        if (m_progress)
+            m_progress->ShowJob(runner.slot, item.FileName, int(m_taken.size()), m_run.TotalCount);
+        emit outputPathChanged(orm::IncludeBackslash(m_outputFolderText));
+
+        job.aviSynthRoute = orm::TakesAviSynthRoute(runner.source, m_options.useDirectShow,
+                                                    m_options.aviSynthExtensions);
+        QString script;
+        try {
+            script = orm::WriteJobScripts(job);
+        } catch (const orm::Error &e) {
+            if (!holdsLineBreak(runner.source) && orm::SourceRefusal(job).isEmpty()) {
+                runner.busy = false;
+                m_taken.remove(&item);
+                throw;
+            }
+            // A name that cannot be passed safely, or a source the preset
+            // refuses, fails its own job; the batch goes on. The end runs
+            // from the queue, as a real job's end would.
+            orm::DeleteTempFiles(appFolder, runner.slot);
+            runner.model.startJob(fileSize);
+            orm::JobEnd end;
+            end.outcome = orm::JobOutcome::Failed;
+            end.message = e.text();
+            const int slot = runner.slot;
+            const int batch = m_batchNumber;
+            QMetaObject::invokeMethod(
+                this,
+                [this, slot, batch, end] {
+                    if (batch == m_batchNumber)
+                        ProcessEnded(*m_runners.at(slot), end);
+                },
+                Qt::QueuedConnection);
+            return true;
+        }
+        try {
+            runner.job.Start(script, MapPriority(m_options.priority), fileSize);
+        } catch (...) {
+            runner.busy = false;
+            m_taken.remove(&item);
             throw;
-        // A name that cannot be passed safely, or a source the preset
-        // refuses, fails its own job; the batch goes on. The end runs from
-        // the queue, as a real job's end would.
-        orm::DeleteTempFiles(appFolder);
-        m_model->startJob(fileSize);
-        orm::JobEnd end;
-        end.outcome = orm::JobOutcome::Failed;
-        end.message = e.text();
-        QMetaObject::invokeMethod(
-            this, [this, end] { ProcessEnded(end); }, Qt::QueuedConnection);
+        }
         return true;
     }
-    m_job->Start(script, MapPriority(m_options.priority), fileSize);
-    return true;
+    return false;
 }
 
-void BatchDriver::ShowProgress()
+void BatchDriver::FillSlots()
 {
-    if (m_progress)
-        m_progress->ShowProgress(m_model->takeChanges());
+    for (const auto &runner : m_runners) {
+        if (!m_progress || m_terminated || m_progress->StopWhenDone())
+            return;
+        if (runner->busy)
+            continue;
+        bool started = false;
+        // When a start fails the slot stays idle; with no job running the
+        // window keeps its figures until the user stops.
+        if (!orm::GuardEvent([&] { started = StartJob(*runner); })) {
+            orm::DeleteTempFiles(m_options.programFolder, runner->slot);
+            return;
+        }
+        if (!started)
+            break; // no row can start before a running job ends
+    }
+    // With nothing running and nothing to start the batch ends rather than
+    // wait for ever.
+    if (m_progress && BusyRunners() == 0)
+        m_progress->FinishBatch();
 }
 
-void BatchDriver::ProcessEnded(const orm::JobEnd &jobEnd)
+void BatchDriver::ShowProgress(Runner &runner)
 {
-    const orm::JobEnd end = orm::VerifiedJobEnd(m_outputGuard, jobEnd, outputText);
+    if (!m_progress)
+        return;
+    m_progress->ShowJobProgress(runner.slot, runner.model.takeChanges());
+    m_progress->ShowProgress(m_model->takeChanges());
+}
+
+void BatchDriver::ProcessEnded(Runner &runner, const orm::JobEnd &jobEnd)
+{
+    const orm::JobEnd end = orm::VerifiedJobEnd(runner.outputGuard, jobEnd, outputText);
+    // The slot is free once its end has been dealt with, however that goes.
+    const auto idle = qScopeGuard([&runner] { runner.busy = false; });
     if (!m_progress || m_terminated || end.outcome == orm::JobOutcome::Stopped)
         return;
     orm::GuardEvent([&] {
-        orm::DeleteTempFiles(m_options.programFolder);
+        orm::DeleteTempFiles(m_options.programFolder, runner.slot);
         if (end.outcome == orm::JobOutcome::Failed) {
-            ReportFailure(FailureText(end));
+            ReportFailure(runner.source, FailureText(runner, end));
             if (!m_progress)
                 return; // the batch ended while the box was open
         }
-        const JobEndSteps steps =
-            m_run.jobEnded(end.outcome, m_progress->DeleteSources(), m_progress->StopWhenDone());
+        const JobEndSteps steps = m_run.jobEnded(end.outcome, m_progress->DeleteSources(),
+                                                 m_progress->StopWhenDone(), BusyRunners(&runner));
         if (steps.deleteSource)
-            orm::RemoveSource(m_currentSource); // to the trash; a failure is passed over
+            orm::RemoveSource(runner.source); // to the trash; a failure is passed over
         if (steps.removeRow || steps.moveRowToEnd)
             PaceListPainting();
         if (steps.removeRow)
-            m_rows.RemoveSourceItem(m_currentSource);
+            m_rows.RemoveSourceItem(runner.source);
         if (steps.moveRowToEnd)
-            m_rows.MoveSourceItemToEnd(m_currentSource);
+            m_rows.MoveSourceItemToEnd(runner.source);
         if (steps.lastFileDone)
             m_model->lastFileDone(msg(Msg::MSG_ENCODING_FINISHED));
-        if (!steps.endBatch) {
-            m_model->jobEnded();
-        }
-        ShowProgress();
+        if (!steps.endBatch)
+            runner.model.jobEnded();
+        ShowProgress(runner);
+        runner.busy = false;
+        m_progress->ShowJobIdle(runner.slot);
         // With nothing left to run the batch ends rather than wait for ever.
-        if (steps.endBatch || m_rows.count() == 0) {
+        if (steps.endBatch || (m_rows.count() == 0 && BusyRunners() == 0)) {
             m_progress->FinishBatch();
             return;
         }
-        QMetaObject::invokeMethod(this, &BatchDriver::WmStartNextJob, Qt::QueuedConnection);
+        if (steps.startNext)
+            QMetaObject::invokeMethod(this, &BatchDriver::FillSlots, Qt::QueuedConnection);
     });
 }
 
-QString BatchDriver::FailureText(const orm::JobEnd &end) const
+QString BatchDriver::FailureText(const Runner &runner, const orm::JobEnd &end) const
 {
     // What the encoder said, when it said anything; otherwise the reason the
     // job was failed for (its exit status, or an output that did not pass).
-    if (m_errorLine.isEmpty() && end.recentLines.isEmpty())
+    if (runner.errorLine.isEmpty() && end.recentLines.isEmpty())
         return orm::FailureMessage(end);
     orm::FailureContext context;
     context.lines = end.recentLines;
-    context.errorLine = m_errorLine;
+    context.errorLine = runner.errorLine;
     context.exitStatus = end.exitStatus;
-    context.inputFile = m_currentSource;
+    context.inputFile = runner.source;
     context.outputFolder = m_outputFolderText;
     const QString text = orm::FailureReport(context, causeText);
     return text.isEmpty() ? orm::FailureMessage(end) : text;
 }
 
-void BatchDriver::ReportFailure(const QString &text)
+void BatchDriver::ReportFailure(const QString &source, const QString &text)
 {
-    m_failures.add(m_currentSource, text);
+    m_failures.add(source, text);
     // An armed post-batch action means nobody is there to press OK: the batch
     // goes on, and the failure waits in the log.
     const bool userAway = m_progress && m_progress->ShutdownWhenDone();
-    if (m_options.showErrorsAtOnce && !userAway)
-        orm::ShowMessageBox(text, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
-}
-
-void BatchDriver::WmStartNextJob()
-{
-    if (!m_progress || m_terminated)
+    if (!m_options.showErrorsAtOnce || userAway)
         return;
-    // When the start fails no job runs; the window keeps its figures until
-    // the user stops.
-    if (!orm::GuardEvent([this] { StartNextJob(); }))
-        orm::DeleteTempFiles(m_options.programFolder);
+    m_waitingBoxes << text;
+    if (m_boxOpen)
+        return; // shown when the open box closes; this job's end goes on meanwhile
+    m_boxOpen = true;
+    const auto closed = qScopeGuard([this] { m_boxOpen = false; });
+    while (!m_waitingBoxes.isEmpty() && m_progress)
+        orm::ShowMessageBox(m_waitingBoxes.takeFirst(), msg(Msg::MSG_ERROR),
+                            orm::mb::kIconInformation);
+    m_waitingBoxes.clear();
 }
 
-void BatchDriver::StopRunningJob()
+void BatchDriver::StopRunningJobs()
 {
-    if (Active()) {
-        m_job->Stop(); // the job's own processes only, never another program's encoder
+    std::vector<Runner *> stopped;
+    for (const auto &runner : m_runners) {
+        if (runner->job.Active()) {
+            runner->job.Stop(); // the job's own processes only, never another program's encoder
+            stopped.push_back(runner.get());
+        }
+    }
+    if (!stopped.empty()) {
         QElapsedTimer waited;
         waited.start();
         while (Active() && waited.elapsed() < kStopWaitMs)
             QCoreApplication::processEvents(
                 QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
-        m_outputGuard.removeCreated(); // also when the end notice came too late
+        for (Runner *runner : stopped)
+            runner->outputGuard.removeCreated(); // also when the end notice came too late
     }
-    if (!m_options.programFolder.isEmpty())
-        orm::DeleteTempFiles(m_options.programFolder);
+    DeleteAllTempFiles();
+}
+
+void BatchDriver::DeleteAllTempFiles() const
+{
+    if (m_options.programFolder.isEmpty())
+        return;
+    for (int slot = 0; slot < std::max<int>(1, int(m_runners.size())); ++slot)
+        orm::DeleteTempFiles(m_options.programFolder, slot);
 }
 
 void BatchDriver::PaceListPainting()
@@ -332,7 +470,7 @@ void BatchDriver::Terminate()
     m_terminated = true;
     QPointer<TfrmProgress> progress = m_progress;
     m_progress = nullptr;
-    StopRunningJob();
+    StopRunningJobs();
     if (progress && progress->isVisible())
         progress->done(2);
 }

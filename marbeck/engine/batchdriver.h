@@ -1,8 +1,8 @@
 #pragma once
 // A batch from "Convert Now" to its end: one job per row of the source list's
-// model, through the modal progress window. What follows a batch (the
-// failure log, the post-batch action) is its owner's: batchFinished says how
-// it ended.
+// model, one or several at once, shown in the progress window. What follows
+// a batch (the failure log, the post-batch action) is its owner's:
+// batchFinished says how it ended.
 #include "batchrun.h"
 #include "profiles/profilecatalogue.h"
 #include "shared/failurelog.h"
@@ -15,12 +15,14 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <QSet>
+
 #include <memory>
+#include <vector>
 
 class QWidget;
 
 namespace orm {
-class ConversionJob;
 class ProgressModel;
 struct JobEnd;
 } // namespace orm
@@ -29,6 +31,7 @@ namespace marbeck {
 
 class SourceListModel;
 class TfrmProgress;
+struct TFileItem;
 
 // What a batch takes from the settings, fixed when it starts.
 struct BatchOptions {
@@ -41,6 +44,8 @@ struct BatchOptions {
     // An error opens a box at once, unless a post-batch action is armed (the
     // user is away then); either way it is collected for the failure log.
     bool showErrorsAtOnce = true;
+    // How many jobs run at once; each has its own script and files.
+    int simultaneousJobs = 1;
 };
 
 // How a batch ended.
@@ -66,9 +71,9 @@ public:
                               const BatchOptions &options);
     // A job's child is running.
     bool Active() const;
-    // The main window closes during a batch: ends the child's group and every
-    // "avcore.dll" of ours, deletes the generated files, and ignores the
-    // batch's late notices.
+    // The main window closes during a batch: ends every running job's own
+    // processes, deletes the generated files, and ignores the batch's late
+    // notices.
     void Terminate();
 
     // The running batch's progress window; null between batches.
@@ -81,7 +86,9 @@ public:
     int lastModalResult() const { return m_lastModalResult; }
 
 signals:
-    // The progress window is about to be shown modally.
+    // The progress window is about to be shown. It is not modal, so that the
+    // main window can still be closed (which asks the stop question); the
+    // owner keeps the user from changing the list meanwhile.
     void batchStarted(marbeck::TfrmProgress *window);
     // The batch is over and its window gone; not after Terminate().
     void batchFinished(const marbeck::BatchResult &result);
@@ -91,45 +98,57 @@ signals:
     void shutdownWhenDoneChanged(bool on);
 
 private:
+    // One job slot: a job of its own with its figures, output folder guard
+    // and generated files.
+    struct Runner;
+
     void RunBatch(const TProfileDetailItem &preset);
-    // False when the list is empty and nothing was started.
-    bool StartNextJob();
-    void ProcessEnded(const orm::JobEnd &jobEnd);
-    // The queued start of the next job (the message the old program posted).
-    void WmStartNextJob();
-    void ShowProgress();
-    // Ends a running job and everything it started, waits for its end notice,
-    // and deletes the generated files.
-    void StopRunningJob();
+    // Starts the first row not yet taken by this batch whose outputs cannot
+    // be mistaken for a running job's; false when no row can start now.
+    // Throws orm::Error when a job cannot be started.
+    bool StartJob(Runner &runner);
+    // Starts jobs in the idle slots while rows can start (the queued start
+    // after a job's end: the message the old program posted).
+    void FillSlots();
+    void ProcessEnded(Runner &runner, const orm::JobEnd &jobEnd);
+    void ShowProgress(Runner &runner);
+    // Ends the running jobs and everything they started, waits for their end
+    // notices, and deletes the generated files.
+    void StopRunningJobs();
+    void DeleteAllTempFiles() const;
+    // Slots with a job started and its end not yet dealt with.
+    int BusyRunners(const Runner *except = nullptr) const;
     // Rows change after every job; repainting the list for each of many
     // short jobs would cost more than the jobs. Called before each change:
     // the list paints at once unless it painted less than a moment ago, and
     // then at the end of that moment.
     void PaceListPainting();
     // The encoder's most telling line with the likely cause, for a failed job.
-    QString FailureText(const orm::JobEnd &end) const;
+    QString FailureText(const Runner &runner, const orm::JobEnd &end) const;
     // Tells the user of a failed job now, or leaves it for the failure log.
-    void ReportFailure(const QString &text);
+    // Failures of other jobs that end while a box is open wait for it to close.
+    void ReportFailure(const QString &source, const QString &text);
     void ResumeListPainting();
 
     SourceListModel &m_rows;
     QPointer<QWidget> m_mainWindow;
     QPointer<QWidget> m_listView;
     BatchOptions m_options;
-    std::unique_ptr<orm::ProgressModel> m_model;
-    std::unique_ptr<orm::ConversionJob> m_job;
+    std::unique_ptr<orm::ProgressModel> m_model; // the batch's figures
+    std::vector<std::unique_ptr<Runner>> m_runners;
+    QSet<const TFileItem *> m_taken; // rows this batch has started a job for
     BatchRun m_run;
     orm::FailureLog m_failures; // what the user was told of each failed job
+    QStringList m_waitingBoxes;
+    bool m_boxOpen = false;
     QPointer<TfrmProgress> m_progress;
     TProfileDetailItem m_preset;
     QString m_outputFolderText;
-    QString m_currentSource;
-    QString m_errorLine;            // the running job's first error line
-    orm::OutputGuard m_outputGuard; // the current job's output folder and names
     QElapsedTimer m_listPainted;
     QTimer m_listPaintTimer;
     bool m_listHeld = false; // painting of the list is held back by us
     int m_lastModalResult = 0;
+    int m_batchNumber = 0; // a queued job end of an earlier batch is passed over
     bool m_terminated = false;
 };
 

@@ -11,7 +11,7 @@ void BatchRun::start(int rowCount)
 }
 
 JobEndSteps BatchRun::jobEnded(orm::JobOutcome outcome, bool deleteAfterProcessing,
-                               bool stopWhenDone)
+                               bool stopWhenDone, int stillRunning)
 {
     JobEndSteps steps;
     switch (outcome) {
@@ -29,8 +29,9 @@ JobEndSteps BatchRun::jobEnded(orm::JobOutcome outcome, bool deleteAfterProcessi
         steps.moveRowToEnd = true;
         break;
     }
-    steps.endBatch = stopWhenDone || DoneCount + FailedCount >= TotalCount;
-    steps.startNext = !steps.endBatch;
+    const bool noneToStart = stopWhenDone || DoneCount + FailedCount + stillRunning >= TotalCount;
+    steps.endBatch = noneToStart && stillRunning == 0;
+    steps.startNext = !noneToStart;
     return steps;
 }
 

@@ -17,9 +17,12 @@ struct JobEndSteps {
 class BatchRun {
 public:
     void start(int rowCount);
-    // A job of this batch ended. A stopped job changes nothing: the batch is
-    // over by then.
-    JobEndSteps jobEnded(orm::JobOutcome outcome, bool deleteAfterProcessing, bool stopWhenDone);
+    // A job of this batch ended while `stillRunning` others run on. A stopped
+    // job changes nothing: the batch is over by then. The batch ends with the
+    // last running job once "When done" was chosen or every file has had its
+    // job; until then each end starts the next job.
+    JobEndSteps jobEnded(orm::JobOutcome outcome, bool deleteAfterProcessing, bool stopWhenDone,
+                         int stillRunning = 0);
 
     int TotalCount = 0;
     int DoneCount = 0;

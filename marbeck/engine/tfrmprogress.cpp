@@ -31,10 +31,15 @@ QLabel *label(QWidget *parent, int x, int y, int width, const QString &text = QS
     return l;
 }
 
-QProgressBar *bar(QWidget *parent, int y)
+constexpr int kBatchBarTop = 80;
+// A job's line when several run at once.
+constexpr int kJobLineTop = 8;
+constexpr int kJobLineHeight = 22;
+
+QProgressBar *bar(QWidget *parent, int y, int x = 6, int width = 515, int height = 25)
 {
     auto *b = new QProgressBar(parent);
-    b->setGeometry(6, y, 515, 25);
+    b->setGeometry(x, y, width, height);
     b->setRange(0, 100);
     b->setValue(0);
     b->setTextVisible(false);
@@ -71,7 +76,7 @@ TfrmProgress::TfrmProgress(QWidget *owner)
     m_labelFilePlace = label(m_panelStatus, 388, 29, 120, {});
     m_labelFilePlace->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_progressBarStatus = bar(m_panelStatus, 48);
-    m_progressBarBatch = bar(m_panelStatus, 80);
+    m_progressBarBatch = bar(m_panelStatus, kBatchBarTop);
     m_labelBatch = label(m_panelStatus, 388, 108, 120);
     m_labelBatch->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_labelRemaining = label(m_panelStatus, kCaptionLeft, 124, kValueLeft - 12, {});
@@ -232,13 +237,86 @@ bool TfrmProgress::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmProgress::ShowCurrentFile(const QString &fileName, int number, int total)
+void TfrmProgress::setJobSlots(int count)
 {
-    m_labelFile->setText(
-        m_labelFile->fontMetrics().elidedText(fileName, Qt::ElideMiddle, m_labelFile->width()));
-    m_labelFile->setToolTip(fileName);
-    m_labelFilePlace->setText(orm::FormatMessage(
-        msg(Msg::MSG_FILE_OF), {QString::number(number), QString::number(total)}));
+    count = std::max(1, count);
+    if (count == m_jobSlots || !m_jobLines.empty())
+        return; // set once, before the batch starts
+    m_jobSlots = count;
+    for (QWidget *single : std::initializer_list<QWidget *>{
+             m_labelStatusRemainingSingle, m_labelStatusRemaining, m_labelStatus, m_labelFile,
+             m_labelFilePlace, m_progressBarStatus})
+        single->hide();
+    for (int slot = 0; slot < count; ++slot) {
+        const int y = kJobLineTop + slot * kJobLineHeight;
+        JobLine line;
+        line.place = label(m_panelStatus, kCaptionLeft, y + 3, 66, {});
+        line.name = label(m_panelStatus, kCaptionLeft + 70, y + 3, 236, {});
+        line.bar = bar(m_panelStatus, y + 2, 320, 150, 16);
+        line.percent = label(m_panelStatus, 474, y + 3, 37, {});
+        line.percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_jobLines.push_back(line);
+    }
+    // Everything below the lines moves down by what they need beyond the
+    // single file's rows.
+    const int linesBottom = kJobLineTop + count * kJobLineHeight + 6;
+    const int grow = std::max(0, linesBottom - kBatchBarTop);
+    if (grow == 0)
+        return;
+    for (QObject *child : m_panelStatus->children()) {
+        auto *w = qobject_cast<QWidget *>(child);
+        if (w && w->y() >= kBatchBarTop)
+            w->move(w->x(), w->y() + grow);
+    }
+    m_panelStatus->resize(m_panelStatus->width(), m_panelStatus->height() + grow);
+    m_bevelBottomLine->move(m_bevelBottomLine->x(), m_bevelBottomLine->y() + grow);
+    m_panelButtons->move(m_panelButtons->x(), m_panelButtons->y() + grow);
+    setFixedSize(kClientWidth, kClientHeight + grow);
+}
+
+void TfrmProgress::ShowJob(int slot, const QString &fileName, int number, int total)
+{
+    const QString place = orm::FormatMessage(msg(Msg::MSG_FILE_OF),
+                                             {QString::number(number), QString::number(total)});
+    if (m_jobLines.empty()) {
+        m_labelFile->setText(
+            m_labelFile->fontMetrics().elidedText(fileName, Qt::ElideMiddle, m_labelFile->width()));
+        m_labelFile->setToolTip(fileName);
+        m_labelFilePlace->setText(place);
+        return;
+    }
+    const JobLine &line = m_jobLines.at(slot);
+    line.place->setText(place);
+    line.name->setText(
+        line.name->fontMetrics().elidedText(fileName, Qt::ElideMiddle, line.name->width()));
+    line.name->setToolTip(fileName);
+    line.bar->setValue(0);
+    line.percent->setText(QStringLiteral("0%"));
+}
+
+void TfrmProgress::ShowJobProgress(int slot, const orm::ProgressView &view)
+{
+    if (m_jobLines.empty()) {
+        ShowProgress(view);
+        return;
+    }
+    if (!view.hasChanged(orm::ProgressView::StatusBar))
+        return;
+    const JobLine &line = m_jobLines.at(slot);
+    const int percent = std::clamp(view.statusBar, 0, 100);
+    line.bar->setValue(percent);
+    line.percent->setText(QString::number(percent) + u'%');
+}
+
+void TfrmProgress::ShowJobIdle(int slot)
+{
+    if (m_jobLines.empty())
+        return;
+    const JobLine &line = m_jobLines.at(slot);
+    for (QLabel *text : {line.place, line.name, line.percent})
+        text->clear();
+    line.name->setToolTip({});
+    line.bar->setValue(0);
 }
 
 void TfrmProgress::setSwitches(bool deleteSources, bool shutdownWhenDone)

@@ -1,9 +1,12 @@
 #pragma once
-// The modal window of a running batch: progress of the file and of the
-// batch, the two switches, and the only way to stop.
+// The window of a running batch: progress of the file (or of each file being
+// converted at once) and of the batch, the two switches, and the only way to
+// stop.
 #include "progressclosequery.h"
 
 #include <QDialog>
+
+#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -30,8 +33,19 @@ public:
     // Centres the window over `owner`, halves rounded toward zero.
     void PlaceOver(const QWidget *owner);
 
-    // The source a job converts: its name and its place among the batch's files.
-    void ShowCurrentFile(const QString &fileName, int number, int total);
+    // How many jobs run at once: with one, the file's bar and times as
+    // always; with more, one line per job (its place, name, bar and percent)
+    // instead, the window growing to hold them.
+    void setJobSlots(int count);
+    int jobSlots() const { return m_jobSlots; }
+    // The source the job in `slot` converts: its name and its place among
+    // the batch's files.
+    void ShowJob(int slot, const QString &fileName, int number, int total);
+    // Copies what changed in a job's own figures into its line (with one
+    // job: into the file's labels and bar).
+    void ShowJobProgress(int slot, const orm::ProgressView &view);
+    // The job in `slot` has ended and no other has started there yet.
+    void ShowJobIdle(int slot);
     // The two switches as the batch starts; the user's changes are reported
     // through deleteSourcesChanged and shutdownWhenDoneChanged.
     void setSwitches(bool deleteSources, bool shutdownWhenDone);
@@ -53,6 +67,10 @@ public:
     QLabel *LabelBatchElapsed() const { return m_labelBatchElapsed; }
     QLabel *LabelBatchEstimated() const { return m_labelBatchEstimated; }
     QLabel *LabelStopWhenDone() const { return m_labelStopWhenDone; }
+    // The line of the job in `slot` when several run at once.
+    QLabel *JobName(int slot) const { return m_jobLines.at(slot).name; }
+    QProgressBar *JobBar(int slot) const { return m_jobLines.at(slot).bar; }
+    QLabel *JobPercent(int slot) const { return m_jobLines.at(slot).percent; }
     QCheckBox *CheckBoxDelSource() const { return m_checkBoxDelSource; }
     QCheckBox *CheckBoxShutdown() const { return m_checkBoxShutdown; }
     QPushButton *ButtonCancel() const { return m_buttonCancel; }
@@ -71,9 +89,18 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct JobLine {
+        QLabel *place;
+        QLabel *name;
+        QProgressBar *bar;
+        QLabel *percent;
+    };
+
     void layoutCaptions();
 
     ProgressCloseQuery m_closeQuery;
+    int m_jobSlots = 1;
+    std::vector<JobLine> m_jobLines;
 
     QWidget *m_panelStatus;
     QLabel *m_labelFile;

@@ -134,6 +134,8 @@
     X(MSG_ADD_FOLDER_TITLE, "Choose a folder to add with its subfolders")                          \
     X(MSG_STOP_ADDING, "Stop Adding")                                                              \
     X(MSG_STATUS_ADDING, "Adding %d of %d… (Esc stops)")                                           \
+    X(MSG_SIMULTANEOUS, "Simultaneous conversions:")                                               \
+    X(MSG_PER_CORE, "One per processor core (%d)")                                                 \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

@@ -7,8 +7,19 @@
 #include "tfrmshutdown.h"
 
 #include <QPointer>
+#include <QThread>
+
+#include <algorithm>
 
 namespace marbeck {
+
+int SimultaneousJobsFor(quint8 stored)
+{
+    // A hand-edited number beyond the offered ones is taken, within reason.
+    constexpr int kMostJobs = 16;
+    const int cores = std::max(1, QThread::idealThreadCount());
+    return stored == 0 ? std::min(cores, kMostJobs) : std::min(int(stored), kMostJobs);
+}
 
 BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthExtensions)
 {
@@ -20,6 +31,7 @@ BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthEx
     options.useDirectShow = g.UseDirectShow;
     options.aviSynthExtensions = aviSynthExtensions;
     options.showErrorsAtOnce = g.ShowErrorsAtOnce;
+    options.simultaneousJobs = SimultaneousJobsFor(g.SimultaneousJobs);
     return options;
 }
 

@@ -18,6 +18,10 @@ namespace marbeck {
 
 struct TGlobalVars;
 
+// How many jobs a batch runs at once for the stored setting (0: one per
+// processor core).
+int SimultaneousJobsFor(quint8 stored);
+
 // The batch's options from the record and the language's AviSynth extensions.
 BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthExtensions);
 

@@ -115,6 +115,12 @@ private:
     // The message table and the toolkit's texts in the chosen language.
     void loadLanguage();
     void warnOfUnusableTypeFile();
+    // During a batch the progress window is not modal, so that closing this
+    // window reaches it and asks the stop question. The rest of this window
+    // takes no input meanwhile, as a window behind a modal one would not:
+    // it can be moved, minimised and closed, nothing else.
+    void holdInputDuringBatch(bool hold);
+    bool heldDuringBatch(const QObject *receiver, const QEvent *event) const;
 
     int m_exitCode = 0;
     bool m_restartOnClose = false;
@@ -155,6 +161,8 @@ private:
     // A widget pointer: the window is still asked while it is being destroyed.
     QPointer<QWidget> m_progressWindow;
     bool m_batchEndWatched = true;
+    class BatchInputHold;
+    QPointer<BatchInputHold> m_inputHold;
 };
 
 } // namespace marbeck

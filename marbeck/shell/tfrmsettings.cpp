@@ -5,6 +5,7 @@
 #include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
+#include "shared/resstr.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,13 +13,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThread>
+
+#include <algorithm>
 
 namespace marbeck {
 
 namespace {
 
 constexpr int kPanelHeight = 39;
-constexpr int kClientHeight = 370;
+// "Simultaneous conversions" offers 1 to this many, then one per core.
+constexpr int kSimultaneousChoices = 4;
+constexpr int kClientHeight = 400;
 
 QFont pixelFont(QFont font, int pixels)
 {
@@ -87,7 +93,7 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     m_labelAviSynthNote->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     // What a batch does to the user's files and computer, changeable before Convert.
-    m_groupBoxBatch = boldGroupBox(m_tabSheetGeneral, "GroupBoxBatch", {8, 144, 321, 88});
+    m_groupBoxBatch = boldGroupBox(m_tabSheetGeneral, "GroupBoxBatch", {8, 144, 321, 118});
     int switchTop = 20;
     for (QCheckBox **box : {&m_checkBoxDelSource, &m_checkBoxShutdown, &m_checkBoxShowErrors}) {
         *box = new QCheckBox(m_groupBoxBatch);
@@ -98,13 +104,19 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     m_checkBoxDelSource->setObjectName(QStringLiteral("CheckBoxDelSource"));
     m_checkBoxShutdown->setObjectName(QStringLiteral("CheckBoxShutdown"));
     m_checkBoxShowErrors->setObjectName(QStringLiteral("CheckBoxShowErrors"));
+    m_labelSimultaneous = new QLabel(m_groupBoxBatch);
+    m_labelSimultaneous->setObjectName(QStringLiteral("LabelSimultaneous"));
+    m_labelSimultaneous->setFont(plainFont(this));
+    m_comboBoxSimultaneous = new QComboBox(m_groupBoxBatch);
+    m_comboBoxSimultaneous->setObjectName(QStringLiteral("ComboBoxSimultaneous"));
+    m_comboBoxSimultaneous->setFont(plainFont(this));
 
     m_labelShutDown = new QLabel(m_tabSheetGeneral);
     m_labelShutDown->setObjectName(QStringLiteral("LabelShutDown"));
-    m_labelShutDown->move(8, 244);
+    m_labelShutDown->move(8, 274);
     m_comboBoxShutdownFlag = new QComboBox(m_tabSheetGeneral);
     m_comboBoxShutdownFlag->setObjectName(QStringLiteral("ComboBoxShutdownFlag"));
-    m_comboBoxShutdownFlag->move(8, 264);
+    m_comboBoxShutdownFlag->move(8, 294);
     m_comboBoxShutdownFlag->resize(241, m_comboBoxShutdownFlag->sizeHint().height());
 
     m_panelBottom->setObjectName(QStringLiteral("PanelBottom"));
@@ -124,7 +136,8 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     setTabOrder(m_checkBoxDirectShow, m_checkBoxDelSource);
     setTabOrder(m_checkBoxDelSource, m_checkBoxShutdown);
     setTabOrder(m_checkBoxShutdown, m_checkBoxShowErrors);
-    setTabOrder(m_checkBoxShowErrors, m_comboBoxShutdownFlag);
+    setTabOrder(m_checkBoxShowErrors, m_comboBoxSimultaneous);
+    setTabOrder(m_comboBoxSimultaneous, m_comboBoxShutdownFlag);
     setTabOrder(m_comboBoxShutdownFlag, m_buttonOK);
     setTabOrder(m_buttonOK, m_buttonCancel);
 
@@ -153,6 +166,20 @@ void TfrmSettings::ApplyLanguage()
     m_checkBoxDelSource->setText(msg(Msg::MSG_DEL_AFTER));
     m_checkBoxShutdown->setText(msg(Msg::MSG_SHUTDOWN_AFTER));
     m_checkBoxShowErrors->setText(msg(Msg::MSG_SHOW_ERRORS_AT_ONCE));
+    m_labelSimultaneous->setText(msg(Msg::MSG_SIMULTANEOUS));
+    m_labelSimultaneous->adjustSize();
+    const int choice = m_comboBoxSimultaneous->currentIndex();
+    m_comboBoxSimultaneous->clear();
+    for (int jobs = 1; jobs <= kSimultaneousChoices; ++jobs)
+        m_comboBoxSimultaneous->addItem(QString::number(jobs));
+    m_comboBoxSimultaneous->addItem(orm::FormatMessage(
+        msg(Msg::MSG_PER_CORE), {QString::number(std::max(1, QThread::idealThreadCount()))}));
+    m_comboBoxSimultaneous->setCurrentIndex(choice);
+    const int comboTop = 20 + 3 * 21 + 2;
+    m_labelSimultaneous->move(16, comboTop + 3);
+    const int comboLeft = 16 + m_labelSimultaneous->width() + 8;
+    m_comboBoxSimultaneous->setGeometry(comboLeft, comboTop, 321 - 12 - comboLeft,
+                                        m_comboBoxSimultaneous->sizeHint().height());
     m_buttonOK->setText(msg(Msg::MSG_OK));
     m_buttonCancel->setText(msg(Msg::MSG_CANCEL));
 
@@ -174,6 +201,12 @@ void TfrmSettings::LoadControls(const TGlobalVars &g)
     m_checkBoxDelSource->setChecked(g.DeleteFileAfterProcessing);
     m_checkBoxShutdown->setChecked(g.ShutdownWindowsWhenDone);
     m_checkBoxShowErrors->setChecked(g.ShowErrorsAtOnce);
+    // 1 to 4 are the first entries, 0 (one per core) the last; another
+    // hand-edited number leaves the list without a selection and is kept.
+    m_comboBoxSimultaneous->setCurrentIndex(g.SimultaneousJobs == 0 ? kSimultaneousChoices
+                                            : g.SimultaneousJobs <= kSimultaneousChoices
+                                                ? g.SimultaneousJobs - 1
+                                                : -1);
 }
 
 void TfrmSettings::StoreControls(TGlobalVars &g) const
@@ -184,6 +217,9 @@ void TfrmSettings::StoreControls(TGlobalVars &g) const
     g.DeleteFileAfterProcessing = m_checkBoxDelSource->isChecked();
     g.ShutdownWindowsWhenDone = m_checkBoxShutdown->isChecked();
     g.ShowErrorsAtOnce = m_checkBoxShowErrors->isChecked();
+    const int jobs = m_comboBoxSimultaneous->currentIndex();
+    if (jobs >= 0)
+        g.SimultaneousJobs = jobs == kSimultaneousChoices ? 0 : quint8(jobs + 1);
 }
 
 bool RunSettingsDialog(QWidget *owner)

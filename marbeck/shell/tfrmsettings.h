@@ -38,6 +38,7 @@ public:
     QCheckBox *CheckBoxShowErrors() const { return m_checkBoxShowErrors; }
     QLabel *LabelShutDown() const { return m_labelShutDown; }
     QComboBox *ComboBoxShutdownFlag() const { return m_comboBoxShutdownFlag; }
+    QComboBox *ComboBoxSimultaneous() const { return m_comboBoxSimultaneous; }
     QPushButton *ButtonOK() const { return m_buttonOK; }
     QPushButton *ButtonCancel() const { return m_buttonCancel; }
 
@@ -53,6 +54,8 @@ private:
     QCheckBox *m_checkBoxDelSource;
     QCheckBox *m_checkBoxShutdown;
     QCheckBox *m_checkBoxShowErrors;
+    QLabel *m_labelSimultaneous;
+    QComboBox *m_comboBoxSimultaneous;
     QLabel *m_labelShutDown;
     QComboBox *m_comboBoxShutdownFlag;
     QWidget *m_panelBottom;

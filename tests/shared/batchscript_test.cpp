@@ -105,6 +105,17 @@ TEST(BatchScript, DeletingTheGeneratedFiles)
     EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore.bat"));
     EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow.avs"));
     DeleteTempFiles(inst.folder()); // nothing left: no error
+
+    // A job of a batch that runs several at once has files of its own.
+    ScriptJob second = inst.job("/in/other.avi", true);
+    second.slot = 1;
+    EXPECT_EQ(WriteJobScripts(second), inst.folder() + "/~ConvertCore-2.bat");
+    EXPECT_TRUE(readFile(inst.folder() + "/~ConvertCore-2.bat").contains("DirectShow-2.avs"));
+    EXPECT_TRUE(readFile(inst.folder() + "/DirectShow-2.avs").contains("/in/other.avi"));
+    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore.bat"));
+    DeleteTempFiles(inst.folder(), 1);
+    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore-2.bat"));
+    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow-2.avs"));
 }
 
 TEST(BatchScript, TheFirstFailingCommandEndsTheScriptWithItsStatus)

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace orm;
 using namespace ormtest;
 
@@ -146,6 +148,31 @@ TEST(OutputGuard, NamesMoveOffExistingFilesAndOnlyWhatTheJobMadeIsRemoved)
         EXPECT_EQ(readFile(out + it.key()), it.value()) << it.key().toStdString();
     // A job that wrote nothing at all has failed.
     EXPECT_EQ(OutputGuard().verify(english), english(OutputMessage::MSG_OUTPUT_NONE));
+}
+
+TEST(OutputGuard, JobsWhoseFilesCouldBearTheSameNameShareNames)
+{
+    QTemporaryDir dir;
+    const QString out = dir.path() + "/";
+    const auto guard = [&](const QString &source, const QString &command) {
+        PlaceholderValues v;
+        v.OutputPath = out;
+        v.InputFile = "/in/" + source;
+        v.OutputFile = out + source;
+        auto g = std::make_unique<OutputGuard>();
+        g->beginCommands({command}, "3gp", v);
+        return g;
+    };
+    const QString plain = "enc -i \"<%InputFile%>\" \"<%OutputFile%>.3gp\"";
+    const auto clip = guard("clip.mp4", plain);
+    EXPECT_TRUE(clip->sharesNamesWith(*guard("clip.avi", plain)));   // clip.3gp twice
+    EXPECT_TRUE(clip->sharesNamesWith(*guard("clip.x.avi", plain))); // clip.x.3gp begins "clip."
+    EXPECT_TRUE(guard("clip.x.avi", plain)->sharesNamesWith(*clip));
+    EXPECT_FALSE(clip->sharesNamesWith(*guard("clip 2.avi", plain)));
+    EXPECT_FALSE(clip->sharesNamesWith(*guard("other.mp4", plain)));
+    // A job that names no output counts every new file as its own.
+    EXPECT_TRUE(clip->sharesNamesWith(*guard("other.mp4", "enc -i \"<%InputFile%>\" x.3gp")));
+    EXPECT_FALSE(clip->sharesNamesWith(OutputGuard())); // not begun
 }
 
 TEST(SourceRemoval, ASourceGoesToTheTrashOfTheDesktopWithItsInformation)

@@ -145,6 +145,47 @@ TEST(BatchProgress, WeightedByFileSize)
     EXPECT_EQ(v.captionText, u"Encoding finished");
 }
 
+TEST(BatchProgress, JobsRunningAtOnceAddUpAndShortenTheEstimate)
+{
+    qint64 now = 0;
+    const auto clock = [&now] { return now; };
+    ProgressModel batch(ProgressModel::Kind::Batch, "Status=", "Batch=", clock);
+    ProgressModel a(ProgressModel::Kind::Batch, "Status=", "Batch=", clock);
+    ProgressModel b(ProgressModel::Kind::Batch, "Status=", "Batch=", clock);
+    a.joinBatch(&batch);
+    b.joinBatch(&batch);
+    const auto line = [&](ProgressModel &job, qint64 at, qint32 position) {
+        now = at;
+        job.durationSeen(100'000);
+        job.positionSeen(position);
+        job.lineRead();
+    };
+    batch.startBatch(400 * kMB);
+    a.startJob(100 * kMB);
+    b.startJob(100 * kMB);
+    line(a, 10'000, 50'000);
+    line(b, 10'000, 50'000);
+    // Each job shows its own file; the batch counts both halves.
+    EXPECT_EQ(a.view().statusText, u"Status=50%");
+    EXPECT_EQ(b.view().statusBar, 50);
+    EXPECT_TRUE(a.view().batchText.isEmpty());
+    EXPECT_EQ(batch.bytesProgress(), 100 * kMB);
+    EXPECT_EQ(batch.view().batchText, u"Batch=25%");
+    // 100 of 400 MB in 10 s: 40 s in all, as two jobs at once make it.
+    EXPECT_EQ(batch.view().batchEstimatedText, u"0:00:40");
+    EXPECT_EQ(batch.view().batchRemainingText, u"0:00:30");
+
+    now = 20'000;
+    a.jobEnded(); // a's 100 MB done, b's half still in flight
+    EXPECT_EQ(batch.bytesDone(), 100 * kMB);
+    EXPECT_EQ(batch.bytesProgress(), 150 * kMB);
+    EXPECT_EQ(batch.batchPercent(), 37);
+    a.startJob(200 * kMB);
+    line(a, 30'000, 50'000);
+    EXPECT_EQ(batch.bytesProgress(), 250 * kMB);
+    EXPECT_EQ(batch.view().batchElapsedText, u"0:00:30");
+}
+
 TEST(BatchProgress, EmptySourcesNeverDivideByZero)
 {
     Fixture f(ProgressModel::Kind::Batch);

@@ -50,6 +50,32 @@ TEST(BatchRun, WhenDoneEndsAfterTheRunningJobAndAStoppedJobChangesNothing)
     EXPECT_EQ(run.DoneCount + run.FailedCount, 0);
 }
 
+TEST(BatchRun, WithJobsAtOnceTheLastRunningJobEndsTheBatch)
+{
+    BatchRun run;
+    run.start(4); // two slots: jobs 1 and 2 run
+    JobEndSteps s = run.jobEnded(JobOutcome::Converted, false, false, 1);
+    EXPECT_TRUE(s.startNext); // job 3
+    EXPECT_FALSE(s.endBatch);
+    s = run.jobEnded(JobOutcome::Failed, false, false, 1);
+    EXPECT_TRUE(s.startNext && s.moveRowToEnd); // job 4
+    // Every file has its job: no more starts, and the batch waits for the
+    // one still running.
+    s = run.jobEnded(JobOutcome::Converted, false, false, 1);
+    EXPECT_FALSE(s.startNext || s.endBatch);
+    s = run.jobEnded(JobOutcome::Converted, false, false, 0);
+    EXPECT_TRUE(s.endBatch);
+    EXPECT_FALSE(s.lastFileDone); // one of four failed
+
+    // "When done" with two running: the first end starts nothing, the second ends.
+    run.start(5);
+    s = run.jobEnded(JobOutcome::Converted, false, true, 1);
+    EXPECT_FALSE(s.startNext || s.endBatch);
+    s = run.jobEnded(JobOutcome::Converted, false, true, 0);
+    EXPECT_TRUE(s.endBatch);
+    EXPECT_EQ(run.DoneCount, 2);
+}
+
 TEST(ProgressCloseQuery, OnlyStopNowClosesAndCancelWithdrawsWhenDone)
 {
     ProgressCloseQuery q;

@@ -47,7 +47,8 @@ TEST(Settings, FirstStartWritesACompleteSystemSectionAndNoPlacement)
                      "OutputPath=/home/u/Documents", "DeleteFileAfterProcessing=0", "FormatType=1",
                      "FormatPSPIndex=0", "FormatiPodIndex=0", "Format3GPIndex=0",
                      "FormatOtherIndex=0", "ProfilePath=", "UseDirectShow=0", "ShutdownFlag=1",
-                     "ShutdownWindowsWhenDone=0", "Priority=1", "ShowErrorsAtOnce=1"}));
+                     "ShutdownWindowsWhenDone=0", "Priority=1", "ShowErrorsAtOnce=1",
+                     "SimultaneousJobs=1"}));
     EXPECT_TRUE(LoadSettings(g));
 }
 

@@ -27,6 +27,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
 
@@ -250,21 +251,33 @@ TEST(MainWindowBatch, ClosingMidBatchAsksAndStopNowCloses)
     QApplication::processEvents();
     window->listViewFiles()->AddFile(inst.copy(sharedClip("mainwindow_batch.mp4", 3), "l.mp4"));
     window->EditOutputDir()->setText(inst.out);
+    window->showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
 
-    bool keptRunning = false;
+    bool keptRunning = false, nothingModal = false, inputHeld = false;
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!window || !encoderRunning(inst.app))
             return;
         poll.stop();
-        window->windowHandle()->close(); // answered Cancel
+        // The progress window blocks nothing: the window manager's close and
+        // the caption's close button reach the main window, as the user's
+        // clicks do, while the rest of the main window takes no input.
+        nothingModal = QApplication::activeModalWidget() == nullptr;
+        QTest::mouseClick(window->ButtonClearList(), Qt::LeftButton);
+        window->listViewFiles()->selectAll();
+        QTest::keyClick(window->listViewFiles(), Qt::Key_Delete);
+        inputHeld = window->listViewFiles()->sources().count() == 1;
+        QTest::mouseClick(window->ButtonClose(), Qt::LeftButton); // answered Cancel
         keptRunning = window && window->isVisible() && encoderRunning(inst.app);
-        window->windowHandle()->close(); // answered "Stop now"
+        QTest::mouseClick(window->ButtonClose(), Qt::LeftButton); // answered "Stop now"
     });
     poll.start();
     QTimer::singleShot(0, window, [window] { window->ButtonConvert()->click(); });
     waitFor([&] { return window.isNull(); }, 60000);
+    EXPECT_TRUE(nothingModal);
+    EXPECT_TRUE(inputHeld);
     EXPECT_TRUE(keptRunning);
     EXPECT_TRUE(window.isNull()) << "the window did not close";
     EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
