@@ -157,6 +157,67 @@ void BatchOverhead(benchmark::State &state)
 }
 BENCHMARK(BatchOverhead)->Iterations(1)->Unit(benchmark::kSecond);
 
+// The same eight clips through the real batch with one job at a time and
+// with two at once; the ratio of the times is what a second core gives.
+void ParallelBatch(benchmark::State &state)
+{
+    benchApp();
+    const QString stage = QStringLiteral(ORM_STAGE_DIR);
+    QTemporaryDir dir;
+    const QString app = dir.filePath("app");
+    QDir().mkpath(app + "/cores");
+    QFile::copy(stage + "/cores/avcore.dll", app + "/cores/avcore.dll");
+    const QString profile = stage + "/default_setting/3GPP_Phone.ini";
+    const marbeck::TProfileDetailItem preset{profile, "Item0", "3GPP"};
+
+    QStringList clips;
+    for (int i = 0; i < 8; ++i) {
+        const QString clip = dir.filePath(QStringLiteral("clip%1.mp4").arg(i));
+        using namespace orm::testclips;
+        if (!MakeClip(stage + "/cores/avcore.dll", clip,
+                      {.size = {640, 360},
+                       .seconds = 10,
+                       .toneHz = 300 + 50 * i,
+                       .codec = h264Aac("ultrafast")})
+                 .ok)
+            return state.SkipWithError("no clip");
+        clips << clip;
+    }
+
+    const auto runBatch = [&](int jobs) -> double {
+        const QString out = dir.filePath(QStringLiteral("out%1").arg(jobs));
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        Converter converter;
+        for (const QString &clip : clips) {
+            if (converter.list->AddFile(clip) != marbeck::AddResult::Added)
+                return -1;
+        }
+        marbeck::BatchOptions options = batchOptions(app);
+        options.simultaneousJobs = jobs;
+        const auto start = std::chrono::steady_clock::now();
+        converter.driver.ActionConvertExecute(&preset, out, options);
+        const double seconds = secondsSince(start);
+        return converter.list->sources().count() == 0 ? seconds : -1;
+    };
+    std::vector<double> one, two;
+    for (auto _ : state) {
+        // Alternating, so that the machine's other load falls on both alike.
+        for (int round = 0; round < 3; ++round) {
+            one.push_back(runBatch(1));
+            two.push_back(runBatch(2));
+            if (one.back() < 0 || two.back() < 0)
+                return state.SkipWithError("the batch did not convert everything");
+        }
+    }
+    std::sort(one.begin(), one.end());
+    std::sort(two.begin(), two.end());
+    state.counters["parallel_batch_speedup:ratio"] = one[1] / two[1];
+    state.counters["parallel_batch_one_job_s:s"] = one[1];
+    state.counters["parallel_batch_two_jobs_s:s"] = two[1];
+}
+BENCHMARK(ParallelBatch)->Iterations(1)->Unit(benchmark::kSecond);
+
 void BatchBookkeeping(benchmark::State &state)
 {
     benchApp();

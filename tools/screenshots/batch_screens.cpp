@@ -113,6 +113,40 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
     const TProfileDetailItem preset{app + "/default_setting/screens.ini", "Item0", "screens"};
     driver.ActionConvertExecute(&preset, dir.filePath("out"), BatchOptionsFor(g, {}));
 
+    // Three jobs at once over five files; the later ones run faster, so the
+    // lines show different points.
+    QFile staggered(app + "/default_setting/staggered.ini");
+    if (staggered.open(QIODevice::WriteOnly)) {
+        staggered.write("[Item0]\nCommand=<%AppPath%>/cores/avcore.dll -i \"<%InputFile%>\" "
+                        "--duration=60 --steps=30 --interval-ms=<%RandomNumber3%> "
+                        "\"<%OutputFile%>.mp4\"\n");
+        staggered.close();
+    }
+    for (const char *name : {"Wedding - first dance.mp4", "Garden.avi"}) {
+        TFileItem item;
+        item.FileName = QString::fromUtf8(name);
+        item.Directory = dir.filePath("in") + "/";
+        item.CompleteName = item.Directory + item.FileName;
+        item.FileSize = QStringLiteral("150000000");
+        list->sources().append(item);
+    }
+    QObject::disconnect(&driver, &BatchDriver::batchStarted, nullptr, nullptr);
+    QObject::connect(&driver, &BatchDriver::batchStarted, [&](TfrmProgress *w) {
+        after(2500, [&, w] {
+            screenkit::save(w, out + "/batch-three-jobs-" + tag + ".png");
+            after(300, [&] { answer(now); });
+            w->ButtonCancel()->click();
+        });
+    });
+    g.SimultaneousJobs = 3;
+    g.ShutdownWindowsWhenDone = false;
+    g.ShowErrorsAtOnce = false; // a quick job's stand-in output fails its check
+    const TProfileDetailItem staggeredPreset{app + "/default_setting/staggered.ini", "Item0",
+                                             "staggered"};
+    driver.ActionConvertExecute(&staggeredPreset, dir.filePath("out"), BatchOptionsFor(g, {}));
+    g.SimultaneousJobs = 1;
+    g.ShowErrorsAtOnce = true;
+
     // A job that fails on a full disk: the box tells the encoder's telling line
     // and the cause in the language of the window.
     QFile failing(app + "/default_setting/failing.ini");
