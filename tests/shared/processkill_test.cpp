@@ -290,6 +290,20 @@ TEST(JobProcesses, TheHolderKeepsTheExitStatusAndGoesWithItsProgram)
         int error = 0;
         EXPECT_FALSE(ChildProcess::start(missing, 0, 1, 2, error).running());
         EXPECT_EQ(error, ENOENT);
+        // Errors of the command's own start come back through the holder.
+        StartRequest unrunnable;
+        unrunnable.applicationName = dir.file("broken-holder"); // no program format
+        unrunnable.endWithParent = true;
+        error = 0;
+        EXPECT_FALSE(ChildProcess::start(unrunnable, 0, 1, 2, error).running());
+        EXPECT_EQ(error, ENOEXEC);
+        StartRequest nowhere;
+        nowhere.commandLine = dir.file("s.sh");
+        nowhere.currentDirectory = dir.file("no-such-folder");
+        nowhere.endWithParent = true;
+        error = 0;
+        EXPECT_FALSE(ChildProcess::start(nowhere, 0, 1, 2, error).running());
+        EXPECT_EQ(error, ENOENT);
 
         // The command's folder and priority; its output ends when it closes
         // it, while it (and so the holder) still runs.
