@@ -46,9 +46,20 @@ struct StartRequest {
     // child is then a small holder process of ours that leads the group, runs
     // the command as its own child, and kills the whole group once the thread
     // that started it has gone (a parent-death signal). Start such a child from
-    // a thread that lives as long as the job (the main thread).
+    // a thread that lives as long as the job (the main thread). The holder is
+    // the program jobHolderPath() names, or a fork of this program when there
+    // is none (which costs a large program more per start).
     bool endWithParent = false;
 };
+
+// The holder program of jobs that end with their program: ormolux-jobholder
+// beside the running program file (both programs are built and installed
+// beside it), else, for a program run from the build tree (tests,
+// benchmarks), the build tree's. Empty when there is none. Found once.
+std::string jobHolderPath();
+// Names the holder program instead; a path that names no program file makes
+// such jobs run under a fork of this program. Empty: found as above again.
+void setJobHolderPath(const std::string &path);
 
 // SIGKILL to a child's process group, to the child itself and to every
 // descendant of the child that left the group.

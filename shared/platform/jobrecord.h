@@ -34,8 +34,10 @@ private:
 };
 
 // Ends what earlier runs of this program file left behind: for each record
-// whose owner is gone, the job's processes (checked by program file and start
-// time, so that no process that merely reuses an id is hit) and its script;
+// whose owner is gone, the job's processes (checked by start time and the
+// leader's program file - the holder program beside this program file, or
+// this program file for a forked holder - so that no process that merely
+// reuses an id is hit) and its script;
 // then the record goes. Records of a run still going are left alone. Returns
 // the number of leftover records cleaned up.
 int endLeftoverJobs();

@@ -1,5 +1,6 @@
 // A conversion job's processes live and die with the program that started
 // them. The program here is a copy of this test started as a job host.
+#include "platform/childprocess.h"
 #include "platform/jobrecord.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
@@ -140,12 +141,17 @@ TEST(JobLifetime, LeftoversOfACrashedRunAreEndedButNeverAnotherProgramsProcess)
     ASSERT_TRUE(waitFor([&] { return inst.encoders() == 3 && inst.records() == 1; }, 20000))
         << inst.encoders() << " encoders, " << inst.records() << " records";
 
+    // The job's leader is the build's holder program, not a fork of the program.
     const pid_t program = pid_t(host.processId());
     ::kill(program, SIGSTOP);
+    const std::string holder = orm::platform::jobHolderPath();
+    ASSERT_FALSE(holder.empty());
+    int holders = 0;
     for (const int pid : orm::platform::descendantsOf(program)) {
-        if (orm::platform::processProgramFile(pid) == orm::platform::programPath())
-            ::kill(pid, SIGKILL); // the holder
+        if (orm::platform::processProgramFile(pid) == holder)
+            holders += ::kill(pid, SIGKILL) == 0;
     }
+    EXPECT_EQ(holders, 1);
     ::kill(program, SIGKILL);
     host.waitForFinished();
     ASSERT_TRUE(waitFor([&] { return inst.encoders() == 3; }, 2000)) << "the job was left running";

@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 
@@ -169,4 +171,64 @@ TEST(Platform, JobRecordsLiveInTheRuntimeFolderUntilTheirJobEnds)
     }
     const EnvScope unset("XDG_RUNTIME_DIR", {});
     EXPECT_FALSE(runtimeFolder().empty());
+}
+
+// A crashed run's record ends its job where the leader is still the holder
+// it started (the holder program, or a fork of this program file), and never
+// a process of another program that leads the recorded group.
+TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
+{
+    QTemporaryDir dir;
+    const EnvScope runtime("XDG_RUNTIME_DIR", dir.path());
+    writeFile(dir.filePath("job.sh"), "sleep 300\n");
+    const auto start = [&](bool endWithParent) {
+        StartRequest request;
+        request.commandLine = endWithParent ? dir.filePath("job.sh").toStdString() : "sleep 300";
+        request.endWithParent = endWithParent;
+        int error = 0;
+        ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
+        EXPECT_TRUE(child.running()) << error;
+        return child;
+    };
+    // The record as a run that has died left it.
+    const auto leftBehind = [](const JobRecord &record) {
+        const QString path = QString::fromStdString(record.path());
+        QByteArray text = readFile(path);
+        const qsizetype at = text.indexOf("owner_start=");
+        text.replace(at, text.indexOf('\n', at) - at, "owner_start=0");
+        writeFile(path, text);
+    };
+    const std::string holder = jobHolderPath();
+    ASSERT_FALSE(holder.empty());
+    for (const std::string &leaderFile : {holder, programPath()}) {
+        SCOPED_TRACE(leaderFile);
+        setJobHolderPath(leaderFile == holder ? holder : dir.filePath("none").toStdString());
+        writeFile(dir.filePath("script.bat"), "x");
+        ChildProcess job = start(true);
+        const JobRecord record =
+            JobRecord::create(job.pid(), dir.filePath("script.bat").toStdString());
+        ASSERT_FALSE(record.path().empty());
+        EXPECT_TRUE(
+            readFile(QString::fromStdString(record.path()))
+                .contains("leader_program=" + QByteArray::fromStdString(leaderFile) + "\n"));
+        leftBehind(record);
+        EXPECT_EQ(endLeftoverJobs(), 1);
+        for (int i = 0; i < 500 && !job.poll(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(job.poll(), 128 + SIGKILL);
+        EXPECT_FALSE(fileExists(dir.filePath("script.bat").toStdString()));
+        EXPECT_FALSE(fileExists(record.path()));
+    }
+    setJobHolderPath({});
+
+    // Another program's process: its record goes, the process runs on.
+    ChildProcess other = start(false);
+    const JobRecord record = JobRecord::create(other.pid(), {});
+    ASSERT_FALSE(record.path().empty());
+    leftBehind(record);
+    EXPECT_EQ(endLeftoverJobs(), 1);
+    EXPECT_FALSE(fileExists(record.path()));
+    // Had it been killed, it would not end by a later SIGTERM.
+    ::kill(other.pid(), SIGTERM);
+    EXPECT_EQ(other.wait(), 128 + SIGTERM);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -182,6 +183,44 @@ struct JobScript {
     std::string encoder, script;
 };
 
+// Which holder the jobs started meanwhile run under: a path that names no
+// holder program makes them run under a fork of this program.
+struct HolderScope {
+    explicit HolderScope(const std::string &path) { setJobHolderPath(path); }
+    ~HolderScope() { setJobHolderPath({}); }
+    HolderScope(const HolderScope &) = delete;
+    HolderScope &operator=(const HolderScope &) = delete;
+};
+
+// A job's ways of running: its group led by the command itself, by the holder
+// program, or by a forked holder (no holder program there).
+enum class Holding { None, Program, Fork };
+constexpr Holding kHoldings[] = {Holding::None, Holding::Program, Holding::Fork};
+
+std::string holderPathFor(Holding holding, const TempFolder &dir)
+{
+    return holding == Holding::Fork ? dir.file("no-such-holder") : std::string();
+}
+
+std::string readAll(int fd)
+{
+    std::string text;
+    char buffer[256];
+    for (;;) {
+        pollfd item{fd, POLLIN, 0};
+        if (::poll(&item, 1, 20000) != 1) {
+            ADD_FAILURE() << "no end of output while the command still runs";
+            return text;
+        }
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return text;
+        text.append(buffer, size_t(n));
+    }
+}
+
 } // namespace
 
 // Stopping a job ends the job and only the job: its group, the encoder that
@@ -193,66 +232,120 @@ TEST(JobProcesses, EndOnlyTheJobsOwnGroupAndDescendants)
     Child neighbour = Child::spawn(job.encoder, job.encoder); // another program's encoder
     ASSERT_TRUE(neighbour.isRunning());
 
-    for (const bool holder : {false, true}) {
-        ChildProcess child = job.start(holder);
-        ASSERT_TRUE(waitUntil([&] { return processesRunning(job.encoder).size() == 3; }))
-            << "holder " << holder;
+    for (const Holding holding : kHoldings) {
+        SCOPED_TRACE(int(holding));
+        const HolderScope holder(holderPathFor(holding, dir));
+        ChildProcess child = job.start(holding != Holding::None);
+        ASSERT_TRUE(waitUntil([&] { return processesRunning(job.encoder).size() == 3; }));
         const std::vector<int> inJob = descendantsOf(child.pid());
         EXPECT_GE(inJob.size(), 2u);
         EXPECT_FALSE(std::ranges::count(processGroupMembers(child.pid()), ::getpid()));
 
         EXPECT_TRUE(killJobProcesses(child.pid()));
         EXPECT_EQ(child.wait(), 128 + SIGKILL);
-        EXPECT_TRUE(waitUntil([&] { return processesRunning(job.encoder).size() == 1; }))
-            << "holder " << holder;
+        EXPECT_TRUE(waitUntil([&] { return processesRunning(job.encoder).size() == 1; }));
         EXPECT_TRUE(neighbour.isRunning());
         EXPECT_EQ(processesRunning(job.encoder), std::vector<int>{neighbour.pid()});
     }
     EXPECT_FALSE(killJobProcesses(0));
 }
 
-// The holder passes the command's end on unchanged, and ends with its program.
+// The holder program leads the job; without it (none found, or it cannot
+// run) a fork of the program does. Either way the holder gives the command
+// its folder and priority, holds none of its streams, passes the command's
+// end on unchanged, and ends with its program.
 TEST(JobProcesses, TheHolderKeepsTheExitStatusAndGoesWithItsProgram)
 {
     const TempFolder dir;
-    for (const auto &[text, status] : std::vector<std::pair<std::string, int>>{
-             {"exit 3", 3}, {"exit 0", 0}, {"kill -TERM $$", 128 + SIGTERM}}) {
-        std::ofstream(dir.file("s.sh")) << text << "\n";
-        StartRequest request;
-        request.commandLine = dir.file("s.sh");
-        request.endWithParent = true;
-        int error = 0;
-        ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
-        ASSERT_TRUE(child.running());
-        EXPECT_EQ(child.wait(), status) << text;
-    }
-    StartRequest missing;
-    missing.applicationName = dir.file("no-such-program");
-    missing.endWithParent = true;
-    int error = 0;
-    EXPECT_FALSE(ChildProcess::start(missing, 0, 1, 2, error).running());
-    EXPECT_EQ(error, ENOENT);
-
-    // A program that dies by SIGKILL: a forked copy of this test starts the
-    // job, whose shell waits for its encoder in the foreground (and so would
-    // defer any trap of its own).
+    const std::string holderProgram = jobHolderPath();
+    ASSERT_EQ(fs::path(holderProgram).filename(), "ormolux-jobholder")
+        << "no holder program beside the build's programs";
+    std::ofstream(dir.file("broken-holder")) << "not a program\n";
+    ::chmod(dir.file("broken-holder").c_str(), 0755);
+    std::ofstream(dir.file("wait.sh")) << "pwd -P\nnice\nexec >&-\nread line\nexit 7\n";
     const std::string encoder = dir.copyOfSleep("avcore.dll");
     std::ofstream(dir.file("fg.sh")) << "\"" << encoder << "\" 300\necho never\n";
-    const pid_t program = ::fork();
-    if (program == 0) {
-        StartRequest request;
-        request.commandLine = dir.file("fg.sh");
-        request.endWithParent = true;
+
+    // The holder to name, and the program file that then leads the job.
+    for (const auto &[holder, leaderFile] : std::vector<std::pair<std::string, std::string>>{
+             {holderProgram, holderProgram},
+             {dir.file("no-such-holder"), programPath()},
+             {dir.file("broken-holder"), programPath()}}) {
+        SCOPED_TRACE(holder);
+        const HolderScope scope(holder);
+        for (const auto &[text, status] : std::vector<std::pair<std::string, int>>{
+                 {"exit 3", 3}, {"exit 0", 0}, {"kill -TERM $$", 128 + SIGTERM}}) {
+            std::ofstream(dir.file("s.sh")) << text << "\n";
+            StartRequest request;
+            request.commandLine = dir.file("s.sh");
+            request.endWithParent = true;
+            int error = 0;
+            ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
+            ASSERT_TRUE(child.running());
+            EXPECT_EQ(child.wait(), status) << text;
+        }
+        StartRequest missing;
+        missing.applicationName = dir.file("no-such-program");
+        missing.endWithParent = true;
         int error = 0;
-        ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
-        child.abandon();
-        for (;;)
-            ::pause();
+        EXPECT_FALSE(ChildProcess::start(missing, 0, 1, 2, error).running());
+        EXPECT_EQ(error, ENOENT);
+        // Errors of the command's own start come back through the holder.
+        StartRequest unrunnable;
+        unrunnable.applicationName = dir.file("broken-holder"); // no program format
+        unrunnable.endWithParent = true;
+        error = 0;
+        EXPECT_FALSE(ChildProcess::start(unrunnable, 0, 1, 2, error).running());
+        EXPECT_EQ(error, ENOEXEC);
+        StartRequest nowhere;
+        nowhere.commandLine = dir.file("s.sh");
+        nowhere.currentDirectory = dir.file("no-such-folder");
+        nowhere.endWithParent = true;
+        error = 0;
+        EXPECT_FALSE(ChildProcess::start(nowhere, 0, 1, 2, error).running());
+        EXPECT_EQ(error, ENOENT);
+
+        // The command's folder and priority; its output ends when it closes
+        // it, while it (and so the holder) still runs.
+        int pipeError = 0;
+        auto input = Pipe::create(pipeError);
+        auto output = Pipe::create(pipeError);
+        ASSERT_TRUE(input && output);
+        StartRequest request;
+        request.commandLine = dir.file("wait.sh");
+        request.currentDirectory = dir.path;
+        request.priority = ProcessPriority::Idle;
+        request.endWithParent = true;
+        ChildProcess child =
+            ChildProcess::start(request, input->readEnd.get(), output->writeEnd.get(), 2, error);
+        ASSERT_TRUE(child.running()) << error;
+        input->readEnd.reset();
+        output->writeEnd.reset();
+        EXPECT_EQ(processProgramFile(child.pid()), leaderFile);
+        EXPECT_EQ(readAll(output->readEnd.get()), fs::canonical(dir.path).string() + "\n19\n");
+        EXPECT_TRUE(child.running());
+        EXPECT_EQ(::write(input->writeEnd.get(), "go\n", 3), 3);
+        EXPECT_EQ(child.wait(), 7);
+
+        // A program that dies by SIGKILL: a forked copy of this test starts
+        // the job, whose shell waits for its encoder in the foreground (and so
+        // would defer any trap of its own).
+        const pid_t program = ::fork();
+        if (program == 0) {
+            StartRequest request;
+            request.commandLine = dir.file("fg.sh");
+            request.endWithParent = true;
+            int error = 0;
+            ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
+            child.abandon();
+            for (;;)
+                ::pause();
+        }
+        ASSERT_TRUE(waitUntil([&] { return processesRunning(encoder).size() == 1; }));
+        ::kill(program, SIGKILL);
+        ::waitpid(program, nullptr, 0);
+        const auto killed = std::chrono::steady_clock::now();
+        ASSERT_TRUE(waitUntil([&] { return processesRunning(encoder).empty(); }));
+        EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(1));
     }
-    ASSERT_TRUE(waitUntil([&] { return processesRunning(encoder).size() == 1; }));
-    ::kill(program, SIGKILL);
-    ::waitpid(program, nullptr, 0);
-    const auto killed = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return processesRunning(encoder).empty(); }));
-    EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(1));
 }

@@ -1,6 +1,8 @@
 #include "../childprocess.h"
 
+#include "../platform.h"
 #include "../processes.h"
+#include "jobholding.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -15,6 +17,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 extern char **environ;
 
@@ -175,132 +178,108 @@ ChildProcess::~ChildProcess()
 
 namespace {
 
-// What the child needs, made before vfork so that the child only reads it.
-struct ChildSetup {
-    const char *program;
-    char *const *argv;
-    const char *currentDirectory; // null: the parent's
-    bool setNice;
-    int nice;
-    int stdinFd, stdoutFd, stderrFd;
-    int failureFd;    // gets errno when the child cannot exec
-    bool underHolder; // the command runs below a holder that leads the group
+using holding::ChildSetup;
+
+// What the child of a job with a holder program does: it becomes the job's
+// group leader with the command's priority, folder and streams, and execs the
+// holder, which runs the command. An error before the holder runs is sent as
+// the negative error number when the holder itself could not be run.
+struct HolderSetup {
+    const char *holder; // null: no holder program
+    char *const *argv;  // the holder's: program pid, failure fd, command, its argv
+    const ChildSetup &job;
 };
 
-// Our handlers must never run in a child: every caught signal goes back to
-// its default action (an ignored one stays ignored, except SIGPIPE).
-void dropSignalHandlers()
+[[noreturn]] void execHolder(const HolderSetup &setup)
 {
-    for (int sig = 1; sig < NSIG; ++sig) {
-        struct sigaction current;
-        if (sig == SIGKILL || sig == SIGSTOP || ::sigaction(sig, nullptr, &current) != 0)
-            continue;
-        const bool ignored = !(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN;
-        if (!ignored || sig == SIGPIPE) {
-            struct sigaction byDefault = {};
-            byDefault.sa_handler = SIG_DFL;
-            ::sigaction(sig, &byDefault, nullptr);
-        }
-    }
-}
-
-// Runs in the vfork child (or the holder's child): only plain system calls up
-// to exec, nothing the parent owns is changed.
-[[noreturn]] void execChild(const ChildSetup &setup)
-{
-    if (setup.underHolder)
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // the holder only goes with the group
-    else
-        ::setpgid(0, 0);
-    if (setup.setNice)
-        ::setpriority(PRIO_PROCESS, 0, setup.nice); // refused: the inherited level stays
-    dropSignalHandlers();
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::dup2(setup.stdinFd, 0);
-    ::dup2(setup.stdoutFd, 1);
-    ::dup2(setup.stderrFd, 2);
+    const ChildSetup &job = setup.job;
+    ::setpgid(0, 0);
+    if (job.setNice)
+        ::setpriority(PRIO_PROCESS, 0, job.nice); // refused: the inherited level stays
+    // Signals stay blocked through exec: the holder takes them with sigwaitinfo.
+    holding::dropSignalHandlers();
+    ::dup2(job.stdinFd, 0);
+    ::dup2(job.stdoutFd, 1);
+    ::dup2(job.stderrFd, 2);
     int childError = 0;
-    if (setup.currentDirectory && ::chdir(setup.currentDirectory) != 0)
+    if (job.currentDirectory && ::chdir(job.currentDirectory) != 0) {
         childError = errno;
-    if (!childError) {
-        ::execve(setup.program, setup.argv, environ);
-        childError = errno;
+    } else {
+        ::fcntl(job.failureFd, F_SETFD, 0); // the holder reports through it
+        ::execve(setup.holder, setup.argv, environ);
+        childError = -errno;
     }
-    [[maybe_unused]] auto n = ::write(setup.failureFd, &childError, sizeof childError);
+    [[maybe_unused]] auto n = ::write(job.failureFd, &childError, sizeof childError);
     ::_exit(127);
 }
 
-// Ends the holder's whole group, the holder with it.
-[[noreturn]] void endGroup()
+// Starts the child that runs `setup`; the child never returns.
+pid_t startChild(const HolderSetup &setup, pid_t self)
 {
-    ::kill(0, SIGKILL);
-    ::_exit(128 + SIGKILL);
+    if (setup.job.underHolder && !setup.holder) {
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            holding::holdJob(setup.job, self);
+        return pid;
+    }
+    const pid_t pid = ::vfork();
+    if (pid == 0) {
+        if (setup.holder)
+            execHolder(setup);
+        holding::execChild(setup.job);
+    }
+    return pid;
 }
 
-// Runs in the forked holder, a copy of this program that only makes system
-// calls (it is a child of a threaded process): it leads the job's process
-// group, runs the command as its child, passes on how the command ended, and
-// kills the whole group when the program that started it goes. A shell that
-// waits for a foreground command would defer a trap until the command ends, so
-// the holder, not the script, is the one that gets the parent-death signal.
-[[noreturn]] void holdJob(const ChildSetup &setup, pid_t program)
-{
-    ::setpgid(0, 0);
-    dropSignalHandlers(); // every signal stays blocked: they are taken by sigwaitinfo
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != program)
-        endGroup(); // the program went before the signal was armed
-    const pid_t command = ::fork();
-    if (command == 0)
-        execChild(setup);
-    if (command < 0) {
-        const int error = errno;
-        [[maybe_unused]] auto n = ::write(setup.failureFd, &error, sizeof error);
-        ::_exit(127);
-    }
-    // Hold nothing of the program's: its pipes must report their end when the
-    // command's side closes, not when the holder goes.
-    const int null = ::open("/dev/null", O_RDWR);
-    for (int fd = 0; fd < 3; ++fd)
-        ::dup2(null, fd);
-    if (::syscall(SYS_close_range, 3U, ~0U, 0U) != 0) {
-        for (int fd = 3; fd < 4096; ++fd)
-            ::close(fd);
-    }
+constexpr const char *kJobHolderName = "ormolux-jobholder";
 
-    sigset_t watched;
-    sigemptyset(&watched);
-    for (const int sig : {SIGCHLD, SIGTERM, SIGHUP, SIGINT, SIGQUIT})
-        sigaddset(&watched, sig);
-    for (;;) {
-        const int sig = ::sigwaitinfo(&watched, nullptr);
-        if (sig < 0)
-            continue;
-        if (sig != SIGCHLD)
-            endGroup(); // the program has gone, or the job is told to end
-        int status = 0;
-        if (::waitpid(command, &status, WNOHANG) != command)
-            continue;
-        if (WIFEXITED(status))
-            ::_exit(WEXITSTATUS(status));
-        // Ended by a signal: the holder ends by the same one, so the exit
-        // status reads the same as the command's.
-        const int by = WTERMSIG(status);
-        struct sigaction byDefault = {};
-        byDefault.sa_handler = SIG_DFL;
-        ::sigaction(by, &byDefault, nullptr);
-        sigset_t one;
-        sigemptyset(&one);
-        sigaddset(&one, by);
-        ::sigprocmask(SIG_UNBLOCK, &one, nullptr);
-        ::kill(::getpid(), by);
-        ::_exit(128 + by);
-    }
+struct HolderChoice {
+    std::mutex mutex;
+    bool resolved = false;
+    std::string path;
+};
+
+HolderChoice &holderChoice()
+{
+    static HolderChoice choice;
+    return choice;
+}
+
+// The holder beside the program file; for a program run from the build tree
+// (tests, benchmarks) the build tree's.
+std::string findJobHolder()
+{
+    const std::string beside = programFolder() + "/" + kJobHolderName;
+    if (isExecutableFile(beside))
+        return beside;
+#if defined(ORM_BUILD_TREE) && defined(ORM_JOBHOLDER_BUILD_PATH)
+    const std::string tree = std::string(ORM_BUILD_TREE) + "/";
+    if (programPath().starts_with(tree) && isExecutableFile(ORM_JOBHOLDER_BUILD_PATH))
+        return ORM_JOBHOLDER_BUILD_PATH;
+#endif
+    return {};
 }
 
 } // namespace
+
+std::string jobHolderPath()
+{
+    HolderChoice &choice = holderChoice();
+    const std::lock_guard lock(choice.mutex);
+    if (!choice.resolved) {
+        choice.path = findJobHolder();
+        choice.resolved = true;
+    }
+    return choice.path;
+}
+
+void setJobHolderPath(const std::string &path)
+{
+    HolderChoice &choice = holderChoice();
+    const std::lock_guard lock(choice.mutex);
+    choice.resolved = !path.empty();
+    choice.path = isExecutableFile(path) ? path : std::string();
+}
 
 ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int stdoutFd,
                                  int stderrFd, int &error)
@@ -316,64 +295,77 @@ ChildProcess ChildProcess::start(const StartRequest &request, int stdinFd, int s
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
 
-    int pipeError = 0;
-    auto failure = Pipe::create(pipeError);
-    if (!failure) {
-        error = pipeError;
-        return {};
-    }
-    const ChildSetup setup{program.c_str(),
-                           argv.data(),
-                           request.currentDirectory.empty() ? nullptr
-                                                            : request.currentDirectory.c_str(),
-                           request.priority != ProcessPriority::Inherit,
-                           niceOf(request.priority),
-                           stdinFd,
-                           stdoutFd,
-                           stderrFd,
-                           failure->writeEnd.get(),
-                           request.endWithParent};
-
-    // vfork: the child borrows this process's memory until it execs, so a
-    // start costs no copy of a large window process's page tables. Signals
-    // stay blocked meanwhile, and the child drops every handler of ours
-    // before it unblocks them, so none of them can run on borrowed memory.
-    //
-    // A holder lives on beside the program, so it needs a fork of its own;
-    // its cost (copying the page tables) is paid once per job.
     const pid_t self = ::getpid();
-    sigset_t all, saved;
-    sigfillset(&all);
-    ::pthread_sigmask(SIG_SETMASK, &all, &saved);
-    const pid_t pid = request.endWithParent ? ::fork() : ::vfork();
-    if (pid == 0) {
-        if (request.endWithParent)
-            holdJob(setup, self);
-        execChild(setup);
-    }
-    const int forkError = errno;
-    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    if (pid < 0) {
-        error = forkError;
-        return {};
-    }
-    ::setpgid(pid, pid); // also from here, so the group exists before we could signal it
-    failure->writeEnd.reset();
+    std::string holder = request.endWithParent ? jobHolderPath() : std::string();
+    for (;;) {
+        int pipeError = 0;
+        auto failure = Pipe::create(pipeError);
+        if (!failure) {
+            error = pipeError;
+            return {};
+        }
+        const ChildSetup setup{program.c_str(),
+                               argv.data(),
+                               request.currentDirectory.empty() ? nullptr
+                                                                : request.currentDirectory.c_str(),
+                               request.priority != ProcessPriority::Inherit,
+                               niceOf(request.priority),
+                               stdinFd,
+                               stdoutFd,
+                               stderrFd,
+                               failure->writeEnd.get(),
+                               request.endWithParent};
+        const std::string selfText = std::to_string(self);
+        const std::string failureText = std::to_string(failure->writeEnd.get());
+        std::vector<char *> holderArgv;
+        if (!holder.empty()) {
+            holderArgv = {holder.data(), const_cast<char *>(selfText.c_str()),
+                          const_cast<char *>(failureText.c_str()), program.data()};
+            holderArgv.insert(holderArgv.end(), argv.begin(), argv.end()); // with its null
+        }
+        const HolderSetup holderSetup{holder.empty() ? nullptr : holder.c_str(), holderArgv.data(),
+                                      setup};
 
-    ChildProcess child;
-    child.m_pid = pid;
-    int childError = 0;
-    ssize_t n;
-    do {
-        n = ::read(failure->readEnd.get(), &childError, sizeof childError);
-    } while (n < 0 && errno == EINTR);
-    if (n == sizeof childError) {
-        child.wait();
-        error = childError;
-        return {};
+        // vfork: the child borrows this process's memory until it execs, so a
+        // start costs no copy of a large window process's page tables. Signals
+        // stay blocked meanwhile, and the child drops every handler of ours
+        // before it unblocks them, so none of them can run on borrowed memory.
+        // A job that ends with the program runs under the holder program,
+        // started the same way. Without one, the holder is a fork of this
+        // program: it lives on beside the program, so it cannot borrow its
+        // memory, and the copy of the page tables is paid once per job.
+        sigset_t all, saved;
+        sigfillset(&all);
+        ::pthread_sigmask(SIG_SETMASK, &all, &saved);
+        const pid_t pid = startChild(holderSetup, self);
+        const int forkError = errno;
+        ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+        if (pid < 0) {
+            error = forkError;
+            return {};
+        }
+        ::setpgid(pid, pid); // also from here, so the group exists before we could signal it
+        failure->writeEnd.reset();
+
+        ChildProcess child;
+        child.m_pid = pid;
+        int childError = 0;
+        ssize_t n;
+        do {
+            n = ::read(failure->readEnd.get(), &childError, sizeof childError);
+        } while (n < 0 && errno == EINTR);
+        if (n == sizeof childError) {
+            child.wait();
+            if (childError < 0) {
+                holder.clear(); // the holder program could not run: the job runs under a fork
+                continue;
+            }
+            error = childError;
+            return {};
+        }
+        child.m_pidfd.reset(int(::syscall(SYS_pidfd_open, pid, 0)));
+        return child;
     }
-    child.m_pidfd.reset(int(::syscall(SYS_pidfd_open, pid, 0)));
-    return child;
 }
 
 bool killProcessGroup(int pid)

@@ -1,5 +1,6 @@
 #include "../jobrecord.h"
 
+#include "../childprocess.h"
 #include "../platform.h"
 #include "../processes.h"
 
@@ -81,25 +82,41 @@ bool killIfSame(int pid, long long start)
     return ok;
 }
 
+// The program file a job's leader ran: the holder program of this
+// installation, or this program file for a holder forked from it (also when
+// the record names none: the leader then has to run this program file).
+std::optional<std::string> leaderProgramOf(const Fields &record)
+{
+    auto it = record.find("leader_program");
+    if (it == record.end() || it->second.empty())
+        it = record.find("program");
+    if (it == record.end())
+        return std::nullopt;
+    const std::string &file = it->second;
+    if (file == programPath() || (!file.empty() && file == jobHolderPath()))
+        return file;
+    return std::nullopt;
+}
+
 // The processes of a dead run's job: its leader, when it is still the
-// holder this program file forked, and the members of the group it led that
-// started after it. An id in use as a group is never handed out again, so
-// while the leader (or its unreaped remains) holds the id, or no process holds
-// it, the group is still the job's; once another process holds the id, the
-// group of that id is someone else's and nothing is touched.
+// holder of this installation that the run started, and the members of the
+// group it led that started after it. An id in use as a group is never handed
+// out again, so while the leader (or its unreaped remains) holds the id, or no
+// process holds it, the group is still the job's; once another process holds
+// the id, the group of that id is someone else's and nothing is touched.
 void endLeftoverJob(const Fields &record)
 {
     const auto leader = numberOf(record, "leader");
     const auto leaderStart = numberOf(record, "leader_start");
-    const auto program = record.find("program");
-    if (!leader || !leaderStart || *leader <= 1 || program == record.end())
+    const auto leaderProgram = leaderProgramOf(record);
+    if (!leader || !leaderStart || *leader <= 1 || !leaderProgram)
         return;
     const int group = int(*leader);
     if (const auto start = processStartTime(group)) {
         if (static_cast<long long>(*start) != *leaderStart)
             return; // the id now names another process
         if (!isZombie(group)) {
-            if (processProgramFile(group) != program->second)
+            if (processProgramFile(group) != *leaderProgram)
                 return;
             killIfSame(group, *leaderStart);
         }
@@ -138,11 +155,13 @@ JobRecord JobRecord::create(int leader, const std::string &scriptPath)
     const int self = ::getpid();
     const auto selfStart = processStartTime(self);
     const auto leaderStart = processStartTime(leader);
+    const auto leaderProgram = processProgramFile(leader);
     if (!selfStart || !leaderStart)
         return record;
     std::ostringstream text;
     text << "owner=" << self << "\nowner_start=" << *selfStart << "\nleader=" << leader
          << "\nleader_start=" << *leaderStart << "\nprogram=" << programPath()
+         << "\nleader_program=" << leaderProgram.value_or(std::string())
          << "\nscript=" << scriptPath << "\n";
     const std::string path = folder + "/" + programKey() + "-" + std::to_string(self) + "-" +
                              std::to_string(leader) + ".job";
