@@ -3,6 +3,7 @@
 #include "lang/marbeckmessages.h"
 #include "settings/globalvars.h"
 #include "shared/ini.h"
+#include "shell/postbatch.h"
 #include "shell/tfrmsettings.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -159,6 +161,37 @@ TEST(SettingsWindow, StoredValueOutsideItsListBecomes255OnOk)
         flags << window.ComboBoxShutdownFlag()->itemText(i);
     EXPECT_EQ(flags, QStringList({"Close Ormolux", "Shutdown", "Log off", "Restart", "Hibernate",
                                   "Suspend"}));
+}
+
+TEST(SettingsWindow, SimultaneousConversionsOneToFourOrOnePerCore)
+{
+    app();
+    QTemporaryDir dir;
+    TGlobalVars &g = freshGlobals(dir.path());
+    TfrmSettings window;
+    QStringList choices;
+    for (int i = 0; i < window.ComboBoxSimultaneous()->count(); ++i)
+        choices << window.ComboBoxSimultaneous()->itemText(i);
+    EXPECT_EQ(choices.mid(0, 4), QStringList({"1", "2", "3", "4"}));
+    EXPECT_EQ(choices.value(4), QStringLiteral("One per processor core (%1)")
+                                    .arg(std::max(1, QThread::idealThreadCount())));
+
+    // Stored 1..4 are the first rows, 0 the last; a hand-edited 7 selects
+    // nothing and is kept.
+    for (const auto &[stored, row] : {std::pair{1, 0}, {3, 2}, {0, 4}, {7, -1}}) {
+        g.SimultaneousJobs = quint8(stored);
+        window.LoadControls(g);
+        EXPECT_EQ(window.ComboBoxSimultaneous()->currentIndex(), row) << stored;
+        window.StoreControls(g);
+        EXPECT_EQ(g.SimultaneousJobs, stored);
+    }
+    window.ComboBoxSimultaneous()->setCurrentIndex(1);
+    window.StoreControls(g);
+    EXPECT_EQ(g.SimultaneousJobs, 2);
+    // What a batch takes from the stored value.
+    EXPECT_EQ(SimultaneousJobsFor(2), 2);
+    EXPECT_EQ(SimultaneousJobsFor(0), std::min(16, std::max(1, QThread::idealThreadCount())));
+    EXPECT_EQ(SimultaneousJobsFor(200), 16);
 }
 
 TEST(SettingsWindow, FileThatCannotBeWrittenIsReported)
