@@ -78,49 +78,82 @@ marbeck::BatchOptions batchOptions(const QString &appFolder)
     return options;
 }
 
-void BatchOverhead(benchmark::State &state)
+bool writeAll(const QString &path, const QByteArray &bytes)
 {
-    benchApp();
-    const QString stage = QStringLiteral(ORM_STAGE_DIR);
-    QTemporaryDir dir;
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// A program folder in `dir` with the staged encoder.
+QString appWithEncoder(const QTemporaryDir &dir)
+{
     const QString app = dir.filePath("app");
     QDir().mkpath(app + "/cores");
-    QFile::copy(stage + "/cores/avcore.dll", app + "/cores/avcore.dll");
-    const marbeck::BatchOptions options = batchOptions(app);
-    const QString profile = stage + "/default_setting/Transcoding_iPod.ini";
+    QFile::copy(QStringLiteral(ORM_STAGE_DIR) + "/cores/avcore.dll", app + "/cores/avcore.dll");
+    return app;
+}
 
+// `count` clips of ten seconds in `dir`, each with its own tone; empty when
+// one could not be made.
+QStringList tenSecondClips(const QTemporaryDir &dir, int count, QSize size,
+                           orm::testclips::Picture picture, const char *x264Preset)
+{
+    using namespace orm::testclips;
     QStringList clips;
-    for (int i = 0; i < 5; ++i) {
-        const QString clip = dir.filePath(QStringLiteral("clip%1.mp4").arg(i));
-        using namespace orm::testclips;
-        if (!MakeClip(stage + "/cores/avcore.dll", clip,
-                      {.size = {640, 360},
+    for (int i = 0; i < count; ++i) {
+        const QString clip = dir.filePath(
+            QStringLiteral("clip%1x%2-%3.mp4").arg(size.width()).arg(size.height()).arg(i));
+        if (!MakeClip(QStringLiteral(ORM_STAGE_DIR) + "/cores/avcore.dll", clip,
+                      {.size = size,
+                       .picture = picture,
                        .seconds = 10,
-                       .toneHz = 300 + 100 * i,
-                       .codec = h264Aac("ultrafast")})
+                       .toneHz = 300 + 50 * i,
+                       .codec = h264Aac(x264Preset)})
                  .ok)
-            return state.SkipWithError("no clip");
+            return {};
         clips << clip;
     }
+    return clips;
+}
 
-    // The same five commands, one after another in one shell script.
-    const QString plainOut = dir.filePath("plain");
-    QDir().mkpath(plainOut);
-    QByteArray plainScript;
+// The preset's command lines for each clip, as the batch would write them
+// (without the script's first line), the output going to `outputFolder`.
+QList<QStringList> commandsFor(const QStringList &clips, const QString &profile, const QString &app,
+                               const QString &outputFolder, const QTemporaryDir &dir)
+{
+    QList<QStringList> commands;
     for (const QString &clip : clips) {
         orm::ScriptJob job;
         job.programFolder = dir.path();
         job.profileFile = profile;
         job.section = "Item0";
-        job.values = marbeck::JobPlaceholders(app, plainOut, clip);
-        plainScript +=
-            orm::ReadTextLines(orm::WriteJobScripts(job)).join('\n').toLocal8Bit() + '\n';
+        job.values = marbeck::JobPlaceholders(app, outputFolder, clip);
+        commands << orm::ReadTextLines(orm::WriteJobScripts(job)).mid(1);
     }
+    return commands;
+}
+
+void BatchOverhead(benchmark::State &state)
+{
+    benchApp();
+    QTemporaryDir dir;
+    const QString app = appWithEncoder(dir);
+    const marbeck::BatchOptions options = batchOptions(app);
+    const QString profile = QStringLiteral(ORM_STAGE_DIR "/default_setting/Transcoding_iPod.ini");
+    const QStringList clips =
+        tenSecondClips(dir, 5, {640, 360}, orm::testclips::Picture::TestPattern, "ultrafast");
+    if (clips.isEmpty())
+        return state.SkipWithError("no clip");
+
+    // The same five commands, one after another in one shell script.
+    const QString plainOut = dir.filePath("plain");
+    QDir().mkpath(plainOut);
+    QByteArray plainScript;
+    for (const QStringList &lines : commandsFor(clips, profile, app, plainOut, dir))
+        plainScript += lines.join('\n').toLocal8Bit() + '\n';
     const QString plainPath = dir.filePath("plain.sh");
-    QFile f(plainPath);
-    if (!f.open(QIODevice::WriteOnly) || f.write(plainScript) != plainScript.size())
+    if (!writeAll(plainPath, plainScript))
         return state.SkipWithError("no script");
-    f.close();
     const QByteArray plainCommand = ("sh '" + plainPath + "' > /dev/null 2>&1").toLocal8Bit();
 
     const QString batchOut = dir.filePath("batch");
@@ -165,32 +198,11 @@ BENCHMARK(BatchOverhead)->Iterations(1)->Unit(benchmark::kSecond);
 void ParallelBatch(benchmark::State &state)
 {
     benchApp();
-    const QString stage = QStringLiteral(ORM_STAGE_DIR);
     QTemporaryDir dir;
-    const QString app = dir.filePath("app");
-    QDir().mkpath(app + "/cores");
-    QFile::copy(stage + "/cores/avcore.dll", app + "/cores/avcore.dll");
-    const QString profile = stage + "/default_setting/3GPP_Phone.ini";
+    const QString app = appWithEncoder(dir);
+    const QString profile = QStringLiteral(ORM_STAGE_DIR "/default_setting/3GPP_Phone.ini");
     const marbeck::TProfileDetailItem preset{profile, "Item0", "3GPP"};
 
-    const auto makeClips = [&](QSize size) {
-        QStringList clips;
-        for (int i = 0; i < 8; ++i) {
-            const QString clip = dir.filePath(
-                QStringLiteral("clip%1x%2-%3.mp4").arg(size.width()).arg(size.height()).arg(i));
-            using namespace orm::testclips;
-            if (!MakeClip(stage + "/cores/avcore.dll", clip,
-                          {.size = size,
-                           .picture = Picture::Natural,
-                           .seconds = 10,
-                           .toneHz = 300 + 50 * i,
-                           .codec = h264Aac()})
-                     .ok)
-                return QStringList();
-            clips << clip;
-        }
-        return clips;
-    };
     const auto runBatch = [&](const QStringList &clips, int jobs) -> double {
         const QString out = dir.filePath(QStringLiteral("out%1").arg(jobs));
         QDir(out).removeRecursively();
@@ -214,20 +226,11 @@ void ParallelBatch(benchmark::State &state)
         QDir(out).removeRecursively();
         QDir().mkpath(out);
         QByteArray commands;
-        for (const QString &clip : clips) {
-            orm::ScriptJob job;
-            job.programFolder = dir.path();
-            job.profileFile = profile;
-            job.section = "Item0";
-            job.values = marbeck::JobPlaceholders(app, out, clip);
-            const QStringList lines = orm::ReadTextLines(orm::WriteJobScripts(job));
-            commands += lines.mid(1).join(" && ").toLocal8Bit() + '\n'; // without "set -e"
-        }
+        for (const QStringList &lines : commandsFor(clips, profile, app, out, dir))
+            commands += lines.join(" && ").toLocal8Bit() + '\n';
         const QString list = dir.filePath("commands.txt");
-        QFile f(list);
-        if (!f.open(QIODevice::WriteOnly) || f.write(commands) != commands.size())
+        if (!writeAll(list, commands))
             return -1;
-        f.close();
         const QByteArray run =
             QStringLiteral("xargs -d '\\n' -n1 -P%1 sh -c < '%2' > /dev/null 2>&1")
                 .arg(jobs)
@@ -239,7 +242,8 @@ void ParallelBatch(benchmark::State &state)
     // Medians of three rounds, alternating so that the machine's other load
     // falls on all alike.
     const auto measure = [&](QSize size, const QString &suffix) {
-        const QStringList clips = makeClips(size);
+        const QStringList clips =
+            tenSecondClips(dir, 8, size, orm::testclips::Picture::Natural, "veryfast");
         if (clips.isEmpty())
             return false;
         std::vector<double> one, two, shellOne, shellTwo;

@@ -81,14 +81,17 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
     mainWindow.resize(760, 520);
     auto *list = new ListViewFiles(&mainWindow);
     list->resize(740, 480);
-    for (const char *name : {"Holiday 2026 - beach.avi", "Birthday party.mp4", "Concert.mkv"}) {
-        TFileItem item;
-        item.FileName = QString::fromUtf8(name);
-        item.Directory = dir.filePath("in") + "/";
-        item.CompleteName = item.Directory + item.FileName;
-        item.FileSize = QStringLiteral("200000000");
-        list->sources().append(item);
-    }
+    const auto addRows = [&](std::initializer_list<const char *> names, const char *size) {
+        for (const char *name : names) {
+            TFileItem item;
+            item.FileName = QString::fromUtf8(name);
+            item.Directory = dir.filePath("in") + "/";
+            item.CompleteName = item.Directory + item.FileName;
+            item.FileSize = QString::fromLatin1(size);
+            list->sources().append(item);
+        }
+    };
+    addRows({"Holiday 2026 - beach.avi", "Birthday party.mp4", "Concert.mkv"}, "200000000");
     mainWindow.show();
     BatchDriver driver(list->sources(), &mainWindow, list);
     const QString now = msg(Msg::MSG_BTN_NOW), whenDone = msg(Msg::MSG_BTN_DONE),
@@ -122,14 +125,7 @@ void drawLanguage(const QString &stage, const QString &out, const QString &tag,
                         "\"<%OutputFile%>.mp4\"\n");
         staggered.close();
     }
-    for (const char *name : {"Wedding - first dance.mp4", "Garden.avi"}) {
-        TFileItem item;
-        item.FileName = QString::fromUtf8(name);
-        item.Directory = dir.filePath("in") + "/";
-        item.CompleteName = item.Directory + item.FileName;
-        item.FileSize = QStringLiteral("150000000");
-        list->sources().append(item);
-    }
+    addRows({"Wedding - first dance.mp4", "Garden.avi"}, "150000000");
     QObject::disconnect(&driver, &BatchDriver::batchStarted, nullptr, nullptr);
     QObject::connect(&driver, &BatchDriver::batchStarted, [&](TfrmProgress *w) {
         after(2500, [&, w] {
