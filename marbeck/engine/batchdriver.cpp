@@ -211,7 +211,7 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
         });
         progress->show();
         if (!closed)
-            loop.exec();
+            loop.exec(); // returns at once while the program is quitting
     }
     if (!alive)
         return;
