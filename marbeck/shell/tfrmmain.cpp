@@ -371,6 +371,7 @@ void TfrmMain::loadLanguage()
         orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_LANGUAGE_FILE_UNUSABLE), {path}),
                             msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
     orm::UseToolkitLanguage(g.LanguageFile);
+    m_listViewFiles->setNumberLocale(QLocale(orm::LanguageCodeOfFile(g.LanguageFile)));
 }
 
 void TfrmMain::warnOfUnusableTypeFile()

@@ -246,7 +246,7 @@ void ListViewFiles::SelectItem(int index)
 QString ListViewFiles::statusText() const
 {
     if (m_adder->isBusy())
-        return AddingStatusText(m_adder->done(), m_adder->total());
+        return AddingStatusText(m_adder->done(), m_adder->total(), m_numbers);
     return StatusText(m_model->count());
 }
 

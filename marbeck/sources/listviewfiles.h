@@ -5,6 +5,7 @@
 #include "sourceadder.h"
 #include "sourcelist.h"
 
+#include <QLocale>
 #include <QPointer>
 #include <QTreeView>
 
@@ -54,6 +55,8 @@ public:
     void setOutputPath(const QString &folder) { m_outputPath = folder; }
     // The accepted-types lines of the current language.
     void setInputFileTypes(const QStringList &types) { m_inputFileTypes = types; }
+    // How the status line groups the digits of its counts: the language's way.
+    void setNumberLocale(const QLocale &numbers) { m_numbers = numbers; }
     // The picture every row shows before its caption.
     void setItemIcon(const QIcon &icon);
     // The open dialog's filter as BuildOpenFilter makes it.
@@ -148,6 +151,7 @@ private:
     QString m_outputFolderText;
     QString m_outputPath;
     QStringList m_inputFileTypes;
+    QLocale m_numbers = QLocale::c();
     QString m_openFilter;
     QString m_rememberedFileName;       // the open dialog's name box
     int m_dropTarget = -1;              // the last row a drag of ours passed over

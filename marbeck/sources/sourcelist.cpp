@@ -49,12 +49,9 @@ QString StatusText(int count)
     return orm::FormatMessage(msg(Msg::MSG_STATUS_FILES), {QString::number(count)});
 }
 
-QString AddingStatusText(int done, int total)
+QString AddingStatusText(int done, int total, const QLocale &numbers)
 {
-    // The "C" locale writes no group separators; English ones stand in there.
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English);
+    const QLocale locale = numbers.language() == QLocale::C ? QLocale(QLocale::English) : numbers;
     return orm::FormatMessage(msg(Msg::MSG_STATUS_ADDING),
                               {locale.toString(done), locale.toString(total)});
 }

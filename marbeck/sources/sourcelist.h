@@ -3,6 +3,7 @@
 // the output-folder check and the status text.
 #include "tfileitem.h"
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -31,8 +32,10 @@ AddResult AddFile(SourceListModel &list, const QString &path, const QStringList 
 
 // "No files", "One file" or "%d files" by the number of rows.
 QString StatusText(int count);
-// "Adding 340 of 2,000…": files taken of files queued, grouped by thousands.
-QString AddingStatusText(int done, int total);
+// "Adding 340 of 2,000…": files taken of files queued, grouped by thousands
+// as the language writes them ("2 000" in French); the "C" locale (no
+// grouping) writes them as English does.
+QString AddingStatusText(int done, int total, const QLocale &numbers = QLocale::c());
 
 // Refuses a blank folder and offers to create a missing one (with all its
 // parents); true when the folder exists afterwards.

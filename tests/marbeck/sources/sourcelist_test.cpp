@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -350,4 +351,14 @@ TEST(OutputFolder, AFolderThatCannotBeMadeIsReported)
               "Fail to create directory! Please check if output folder have the right format!");
     EXPECT_EQ(script->asked.at(1).caption, "Error");
     EXPECT_EQ(script->asked.at(1).flags, 32u);
+}
+
+TEST(SourceStatus, TheAddingCountGroupsDigitsAsTheLanguageDoes)
+{
+    EXPECT_EQ(AddingStatusText(340, 2000), u"Adding 340 of 2,000\u2026 (Esc stops)");
+    // French groups with a space of some width, never a comma.
+    const QString french = AddingStatusText(1500, 2000, QLocale(QLocale::French));
+    EXPECT_FALSE(french.contains(u','));
+    EXPECT_TRUE(french.contains(QRegularExpression(QStringLiteral("1\\p{Zs}500 of 2\\p{Zs}000"))))
+        << french.toStdString();
 }
