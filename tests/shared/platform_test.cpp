@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -173,6 +174,23 @@ TEST(Platform, JobRecordsLiveInTheRuntimeFolderUntilTheirJobEnds)
     EXPECT_FALSE(runtimeFolder().empty());
 }
 
+// The live (not yet reaped) processes of a process group.
+int liveMembersOf(int group)
+{
+    int live = 0;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        const QByteArray stat = readFile("/proc/" + entry + "/stat");
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        // After the name: state, parent, group.
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toInt() == group && fields[0] != "Z")
+            ++live;
+    }
+    return live;
+}
+
 // A crashed run's record ends its job where the leader is still the holder
 // it started (the holder program, or a fork of this program file), and never
 // a process of another program that leads the recorded group.
@@ -181,12 +199,16 @@ TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
     QTemporaryDir dir;
     const EnvScope runtime("XDG_RUNTIME_DIR", dir.path());
     writeFile(dir.filePath("job.sh"), "sleep 300\n");
+    // Not the test's own streams: a process left behind must fail the test,
+    // not hold the test runner's pipe open.
+    const Fd null(::open("/dev/null", O_RDWR | O_CLOEXEC));
     const auto start = [&](bool endWithParent) {
         StartRequest request;
         request.commandLine = endWithParent ? dir.filePath("job.sh").toStdString() : "sleep 300";
         request.endWithParent = endWithParent;
         int error = 0;
-        ChildProcess child = ChildProcess::start(request, 0, 1, 2, error);
+        ChildProcess child =
+            ChildProcess::start(request, null.get(), null.get(), null.get(), error);
         EXPECT_TRUE(child.running()) << error;
         return child;
     };
@@ -216,6 +238,10 @@ TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
         for (int i = 0; i < 500 && !job.poll(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(job.poll(), 128 + SIGKILL);
+        // The script's shell and its sleep went with the holder.
+        for (int i = 0; i < 100 && liveMembersOf(job.pid()) > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(liveMembersOf(job.pid()), 0);
         EXPECT_FALSE(fileExists(dir.filePath("script.bat").toStdString()));
         EXPECT_FALSE(fileExists(record.path()));
     }

@@ -121,6 +121,12 @@ void endLeftoverJob(const Fields &record)
             killIfSame(group, *leaderStart);
         }
     }
+    // The whole group at once: a member that is forking as the group is
+    // signalled cannot leave a child behind, as one found by a scan of the
+    // processes could. The id cannot name another group while this one has
+    // members.
+    if (::getpgrp() != group)
+        ::kill(-group, SIGKILL);
     for (const int member : processGroupMembers(group)) {
         const auto start = processStartTime(member);
         if (member != ::getpid() && start && static_cast<long long>(*start) >= *leaderStart)
