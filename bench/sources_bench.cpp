@@ -1,10 +1,12 @@
 // The source list: probing files as adding them does (against the mediainfo
 // command-line program doing the same), and the list view with many rows.
 #include "benchapp.h"
+#include "shared/mediainfo.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourceadder.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
+#include "sources/tfileitem.h"
 #include "sources/typelists.h"
 #include "testclips.h"
 
@@ -18,6 +20,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -111,6 +114,45 @@ void BM_SourcesProbe(benchmark::State &state)
     }
 }
 BENCHMARK(BM_SourcesProbe)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The media library alone: the same files probed by one thread and by the
+// pool's number of threads, each thread taking every n-th file; no list, no
+// window. Set beside probe_parallel_speedup (which adds the rows on the
+// window's thread too), it tells the library's own scaling from ours.
+void BM_SourcesProbeThreads(benchmark::State &state)
+{
+    static ProbeSet set(kAddFiles);
+    if (!set.ok) {
+        state.SkipWithError("could not make the clips");
+        return;
+    }
+    MediaInfoLibrary::shared(); // loaded once, before the threads
+    const auto rate = [&](int threads) {
+        QElapsedTimer clock;
+        clock.start();
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                for (qsizetype i = t; i < set.files.size(); i += threads)
+                    benchmark::DoNotOptimize(ProbeFile(set.files.at(i)));
+            });
+        }
+        for (std::thread &w : workers)
+            w.join();
+        return set.files.size() / (clock.nsecsElapsed() / 1e9);
+    };
+    const int pool = DefaultProbeThreads();
+    double one = 0, many = 0;
+    for (auto _ : state) {
+        for (int round = 0; round < 3; ++round) {
+            one = std::max(one, rate(1));
+            many = std::max(many, rate(pool));
+        }
+    }
+    state.counters["probe_threads_speedup:ratio"] = many / one;
+    state.counters["probe_one_thread_files_per_s:files/s"] = one;
+}
+BENCHMARK(BM_SourcesProbeThreads)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // 2,000 real files added as the user adds them: through the background adder
 // into a shown list. A 5 ms timer records how late it fires meanwhile (the
