@@ -178,6 +178,11 @@ void BatchDriver::RunBatch(const TProfileDetailItem &preset)
             &BatchDriver::deleteSourcesChanged);
     connect(progress, &TfrmProgress::shutdownWhenDoneChanged, this,
             &BatchDriver::shutdownWhenDoneChanged);
+    // "When done" withdrawn: slots whose jobs ended meanwhile take rows again.
+    connect(progress, &TfrmProgress::stopWhenDoneChanged, this, [this](bool on) {
+        if (!on)
+            QMetaObject::invokeMethod(this, &BatchDriver::FillSlots, Qt::QueuedConnection);
+    });
 
     m_run.start(m_rows.count());
     m_failures.clear();

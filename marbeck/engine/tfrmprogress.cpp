@@ -204,8 +204,10 @@ void TfrmProgress::closeEvent(QCloseEvent *event)
                : answer == orm::IdNo ? StopAnswer::WhenDone
                                      : StopAnswer::Cancel;
     });
-    if (d.askedUser)
+    if (d.askedUser) {
         m_labelStopWhenDone->setVisible(d.showStopLabel);
+        emit stopWhenDoneChanged(m_closeQuery.StopWhenDone);
+    }
     if (!d.allowClose) {
         event->ignore();
         return;

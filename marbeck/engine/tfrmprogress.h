@@ -78,6 +78,8 @@ public:
 signals:
     void deleteSourcesChanged(bool on);
     void shutdownWhenDoneChanged(bool on);
+    // The user chose "When done", or withdrew it with Cancel.
+    void stopWhenDoneChanged(bool on);
 
 public slots:
     // Escape goes through the same question as the button and the close box.

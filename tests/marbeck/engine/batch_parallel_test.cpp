@@ -174,3 +174,42 @@ TEST(BatchParallel, WhenDoneFinishesTheRunningJobsAndStopNowEndsThemAll)
     EXPECT_EQ(s.rows(), sources.mid(2));
     EXPECT_FALSE(s.driver->Active());
 }
+
+TEST(BatchParallel, WithdrawingWhenDoneFillsTheSlotsThatWentIdle)
+{
+    BatchSetup s;
+    globals().SimultaneousJobs = 2;
+    const QString bad = s.inFolder + "/bad.mp4";
+    writeFile(bad, QByteArray(4096, 'x'));
+    TFileItem item;
+    item.FileName = "bad.mp4";
+    item.Directory = s.inFolder + "/";
+    item.CompleteName = bad;
+    item.FileSize = "4096";
+    s.list->sources().append(item);
+    for (const char *name : {"slow.mp4", "c.mp4"})
+        s.addCopy(clip(), name);
+
+    // "When done" before any job has ended: the broken file's job fails at
+    // once and leaves its slot idle while the slow one runs on.
+    QObject::connect(s.driver.get(), &BatchDriver::batchStarted, [&](TfrmProgress *w) {
+        s.script->answers = {orm::IdNo};
+        w->ButtonCancel()->click();
+    });
+    bool refilled = false;
+    s.whileRunning([&](TfrmProgress &w) {
+        if (busyLines(w) != 1)
+            return false;
+        s.script->answers = {orm::IdCancel}; // withdraws "When done"
+        w.ButtonCancel()->click();
+        refilled = waitFor([&] { return busyLines(w) == 2; }, 1000);
+        return true;
+    });
+    s.run(s.slowPreset());
+    globals().SimultaneousJobs = 1;
+
+    EXPECT_TRUE(refilled);
+    EXPECT_EQ(s.driver->batch().DoneCount, 2);
+    EXPECT_EQ(s.driver->batch().FailedCount, 1);
+    EXPECT_EQ(s.rows(), QStringList{bad});
+}
