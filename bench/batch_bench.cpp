@@ -89,7 +89,7 @@ QString appWithEncoder(const QTemporaryDir &dir)
 {
     const QString app = dir.filePath("app");
     QDir().mkpath(app + "/cores");
-    QFile::copy(QStringLiteral(ORM_STAGE_DIR) + "/cores/avcore.dll", app + "/cores/avcore.dll");
+    QFile::copy(benchEncoder(), app + "/cores/avcore.dll");
     return app;
 }
 
@@ -103,7 +103,7 @@ QStringList tenSecondClips(const QTemporaryDir &dir, int count, QSize size,
     for (int i = 0; i < count; ++i) {
         const QString clip = dir.filePath(
             QStringLiteral("clip%1x%2-%3.mp4").arg(size.width()).arg(size.height()).arg(i));
-        if (!MakeClip(QStringLiteral(ORM_STAGE_DIR) + "/cores/avcore.dll", clip,
+        if (!MakeClip(benchEncoder(), clip,
                       {.size = size,
                        .picture = picture,
                        .seconds = 10,
@@ -301,7 +301,7 @@ void BatchBookkeeping(benchmark::State &state)
     const QString clip = in + "/clip.mp4";
     {
         using namespace orm::testclips;
-        if (!MakeClip(QStringLiteral(ORM_STAGE_DIR) + "/cores/avcore.dll", clip,
+        if (!MakeClip(benchEncoder(), clip,
                       {.size = {64, 48}, .seconds = 1, .codec = h264Aac("ultrafast")})
                  .ok)
             return state.SkipWithError("no clip");

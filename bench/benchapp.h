@@ -3,6 +3,8 @@
 // windows, and a process may have only one application object, so every
 // benchmark takes this QApplication (offscreen unless a platform is chosen).
 #include <QApplication>
+#include <QFile>
+#include <QString>
 
 inline QApplication &benchApp()
 {
@@ -15,4 +17,15 @@ inline QApplication &benchApp()
         return new QApplication(argc, argv);
     }();
     return *app;
+}
+
+// The staged encoder, or the system's ffmpeg where nothing is staged.
+inline QString benchEncoder()
+{
+#ifdef ORM_STAGE_DIR
+    const QString staged = QStringLiteral(ORM_STAGE_DIR "/cores/avcore.dll");
+    if (QFile::exists(staged))
+        return staged;
+#endif
+    return QStringLiteral("ffmpeg");
 }

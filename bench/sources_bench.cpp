@@ -33,16 +33,6 @@ constexpr int kProbeFiles = 500;
 constexpr int kAddFiles = 2000;
 constexpr int kListRows = 10000;
 
-QString encoder()
-{
-#ifdef ORM_STAGE_DIR
-    const QString staged = QStringLiteral(ORM_STAGE_DIR "/cores/avcore.dll");
-    if (QFile::exists(staged))
-        return staged;
-#endif
-    return QStringLiteral("ffmpeg");
-}
-
 // Small files: copies of four clips of different containers.
 struct ProbeSet {
     QTemporaryDir dir;
@@ -57,7 +47,7 @@ struct ProbeSet {
             {"clip.wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}},
         };
         for (const auto &[name, codec] : clips) {
-            if (!orm::testclips::MakeClip(encoder(), dir.filePath(name), {.codec = codec}).ok)
+            if (!orm::testclips::MakeClip(benchEncoder(), dir.filePath(name), {.codec = codec}).ok)
                 return;
         }
         for (int i = 0; i < count; ++i) {

@@ -1,6 +1,7 @@
 // The time the output check adds to a job: the output folder noted and the
 // source probed at its start, then the output probed and checked at its end,
 // on a 10 s clip.
+#include "benchapp.h"
 #include "shared/outputcheck.h"
 #include "testclips.h"
 
@@ -15,21 +16,11 @@ namespace {
 
 constexpr int kJobs = 50;
 
-QString encoder()
-{
-#ifdef ORM_STAGE_DIR
-    const QString staged = QStringLiteral(ORM_STAGE_DIR "/cores/avcore.dll");
-    if (QFile::exists(staged))
-        return staged;
-#endif
-    return QStringLiteral("ffmpeg");
-}
-
 void BM_VerifyJob(benchmark::State &state)
 {
     QTemporaryDir dir;
     const QString source = dir.filePath("source.mp4");
-    if (!orm::testclips::MakeClip(encoder(), source, {.seconds = 10}).ok) {
+    if (!orm::testclips::MakeClip(benchEncoder(), source, {.seconds = 10}).ok) {
         state.SkipWithError("could not make the clip");
         return;
     }

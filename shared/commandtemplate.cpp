@@ -57,12 +57,11 @@ bool IsCommandKey(const QString &keyName)
     return keyName.startsWith(u"Command");
 }
 
-tl::expected<QString, QString> ExpandCommand(const QString &commandTemplate,
-                                             const PlaceholderValues &v)
+std::array<Placeholder, 10> PlaceholdersOf(const PlaceholderValues &v)
 {
     const QString sourceName =
         v.SourceName.isEmpty() ? RemoveFileExt(ExtractFileName(v.InputFile)) : v.SourceName;
-    const std::array<std::pair<QStringView, QString>, 10> placeholders{{
+    return {{
         {u"<%AppPath%>", v.AppPath},
         {u"<%TimeStamp%>", v.TimeStamp},
         {u"<%TemporaryFile%>", v.TemporaryFile},
@@ -74,6 +73,12 @@ tl::expected<QString, QString> ExpandCommand(const QString &commandTemplate,
         {u"<%InputFile%>", v.InputFile},
         {u"<%SourceName%>", sourceName},
     }};
+}
+
+tl::expected<QString, QString> ExpandCommand(const QString &commandTemplate,
+                                             const PlaceholderValues &v)
+{
+    const std::array<Placeholder, 10> placeholders = PlaceholdersOf(v);
 
     QString out;
     out.reserve(commandTemplate.size() + 256);

@@ -5,6 +5,9 @@
 
 #include <tl/expected.hpp>
 
+#include <array>
+#include <utility>
+
 namespace orm {
 
 class IniFile;
@@ -24,6 +27,11 @@ struct PlaceholderValues {
     // for the title a device shows. Empty takes it from InputFile.
     QString SourceName;
 };
+
+// Each placeholder's name with the text it stands for: OutputFile without
+// its extension, SourceName taken from InputFile when it is empty.
+using Placeholder = std::pair<QStringView, QString>;
+std::array<Placeholder, 10> PlaceholdersOf(const PlaceholderValues &values);
 
 // A key of a preset is a command line when its name begins with "Command"
 // (letter case counts).

@@ -48,17 +48,11 @@ QString filled(const QString &pattern, const QStringList &arguments)
 // as an output.
 QString plainExpanded(QStringView text, const PlaceholderValues &v)
 {
-    const std::array<std::pair<QStringView, QString>, 9> placeholders{{
-        {u"<%AppPath%>", v.AppPath},
-        {u"<%TimeStamp%>", v.TimeStamp},
-        {u"<%TemporaryFile%>", v.TemporaryFile},
-        {u"<%Title%>", v.Title},
-        {u"<%OutputFile%>", RemoveFileExt(v.OutputFile)},
-        {u"<%OutputPath%>", v.OutputPath},
-        {u"<%RandomNumber3%>", v.RandomNumber3},
-        {u"<%RandomNumber5%>", v.RandomNumber5},
-        {u"<%InputFile%>", QString()},
-    }};
+    std::array<Placeholder, 10> placeholders = PlaceholdersOf(v);
+    for (auto &[name, value] : placeholders) {
+        if (name == u"<%InputFile%>")
+            value.clear();
+    }
     QString out;
     for (qsizetype i = 0; i < text.size();) {
         bool replaced = false;

@@ -174,23 +174,6 @@ TEST(Platform, JobRecordsLiveInTheRuntimeFolderUntilTheirJobEnds)
     EXPECT_FALSE(runtimeFolder().empty());
 }
 
-// The live (not yet reaped) processes of a process group.
-int liveMembersOf(int group)
-{
-    int live = 0;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        const QByteArray stat = readFile("/proc/" + entry + "/stat");
-        const qsizetype close = stat.lastIndexOf(')');
-        if (close < 0)
-            continue;
-        // After the name: state, parent, group.
-        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-        if (fields.size() > 2 && fields[2].toInt() == group && fields[0] != "Z")
-            ++live;
-    }
-    return live;
-}
-
 // A crashed run's record ends its job where the leader is still the holder
 // it started (the holder program, or a fork of this program file), and never
 // a process of another program that leads the recorded group.
@@ -239,9 +222,9 @@ TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(job.poll(), 128 + SIGKILL);
         // The script's shell and its sleep went with the holder.
-        for (int i = 0; i < 100 && liveMembersOf(job.pid()) > 0; ++i)
+        for (int i = 0; i < 100 && !processesInGroup(job.pid()).isEmpty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_EQ(liveMembersOf(job.pid()), 0);
+        EXPECT_EQ(processesInGroup(job.pid()), QList<int>());
         EXPECT_FALSE(fileExists(dir.filePath("script.bat").toStdString()));
         EXPECT_FALSE(fileExists(record.path()));
     }

@@ -53,6 +53,26 @@ bool encoderRunning(const QString &folder)
     return false;
 }
 
+QList<int> processesInGroup(int group)
+{
+    QList<int> pids;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const int pid = entry.toInt(&isPid);
+        if (!isPid)
+            continue;
+        const QByteArray stat = readFile("/proc/" + entry + "/stat");
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        // fields: state, ppid, pgrp, ...
+        if (fields.size() > 2 && fields[2].toInt() == group && fields[0] != "Z")
+            pids << pid;
+    }
+    return pids;
+}
+
 bool waitFor(const std::function<bool()> &done, int ms)
 {
     QElapsedTimer t;

@@ -1,6 +1,7 @@
 #pragma once
 // Files for tests: a temporary folder, writing and reading bytes, running a process.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -38,6 +39,8 @@ struct ProcessResult {
 };
 // A program run from the folder (an encoder of ours) that is still alive.
 bool encoderRunning(const QString &folder);
+// The live (not yet ended) processes whose process group is `group`.
+QList<int> processesInGroup(int group);
 // Waits, processing events, until `done` or `ms` have passed; returns `done()`.
 bool waitFor(const std::function<bool()> &done, int ms = 5000);
 

@@ -32,6 +32,20 @@ QStringList scripts(const BatchSetup &s)
     return QDir(s.appFolder).entryList({"~ConvertCore*", "DirectShow*"}, QDir::Files);
 }
 
+// A row of a file that is no video at all: its job fails at once.
+QString appendBrokenFile(BatchSetup &s)
+{
+    const QString bad = s.inFolder + "/bad.mp4";
+    writeFile(bad, QByteArray(4096, 'x'));
+    TFileItem item;
+    item.FileName = "bad.mp4";
+    item.Directory = s.inFolder + "/";
+    item.CompleteName = bad;
+    item.FileSize = "4096";
+    s.list->sources().append(item);
+    return bad;
+}
+
 int busyLines(const TfrmProgress &w)
 {
     int busy = 0;
@@ -97,14 +111,7 @@ TEST(BatchParallel, AFailedJobGoesToTheEndWhileTheOthersConvert)
 {
     BatchSetup s;
     globals().SimultaneousJobs = 3;
-    const QString bad = s.inFolder + "/bad.mp4";
-    writeFile(bad, QByteArray(4096, 'x'));
-    TFileItem item;
-    item.FileName = "bad.mp4";
-    item.Directory = s.inFolder + "/";
-    item.CompleteName = bad;
-    item.FileSize = "4096";
-    s.list->sources().append(item);
+    const QString bad = appendBrokenFile(s);
     QStringList good;
     for (const char *name : {"a.mp4", "b.mp4", "c.mp4", "d.mp4"})
         good << s.addCopy(clip(), name);
@@ -179,14 +186,7 @@ TEST(BatchParallel, WithdrawingWhenDoneFillsTheSlotsThatWentIdle)
 {
     BatchSetup s;
     globals().SimultaneousJobs = 2;
-    const QString bad = s.inFolder + "/bad.mp4";
-    writeFile(bad, QByteArray(4096, 'x'));
-    TFileItem item;
-    item.FileName = "bad.mp4";
-    item.Directory = s.inFolder + "/";
-    item.CompleteName = bad;
-    item.FileSize = "4096";
-    s.list->sources().append(item);
+    const QString bad = appendBrokenFile(s);
     for (const char *name : {"slow.mp4", "c.mp4"})
         s.addCopy(clip(), name);
 

@@ -58,6 +58,19 @@ struct MainInstallation {
         writeFile(app + "/vuzu.ini", "[System]\nShowWindow=0\nProfilePath=" + app.toUtf8() +
                                          "/default_setting/" + profile.toUtf8() + "\n");
     }
+    // A profile whose one job takes a minute, chosen in the settings (with
+    // `moreSettings` lines), so that anything done mid-job surely comes in the
+    // middle.
+    void chooseSlowProfile(const QByteArray &moreSettings = {}) const
+    {
+        globals().ProfilePath = app + "/default_setting/slow.ini";
+        writeFile(globals().ProfilePath,
+                  "[Info]\nTitleE=Slow\n[Item0]\nTitleE=slow\nCommand=<%AppPath%>/cores/"
+                  "avcore.dll -y -re -stream_loop -1 -i \"<%InputFile%>\" -t 60 "
+                  "\"<%OutputFile%>.mp4\"\n");
+        writeFile(app + "/vuzu.ini", "[System]\nShowWindow=0\nProfilePath=" +
+                                         globals().ProfilePath.toUtf8() + "\n" + moreSettings);
+    }
     QString copy(const QString &clip, const QString &name) const
     {
         const QString path = dir.filePath(name);
@@ -164,13 +177,7 @@ void quitQueuedByTheLastWindow()
 TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSettings)
 {
     MainInstallation inst("3GPP_Phone.ini");
-    // A job that takes a minute, so the request surely comes in the middle.
-    writeFile(inst.app + "/default_setting/slow.ini",
-              "[Info]\nTitleE=Slow\n[Item0]\nTitleE=slow\nCommand=<%AppPath%>/cores/avcore.dll "
-              "-y -re -stream_loop -1 -i \"<%InputFile%>\" -t 60 \"<%OutputFile%>.mp4\"\n");
-    globals().ProfilePath = inst.app + "/default_setting/slow.ini";
-    writeFile(inst.app + "/vuzu.ini", "[System]\nShowWindow=0\nProfilePath=" +
-                                          globals().ProfilePath.toUtf8() + "\nPriority=2\n");
+    inst.chooseSlowProfile("Priority=2\n");
     ScriptedScope script;
     RecordingPowerScope power;
     globals().ShutdownWindowsWhenDone = true;
@@ -209,11 +216,7 @@ TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSetting
 TEST(MainWindowBatch, TheMainWindowDestroyedMidBatchEndsTheEncoderAndRemovesItsFiles)
 {
     MainInstallation inst("3GPP_Phone.ini");
-    writeFile(inst.app + "/default_setting/slow.ini",
-              "[Info]\nTitleE=Slow\n[Item0]\nTitleE=slow\nCommand=<%AppPath%>/cores/avcore.dll "
-              "-y -re -stream_loop -1 -i \"<%InputFile%>\" -t 60 \"<%OutputFile%>.mp4\"\n");
-    writeFile(inst.app + "/vuzu.ini", "[System]\nShowWindow=0\nProfilePath=" + inst.app.toUtf8() +
-                                          "/default_setting/slow.ini\n");
+    inst.chooseSlowProfile();
     ScriptedScope script;
     RecordingPowerScope power;
     auto *window = new TfrmMain;
@@ -250,12 +253,7 @@ TEST(MainWindowBatch, TheMainWindowDestroyedMidBatchEndsTheEncoderAndRemovesItsF
 TEST(MainWindowBatch, ClosingMidBatchAsksAndStopNowCloses)
 {
     MainInstallation inst("3GPP_Phone.ini");
-    writeFile(inst.app + "/default_setting/slow.ini",
-              "[Info]\nTitleE=Slow\n[Item0]\nTitleE=slow\nCommand=<%AppPath%>/cores/avcore.dll "
-              "-y -re -stream_loop -1 -i \"<%InputFile%>\" -t 60 \"<%OutputFile%>.mp4\"\n");
-    globals().ProfilePath = inst.app + "/default_setting/slow.ini";
-    writeFile(inst.app + "/vuzu.ini",
-              "[System]\nShowWindow=0\nProfilePath=" + globals().ProfilePath.toUtf8() + "\n");
+    inst.chooseSlowProfile();
     ScriptedScope script;
     script->answers = {orm::IdCancel, orm::IdYes}; // Cancel, then "Stop now"
     RecordingPowerScope power;
