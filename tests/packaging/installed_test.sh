@@ -85,20 +85,8 @@ cp "$work/clip.avi" "$work/clips/clip.avi"
 [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$work/clips/clip.avi"
 find "$app" -printf '%p %s %T@\n' | sort >"$work/before"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-for _ in $(seq 100); do
-    xwininfo -root >/dev/null 2>&1 && break
-    sleep 0.1
-done
+. "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb
 unset QT_QPA_PLATFORM TMPDIR
 export ORM_ANSWER_DIALOGS=1 ORM_NO_POWER_ACTIONS=1 HOME="$work/home" \
     XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"

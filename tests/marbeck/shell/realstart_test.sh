@@ -22,24 +22,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cp -r "$stage/." "$work/app"
 rm -f "$work/app/vuzu.ini"
 
-# An X server on the first free display number; it must not reset between
-# the starts below (a reset refuses connections for a moment).
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-# The number is known before the server takes connections.
-for _ in $(seq 100); do
-    xwininfo -root >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xwininfo -root >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
+. "$(dirname "$0")/../../support/xvfb.sh"
+start_xvfb
 unset QT_QPA_PLATFORM
 export ORM_ANSWER_DIALOGS=1 HOME="$work"
 

@@ -31,21 +31,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cp -r "$stage/." "$work/app"
 printf '[System]\nShowWindow=0\n' >"$work/app/vuzu.ini"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-for _ in $(seq 100); do
-    xwininfo -root >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xwininfo -root >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
+. "$(dirname "$0")/../../support/xvfb.sh"
+start_xvfb
 
 # The window manager, with its own settings: click to focus, a click on a
 # window raises and focuses it and is passed on to the window.
