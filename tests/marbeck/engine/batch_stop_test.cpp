@@ -1,5 +1,5 @@
-// Stopping a batch in the middle of a job. Stopping ends every encoder of the
-// user by name, so these tests run alone.
+// Stopping a batch in the middle of a job. Stopping ends only the job's own
+// processes, so these tests run beside the others.
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
 #include "settings/globalvars.h"

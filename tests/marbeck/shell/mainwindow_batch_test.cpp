@@ -226,7 +226,7 @@ TEST(MainWindowBatch, TheMainWindowDestroyedMidBatchEndsTheEncoderAndRemovesItsF
     window->listViewFiles()->AddFile(source);
     window->EditOutputDir()->setText(inst.out);
 
-    // The window goes from inside the batch's own modal loop, as a parent
+    // The window goes from inside the batch's own event loop, as a parent
     // widget that deletes its children would take it.
     QTimer poll;
     poll.setInterval(20);
