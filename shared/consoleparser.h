@@ -28,6 +28,15 @@ public:
     virtual void errorLine(const QString &line) = 0;
 };
 
+// What a conversion job reports its console text to: the lines, and the
+// start of each job, and whether the job printed an error line.
+class JobListener : public ConsoleListener {
+public:
+    // Start of a job: its own figures and error mark cleared.
+    virtual void startJob(qint64 fileSize) = 0;
+    virtual bool errorOccurred() const = 0;
+};
+
 // One parser per redirector: standard output and standard error share it.
 // Feed it everything the child prints while lines are wanted; a caller that
 // wants no lines (no batch running) simply does not feed it.

@@ -4,7 +4,7 @@
 
 namespace orm {
 
-ConversionJob::ConversionJob(ProgressModel &model) : m_model(model), m_parser(model)
+ConversionJob::ConversionJob(JobListener &listener) : m_model(listener), m_parser(listener)
 {
     static std::once_flag leftovers;
     std::call_once(leftovers, [] { platform::endLeftoverJobs(); });

@@ -33,7 +33,7 @@ struct JobEnd {
 
 class ConversionJob {
 public:
-    explicit ConversionJob(ProgressModel &model);
+    explicit ConversionJob(JobListener &listener);
 
     // After every chunk of console text: the window copies the model's changes.
     std::function<void()> OnProgress;
@@ -53,7 +53,7 @@ private:
     void consoleText(const char *data, qsizetype count);
     void processEnded();
 
-    ProgressModel &m_model;
+    JobListener &m_model;
     ConsoleParser m_parser;
     TRedirector m_redirector;
     platform::JobRecord m_record;

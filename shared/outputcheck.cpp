@@ -318,25 +318,6 @@ QStringList OutputGuard::stems() const
     return stems;
 }
 
-bool OutputGuard::sharesNamesWith(const OutputGuard &other) const
-{
-    if (!m_begun || !other.m_begun || QDir(m_folder) != QDir(other.m_folder))
-        return false;
-    if (m_named.isEmpty() || other.m_named.isEmpty())
-        return true;
-    const auto begins = [](const QString &stem, const QString &name) {
-        return name == stem || name.startsWith(stem + u'.');
-    };
-    const QStringList others = other.stems();
-    for (const QString &mine : stems()) {
-        for (const QString &theirs : others) {
-            if (begins(mine, theirs) || begins(theirs, mine))
-                return true;
-        }
-    }
-    return false;
-}
-
 QList<ExpectedOutput> OutputGuard::expectedOutputs() const
 {
     QList<ExpectedOutput> outputs = m_named;

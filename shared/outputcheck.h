@@ -69,16 +69,12 @@ public:
     QStringList removeCreated();
     // The new files of the output folder that bear the name of an output.
     QStringList createdFiles() const;
-    // True when a file could bear the name of an output of both jobs, so
-    // that the two must not run at the same time: one name is the other's or
-    // begins it ("clip" and "clip.x"), or a job names no output at all (every
-    // new file would count as its own).
-    bool sharesNamesWith(const OutputGuard &other) const;
-
-private:
-    // The names of the outputs in the output folder, without extension.
+    // The output folder, and the names of the outputs in it without
+    // extension (none when the commands name no output there).
+    const QString &folder() const { return m_folder; }
     QStringList stems() const;
 
+private:
     bool m_begun = false;
     QString m_folder;
     QSet<QString> m_before;

@@ -56,7 +56,7 @@ struct ProgressView {
 //
 // Duration and position keep their last values from job to job, so a job
 // is measured against the previous one's values until its own lines come.
-class ProgressModel : public ConsoleListener {
+class ProgressModel : public JobListener {
 public:
     enum class Kind {
         Batch,      // file figures plus batch figures, elapsed time of the batch
@@ -84,7 +84,7 @@ public:
     // Start of a batch: byte counters cleared, the batch clock started.
     void startBatch(qint64 totalBytes);
     // Start of a job: percent and error mark cleared, the file clock started.
-    void startJob(qint64 fileSize);
+    void startJob(qint64 fileSize) override;
     // A job ended and the batch goes on (converted or failed alike).
     void jobEnded();
     // The batch converted its last file.
@@ -100,7 +100,7 @@ public:
     qint32 duration() const { return m_duration; }
     qint32 position() const { return m_position; }
     qint32 percent() const { return m_percent; }
-    bool errorOccurred() const { return m_errorOccurred; }
+    bool errorOccurred() const override { return m_errorOccurred; }
     qint64 currentFileSize() const { return m_currentFileSize; }
     qint64 totalBytes() const { return m_totalBytes; }
     qint64 bytesDone() const { return m_bytesDone; }

@@ -1,24 +1,15 @@
 #include "batchdriver.h"
 
-#include "jobvalues.h"
 #include "lang/marbeckmessages.h"
-#include "shared/batchscript.h"
-#include "shared/conversionjob.h"
 #include "shared/error.h"
-#include "shared/failurereason.h"
 #include "shared/interaction.h"
+#include "shared/progressmodel.h"
 #include "shared/utilfuncs.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
 #include "tfrmprogress.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QLabel>
-#include <QScopeGuard>
 #include <QWidget>
 
 #include <algorithm>
@@ -27,8 +18,8 @@ namespace marbeck {
 
 namespace {
 
-// How long a stopped job's end notice is waited for; a killed child ends at once.
-constexpr int kStopWaitMs = 10000;
+// How often the window's times move on when the encoder prints nothing.
+constexpr int kClockMs = 250;
 // The least time between two paintings of the list during a batch.
 constexpr int kListPaintMs = 500;
 
@@ -41,68 +32,38 @@ qint64 fileSizeOf(const QString &text)
     return size;
 }
 
-bool holdsLineBreak(const QString &text)
-{
-    return text.contains(u'\n') || text.contains(u'\r');
-}
-
 } // namespace
-
-struct BatchDriver::Runner {
-    explicit Runner(int slot, orm::ProgressModel &batch)
-        : slot(slot),
-          model(orm::ProgressModel::Kind::Batch, msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)),
-          job(model)
-    {
-        model.joinBatch(&batch);
-        // The job's first error line; the failure is reported once, when the
-        // job has ended and its most telling line is known.
-        model.setErrorHandler([this](const QString &line) {
-            if (errorLine.isEmpty())
-                errorLine = line;
-        });
-    }
-
-    const int slot;
-    orm::ProgressModel model; // the job's own figures
-    orm::ConversionJob job;
-    orm::OutputGuard outputGuard; // the job's output folder and names
-    QString source;               // the path the user chose; CompleteName is shown only
-    QString errorLine;
-    bool busy = false; // from the job's start until its end has been dealt with
-};
 
 BatchDriver::BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *listView)
     : m_rows(rows), m_mainWindow(mainWindow), m_listView(listView),
-      m_model(std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::Batch,
-                                                   msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH)))
+      m_queue(std::make_unique<BatchQueue>(
+          [this](int slot) { return std::make_unique<ConversionRunner>(slot, m_conversion); }))
 {
     m_listPaintTimer.setSingleShot(true);
     connect(&m_listPaintTimer, &QTimer::timeout, this, &BatchDriver::ResumeListPainting);
+    m_clockTimer.setInterval(kClockMs);
+    connect(&m_clockTimer, &QTimer::timeout, this, &BatchDriver::ShowFigures);
+
+    BatchQueue *queue = m_queue.get();
+    connect(queue, &BatchQueue::jobStarted, this, &BatchDriver::JobStarted);
+    connect(queue, &BatchQueue::progressed, this, &BatchDriver::ShowFigures);
+    connect(queue, &BatchQueue::jobEnded, this, [this](int slot) {
+        ShowFigures();
+        if (m_progress)
+            m_progress->ShowJobIdle(slot);
+    });
+    connect(queue, &BatchQueue::rowConverted, this, &BatchDriver::RowConverted);
+    connect(queue, &BatchQueue::rowFailed, this, &BatchDriver::RowFailed);
+    connect(queue, &BatchQueue::startFailed, this, &BatchDriver::StartFailed);
+    connect(queue, &BatchQueue::finished, this, &BatchDriver::QueueFinished);
 }
 
 BatchDriver::~BatchDriver()
 {
-    // Stopping ends the jobs' own processes: the scripts and the encoders they started.
-    for (const auto &runner : m_runners) {
-        if (runner->job.Active())
-            runner->job.Stop();
-    }
-    m_runners.clear();
-    DeleteAllTempFiles();
-}
-
-bool BatchDriver::Active() const
-{
-    return std::any_of(m_runners.begin(), m_runners.end(),
-                       [](const auto &runner) { return runner->job.Active(); });
-}
-
-int BatchDriver::BusyRunners(const Runner *except) const
-{
-    return int(std::count_if(m_runners.begin(), m_runners.end(), [except](const auto &runner) {
-        return runner.get() != except && runner->busy;
-    }));
+    m_terminated = true;
+    m_batchOpen = false;
+    m_queue->abandon();
+    delete m_progress.data();
 }
 
 TfrmProgress *BatchDriver::progressWindow() const
@@ -113,8 +74,8 @@ TfrmProgress *BatchDriver::progressWindow() const
 void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
                                        const QString &outputFolderText, const BatchOptions &options)
 {
-    if (m_progress)
-        return; // a batch is running
+    if (Running())
+        return;
     orm::GuardEvent([&] {
         if (m_rows.count() == 0) {
             orm::ShowMessageBox(msg(Msg::MSG_NOFILES), msg(Msg::MSG_HINT),
@@ -126,324 +87,189 @@ void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
         if (!EnsureOutputFolder(outputFolderText))
             return;
         emit outputPathChanged(outputFolderText);
-        m_outputFolderText = outputFolderText;
         m_options = options;
-        RunBatch(*preset);
+        m_conversion = {options.programFolder,     preset->FileName, preset->Section,
+                        outputFolderText,          options.priority, options.useDirectShow,
+                        options.aviSynthExtensions};
+        StartBatch(*preset);
     });
 }
 
-void BatchDriver::RunBatch(const TProfileDetailItem &preset)
+void BatchDriver::StartBatch(const TProfileDetailItem &)
 {
-    m_preset = preset;
+    std::vector<BatchItem> items;
+    for (int row = 0; row < m_rows.count(); ++row) {
+        const TFileItem &item = m_rows.item(row);
+        items.push_back({item.path(), item.FileName, fileSizeOf(item.FileSize)});
+    }
     m_terminated = false;
+    m_batchOpen = true;
+    m_queueDone = false;
+    m_windowResult = 0;
     m_lastModalResult = 0;
-    QPointer<TfrmProgress> progress = new TfrmProgress(m_mainWindow);
-    m_progress = progress;
-    // The driver may go with its window while the batch runs; its destructor
-    // then does the clean-up below.
-    const QPointer<BatchDriver> alive(this);
-    // Whatever happens from here on, no job outlives the batch and its
-    // window is released.
-    const auto release = qScopeGuard([this, alive, progress] {
-        if (!alive)
-            return;
-        m_progress = nullptr;
-        StopRunningJobs();
-        ResumeListPainting();
-        delete progress.data();
-    });
+    m_waitingBoxes.clear();
     m_listPainted.invalidate();
 
-    // A slot per job that can run at once, never more than there are files.
-    const int slotCount = std::clamp(m_options.simultaneousJobs, 1, std::max(1, m_rows.count()));
-    ++m_batchNumber;
-    m_runners.clear();
-    for (int slot = 0; slot < slotCount; ++slot) {
-        m_runners.push_back(std::make_unique<Runner>(slot, *m_model));
-        Runner *runner = m_runners.back().get();
-        runner->job.OnProgress = [this, runner] { ShowProgress(*runner); };
-        runner->job.OnEnded = [this, runner](const orm::JobEnd &end) {
-            ProcessEnded(*runner, end);
-        };
-    }
-    m_taken.clear();
-    m_waitingBoxes.clear();
-
-    progress->setJobSlots(slotCount);
+    auto *progress = new TfrmProgress(m_mainWindow);
+    m_progress = progress;
+    progress->setJobSlots(BatchQueue::slotsFor(m_options.simultaneousJobs, int(items.size())));
     progress->PlaceOver(m_mainWindow);
     progress->setWindowTitle(msg(Msg::MSG_ENC_IN_PROGRESS));
     progress->LabelStopWhenDone()->setText(msg(Msg::MSG_STOP_ENC));
     progress->setSwitches(m_options.deleteSources, m_options.shutdownWhenDone);
-    connect(progress, &TfrmProgress::deleteSourcesChanged, this,
-            &BatchDriver::deleteSourcesChanged);
-    connect(progress, &TfrmProgress::shutdownWhenDoneChanged, this,
-            &BatchDriver::shutdownWhenDoneChanged);
-    // "When done" withdrawn: slots whose jobs ended meanwhile take rows again.
-    connect(progress, &TfrmProgress::stopWhenDoneChanged, this, [this](bool on) {
-        if (!on)
-            QMetaObject::invokeMethod(this, &BatchDriver::FillSlots, Qt::QueuedConnection);
+    connect(progress, &TfrmProgress::deleteSourcesChanged, this, [this](bool on) {
+        m_queue->setDeleteSources(on);
+        emit deleteSourcesChanged(on);
+    });
+    connect(progress, &TfrmProgress::shutdownWhenDoneChanged, this, [this](bool on) {
+        m_queue->setShutdownWhenDone(on);
+        emit shutdownWhenDoneChanged(on);
+    });
+    connect(progress, &TfrmProgress::stopWhenDoneChanged, m_queue.get(),
+            &BatchQueue::setStopWhenDone);
+    connect(progress, &QDialog::finished, this, &BatchDriver::WindowClosed);
+    // A window that goes with its owner stops the batch as "Stop now" would.
+    connect(progress, &QObject::destroyed, this, [this] {
+        if (m_batchOpen && m_windowResult == 0)
+            WindowClosed(2);
     });
 
-    m_run.start(m_rows.count());
-    m_failures.clear();
-    qint64 totalBytes = 0;
-    for (int row = 0; row < m_rows.count(); ++row)
-        totalBytes += fileSizeOf(m_rows.item(row).FileSize);
-    m_model->setPrefixes(msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH));
-    m_model->startBatch(totalBytes);
-    m_model->takeChanges();
-
-    // The first job's failure to start ends the batch before its window shows.
-    DeleteAllTempFiles();
-    StartJob(*m_runners.front());
-    FillSlots();
+    const auto started =
+        m_queue->start(std::move(items), m_options.simultaneousJobs,
+                       {m_options.deleteSources, m_options.shutdownWhenDone, false});
+    if (!started) {
+        // The first job's failure to start ends the batch before its window shows.
+        m_batchOpen = false;
+        m_progress = nullptr;
+        delete progress;
+        throw orm::Error(started.error());
+    }
     emit batchStarted(progress);
-
-    // The window is not modal; this loop runs until it closes, or goes with
-    // its owner.
-    int result = 2;
-    bool closed = false;
-    QEventLoop loop;
-    if (progress) {
-        connect(progress, &QDialog::finished, &loop, [&](int r) {
-            result = r;
-            closed = true;
-            loop.exit();
-        });
-        connect(progress, &QObject::destroyed, &loop, [&] {
-            closed = true;
-            loop.exit();
-        });
+    if (m_progress) {
         progress->show();
-        if (!closed)
-            loop.exec(); // returns at once while the program is quitting
+        ShowFigures();
+        m_clockTimer.start();
     }
-    if (!alive)
-        return;
-    m_lastModalResult = result;
-
-    // The batch is over: notices that still arrive change nothing.
-    m_progress = nullptr;
-    StopRunningJobs();
-    if (!m_terminated)
-        emit batchFinished({result == 2, m_run.AnyJobFailed});
 }
 
-bool BatchDriver::StartJob(Runner &runner)
-{
-    const QString appFolder = m_options.programFolder;
-    // The script inherits the folder: relative paths in templates resolve there.
-    if (!QDir::setCurrent(appFolder))
-        throw orm::Error(
-            QStringLiteral("I/O error: cannot change to the folder \"%1\".").arg(appFolder));
-    for (int row = 0; row < m_rows.count(); ++row) {
-        const TFileItem &item = m_rows.item(row);
-        if (m_taken.contains(&item))
-            continue;
-        const qint64 fileSize = fileSizeOf(item.FileSize);
-        orm::ScriptJob job;
-        job.programFolder = appFolder;
-        job.profileFile = m_preset.FileName;
-        job.section = m_preset.Section;
-        job.slot = runner.slot;
-        job.values = JobPlaceholders(appFolder, m_outputFolderText, item.path());
-        orm::OutputGuard guard;
-        guard.begin(job.profileFile, job.section, job.values);
-        // Two jobs that could write files of the same name would take each
-        // other's files for their own: this row waits for the other job.
-        const bool clashes =
-            std::any_of(m_runners.begin(), m_runners.end(), [&](const auto &other) {
-                return other->busy && other->outputGuard.sharesNamesWith(guard);
-            });
-        if (clashes)
-            continue;
-
-        orm::DeleteTempFiles(appFolder, runner.slot);
-        m_taken.insert(&item);
-        runner.busy = true;
-        runner.source = item.path();
-        runner.errorLine.clear();
-        runner.outputGuard = std::move(guard);
-        if (m_progress)
-            m_progress->ShowJob(runner.slot, item.FileName, int(m_taken.size()), m_run.TotalCount);
-        emit outputPathChanged(orm::IncludeBackslash(m_outputFolderText));
-
-        job.aviSynthRoute = orm::TakesAviSynthRoute(runner.source, m_options.useDirectShow,
-                                                    m_options.aviSynthExtensions);
-        QString script;
-        try {
-            script = orm::WriteJobScripts(job);
-        } catch (const orm::Error &e) {
-            if (!holdsLineBreak(runner.source) && orm::SourceRefusal(job).isEmpty()) {
-                runner.busy = false;
-                m_taken.remove(&item);
-                throw;
-            }
-            // A name that cannot be passed safely, or a source the preset
-            // refuses, fails its own job; the batch goes on. The end runs
-            // from the queue, as a real job's end would.
-            orm::DeleteTempFiles(appFolder, runner.slot);
-            runner.model.startJob(fileSize);
-            orm::JobEnd end;
-            end.outcome = orm::JobOutcome::Failed;
-            end.message = e.text();
-            const int slot = runner.slot;
-            const int batch = m_batchNumber;
-            QMetaObject::invokeMethod(
-                this,
-                [this, slot, batch, end] {
-                    if (batch == m_batchNumber)
-                        ProcessEnded(*m_runners.at(slot), end);
-                },
-                Qt::QueuedConnection);
-            return true;
-        }
-        try {
-            runner.job.Start(script, MapPriority(m_options.priority), fileSize);
-        } catch (...) {
-            runner.busy = false;
-            m_taken.remove(&item);
-            throw;
-        }
-        return true;
-    }
-    return false;
-}
-
-void BatchDriver::FillSlots()
-{
-    for (const auto &runner : m_runners) {
-        if (!m_progress || m_terminated || m_progress->StopWhenDone())
-            return;
-        if (runner->busy)
-            continue;
-        bool started = false;
-        // When a start fails the slot stays idle; with no job running the
-        // window keeps its figures until the user stops.
-        if (!orm::GuardEvent([&] { started = StartJob(*runner); })) {
-            orm::DeleteTempFiles(m_options.programFolder, runner->slot);
-            return;
-        }
-        if (!started)
-            break; // no row can start before a running job ends
-    }
-    // With nothing running and nothing to start the batch ends rather than
-    // wait for ever.
-    if (m_progress && BusyRunners() == 0)
-        m_progress->FinishBatch();
-}
-
-void BatchDriver::ShowProgress(Runner &runner)
+void BatchDriver::ShowFigures()
 {
     if (!m_progress)
         return;
-    m_progress->ShowJobProgress(runner.slot, runner.model.takeChanges());
-    m_progress->ShowProgress(m_model->takeChanges());
+    const BatchFigures figures = m_queue->figures();
+    m_progress->ShowProgress(
+        progressViewOf(figures, {msg(Msg::MSG_ID_STATUS), msg(Msg::MSG_ID_BATCH),
+                                 msg(Msg::MSG_ENCODING_FINISHED)}));
+    if (m_progress->jobSlots() > 1) {
+        for (const JobFigures &job : figures.jobs)
+            m_progress->ShowJobPercent(job.slot, job.percent.value_or(0));
+    }
 }
 
-void BatchDriver::ProcessEnded(Runner &runner, const orm::JobEnd &jobEnd)
+void BatchDriver::JobStarted(int slot, int row)
 {
-    const orm::JobEnd end = orm::VerifiedJobEnd(runner.outputGuard, jobEnd, outputText);
-    // The slot is free once its end has been dealt with, however that goes.
-    const auto idle = qScopeGuard([&runner] { runner.busy = false; });
-    if (!m_progress || m_terminated || end.outcome == orm::JobOutcome::Stopped)
-        return;
-    orm::GuardEvent([&] {
-        orm::DeleteTempFiles(m_options.programFolder, runner.slot);
-        if (end.outcome == orm::JobOutcome::Failed) {
-            ReportFailure(runner.source, FailureText(runner, end));
-            if (!m_progress)
-                return; // the batch ended while the box was open
-        }
-        const JobEndSteps steps = m_run.jobEnded(end.outcome, m_progress->DeleteSources(),
-                                                 m_progress->StopWhenDone(), BusyRunners(&runner));
-        if (steps.deleteSource)
-            orm::RemoveSource(runner.source); // to the trash; a failure is passed over
-        if (steps.removeRow || steps.moveRowToEnd)
-            PaceListPainting();
-        if (steps.removeRow)
-            m_rows.RemoveSourceItem(runner.source);
-        if (steps.moveRowToEnd)
-            m_rows.MoveSourceItemToEnd(runner.source);
-        if (steps.lastFileDone)
-            m_model->lastFileDone(msg(Msg::MSG_ENCODING_FINISHED));
-        if (!steps.endBatch)
-            runner.model.jobEnded();
-        ShowProgress(runner);
-        runner.busy = false;
-        m_progress->ShowJobIdle(runner.slot);
-        // With nothing left to run the batch ends rather than wait for ever.
-        if (steps.endBatch || (m_rows.count() == 0 && BusyRunners() == 0)) {
-            m_progress->FinishBatch();
-            return;
-        }
-        if (steps.startNext)
-            QMetaObject::invokeMethod(this, &BatchDriver::FillSlots, Qt::QueuedConnection);
-    });
+    if (m_progress) {
+        const BatchRow &r = m_queue->rows().at(row);
+        m_progress->ShowJob(slot, r.item.fileName, r.number, m_queue->counts().total);
+    }
+    emit outputPathChanged(orm::IncludeBackslash(m_conversion.outputFolder));
 }
 
-QString BatchDriver::FailureText(const Runner &runner, const orm::JobEnd &end) const
+void BatchDriver::RowConverted(const QString &source)
 {
-    // What the encoder said, when it said anything; otherwise the reason the
-    // job was failed for (its exit status, or an output that did not pass).
-    if (runner.errorLine.isEmpty() && end.recentLines.isEmpty())
-        return orm::FailureMessage(end);
-    orm::FailureContext context;
-    context.lines = end.recentLines;
-    context.errorLine = runner.errorLine;
-    context.exitStatus = end.exitStatus;
-    context.inputFile = runner.source;
-    context.outputFolder = m_outputFolderText;
-    const QString text = orm::FailureReport(context, causeText);
-    return text.isEmpty() ? orm::FailureMessage(end) : text;
+    PaceListPainting();
+    m_rows.RemoveSourceItem(source);
 }
 
-void BatchDriver::ReportFailure(const QString &source, const QString &text)
+void BatchDriver::RowFailed(const QString &source, const QString &reason)
 {
-    m_failures.add(source, text);
+    PaceListPainting();
+    m_rows.MoveSourceItemToEnd(source);
     // An armed post-batch action means nobody is there to press OK: the batch
     // goes on, and the failure waits in the log.
-    const bool userAway = m_progress && m_progress->ShutdownWhenDone();
-    if (!m_options.showErrorsAtOnce || userAway)
+    if (!m_options.showErrorsAtOnce || m_queue->switches().shutdownWhenDone)
         return;
-    m_waitingBoxes << text;
+    m_waitingBoxes << reason;
+    // Shown from the event loop, so that the queue goes on meanwhile; a
+    // batch that ended while the box was open ends when it is closed.
+    if (!m_boxOpen)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                ShowWaitingBoxes();
+                if (m_queueDone && m_batchOpen)
+                    QueueFinished();
+            },
+            Qt::QueuedConnection);
+}
+
+void BatchDriver::StartFailed(const QString &reason)
+{
+    // The window stays with no job running until the user stops the batch.
+    orm::ShowErrorBox(reason);
+}
+
+void BatchDriver::ShowWaitingBoxes()
+{
     if (m_boxOpen)
-        return; // shown when the open box closes; this job's end goes on meanwhile
+        return;
     m_boxOpen = true;
-    const auto closed = qScopeGuard([this] { m_boxOpen = false; });
-    while (!m_waitingBoxes.isEmpty() && m_progress)
+    while (!m_waitingBoxes.isEmpty() && m_batchOpen)
         orm::ShowMessageBox(m_waitingBoxes.takeFirst(), msg(Msg::MSG_ERROR),
                             orm::mb::kIconInformation);
     m_waitingBoxes.clear();
+    m_boxOpen = false;
 }
 
-void BatchDriver::StopRunningJobs()
+void BatchDriver::QueueFinished()
 {
-    std::vector<Runner *> stopped;
-    for (const auto &runner : m_runners) {
-        if (runner->job.Active()) {
-            runner->job.Stop(); // the job's own processes only, never another program's encoder
-            stopped.push_back(runner.get());
-        }
-    }
-    if (!stopped.empty()) {
-        QElapsedTimer waited;
-        waited.start();
-        while (Active() && waited.elapsed() < kStopWaitMs)
-            QCoreApplication::processEvents(
-                QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
-        for (Runner *runner : stopped)
-            runner->outputGuard.removeCreated(); // also when the end notice came too late
-    }
-    DeleteAllTempFiles();
-}
-
-void BatchDriver::DeleteAllTempFiles() const
-{
-    if (m_options.programFolder.isEmpty())
+    m_queueDone = true;
+    if (m_boxOpen)
+        return;         // the box's loop comes back here when it is closed
+    ShowWaitingBoxes(); // the last failures are told before the window closes
+    if (!m_batchOpen)
         return;
-    for (int slot = 0; slot < std::max<int>(1, int(m_runners.size())); ++slot)
-        orm::DeleteTempFiles(m_options.programFolder, slot);
+    if (m_progress && m_progress->isVisible()) {
+        ShowFigures();
+        m_progress->FinishBatch(); // closes by itself, unless the stop question is open
+        return;
+    }
+    EndBatch();
+}
+
+void BatchDriver::WindowClosed(int result)
+{
+    m_windowResult = result;
+    m_clockTimer.stop();
+    if (result == 2 && m_queue->isRunning())
+        m_queue->stopNow(); // finished follows once the jobs have ended
+    if (m_queueDone || !m_queue->isRunning())
+        EndBatch();
+}
+
+void BatchDriver::EndBatch()
+{
+    if (!m_batchOpen)
+        return; // already over
+    m_batchOpen = false;
+    m_clockTimer.stop();
+    ResumeListPainting();
+    if (m_progress)
+        m_progress->deleteLater();
+    m_progress = nullptr;
+    m_lastModalResult = m_windowResult;
+    m_waitingBoxes.clear();
+    if (!m_terminated)
+        emit batchFinished({m_windowResult == 2, m_queue->counts().anyFailed()});
+}
+
+void BatchDriver::Terminate()
+{
+    m_terminated = true;
+    m_queue->abandon();
+    if (m_progress && m_progress->isVisible())
+        m_progress->done(2);
+    EndBatch();
 }
 
 void BatchDriver::PaceListPainting()
@@ -468,16 +294,6 @@ void BatchDriver::ResumeListPainting()
         m_listView->setUpdatesEnabled(true); // paints what changed meanwhile
     m_listHeld = false;
     m_listPainted.start();
-}
-
-void BatchDriver::Terminate()
-{
-    m_terminated = true;
-    QPointer<TfrmProgress> progress = m_progress;
-    m_progress = nullptr;
-    StopRunningJobs();
-    if (progress && progress->isVisible())
-        progress->done(2);
 }
 
 } // namespace marbeck

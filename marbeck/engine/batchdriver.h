@@ -1,12 +1,12 @@
 #pragma once
-// A batch from "Convert Now" to its end: one job per row of the source list's
-// model, one or several at once, shown in the progress window. What follows
-// a batch (the failure log, the post-batch action) is its owner's:
-// batchFinished says how it ended.
-#include "batchrun.h"
+// "Convert Now" and the window of a running batch: the checks before a batch,
+// then the batch queue shown in the progress window, its rows kept in the
+// source list, its failures told, its switches and stop question passed on.
+// What follows a batch (the failure log, the post-batch action) is its
+// owner's: batchFinished says how it ended.
+#include "batchqueue.h"
+#include "conversionrunner.h"
 #include "profiles/profilecatalogue.h"
-#include "shared/failurelog.h"
-#include "shared/outputcheck.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -15,23 +15,14 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <QSet>
-
 #include <memory>
-#include <vector>
 
 class QWidget;
-
-namespace orm {
-class ProgressModel;
-struct JobEnd;
-} // namespace orm
 
 namespace marbeck {
 
 class SourceListModel;
 class TfrmProgress;
-struct TFileItem;
 
 // What a batch takes from the settings, fixed when it starts.
 struct BatchOptions {
@@ -48,12 +39,6 @@ struct BatchOptions {
     int simultaneousJobs = 1;
 };
 
-// How a batch ended.
-struct BatchResult {
-    bool stoppedNow = false; // by "Stop now" rather than by itself or "When done"
-    bool anyFailed = false;
-};
-
 class BatchDriver : public QObject {
     Q_OBJECT
 public:
@@ -61,26 +46,27 @@ public:
     // window and is what it centres over; `listView`, when given, is the view
     // of the rows, whose painting is paced during a batch.
     BatchDriver(SourceListModel &rows, QWidget *mainWindow, QWidget *listView = nullptr);
-    // Ends a running job and everything it started and removes its files.
+    // Ends the running jobs and everything they started and removes their files.
     ~BatchDriver() override;
 
     // "Convert Now": no rows → the MSG_NOFILES box; no preset → the list's
     // index error in the standard error box; then the output folder check,
     // outputPathChanged with the folder text, and the batch with the preset.
+    // Returns once the batch runs; batchFinished tells its end.
     void ActionConvertExecute(const TProfileDetailItem *preset, const QString &outputFolderText,
                               const BatchOptions &options);
-    // A job's child is running.
-    bool Active() const;
+    // From "Convert Now" until batchFinished.
+    bool Running() const { return m_batchOpen; }
+    // A job's processes are running.
+    bool Active() const { return m_queue->isActive(); }
     // The main window closes during a batch: ends every running job's own
-    // processes, deletes the generated files, and ignores the batch's late
-    // notices.
+    // processes, deletes their files, and announces nothing more.
     void Terminate();
 
     // The running batch's progress window; null between batches.
     TfrmProgress *progressWindow() const;
-    // The counters of the running or the last batch.
-    const BatchRun &batch() const { return m_run; }
-    const orm::FailureLog &failures() const { return m_failures; }
+    const BatchQueue &queue() const { return *m_queue; }
+    const orm::FailureLog &failures() const { return m_queue->failures(); }
     // How the last batch's progress window closed: 1 by itself or after
     // "When done", 2 by "Stop now"; 0 when it was never shown.
     int lastModalResult() const { return m_lastModalResult; }
@@ -90,7 +76,7 @@ signals:
     // main window can still be closed (which asks the stop question); the
     // owner keeps the user from changing the list meanwhile.
     void batchStarted(marbeck::TfrmProgress *window);
-    // The batch is over and its window gone; not after Terminate().
+    // The batch is over and its window closed; not after Terminate().
     void batchFinished(const marbeck::BatchResult &result);
     // The settings a batch changes, for the owner to keep.
     void outputPathChanged(const QString &path);
@@ -98,57 +84,42 @@ signals:
     void shutdownWhenDoneChanged(bool on);
 
 private:
-    // One job slot: a job of its own with its figures, output folder guard
-    // and generated files.
-    struct Runner;
-
-    void RunBatch(const TProfileDetailItem &preset);
-    // Starts the first row not yet taken by this batch whose outputs cannot
-    // be mistaken for a running job's; false when no row can start now.
-    // Throws orm::Error when a job cannot be started.
-    bool StartJob(Runner &runner);
-    // Starts jobs in the idle slots while rows can start (the queued start
-    // after a job's end: the message the old program posted).
-    void FillSlots();
-    void ProcessEnded(Runner &runner, const orm::JobEnd &jobEnd);
-    void ShowProgress(Runner &runner);
-    // Ends the running jobs and everything they started, waits for their end
-    // notices, and deletes the generated files.
-    void StopRunningJobs();
-    void DeleteAllTempFiles() const;
-    // Slots with a job started and its end not yet dealt with.
-    int BusyRunners(const Runner *except = nullptr) const;
+    void StartBatch(const TProfileDetailItem &preset);
+    void ShowFigures();
+    void JobStarted(int slot, int row);
+    void RowConverted(const QString &source);
+    void RowFailed(const QString &source, const QString &reason);
+    void StartFailed(const QString &reason);
+    // Failures of jobs that end while a box is open wait for it to close.
+    void ShowWaitingBoxes();
+    void QueueFinished();
+    void WindowClosed(int result);
+    // Both the queue and the window are done: the batch is over.
+    void EndBatch();
     // Rows change after every job; repainting the list for each of many
     // short jobs would cost more than the jobs. Called before each change:
     // the list paints at once unless it painted less than a moment ago, and
     // then at the end of that moment.
     void PaceListPainting();
-    // The encoder's most telling line with the likely cause, for a failed job.
-    QString FailureText(const Runner &runner, const orm::JobEnd &end) const;
-    // Tells the user of a failed job now, or leaves it for the failure log.
-    // Failures of other jobs that end while a box is open wait for it to close.
-    void ReportFailure(const QString &source, const QString &text);
     void ResumeListPainting();
 
     SourceListModel &m_rows;
     QPointer<QWidget> m_mainWindow;
     QPointer<QWidget> m_listView;
     BatchOptions m_options;
-    std::unique_ptr<orm::ProgressModel> m_model; // the batch's figures
-    std::vector<std::unique_ptr<Runner>> m_runners;
-    QSet<const TFileItem *> m_taken; // rows this batch has started a job for
-    BatchRun m_run;
-    orm::FailureLog m_failures; // what the user was told of each failed job
+    ConversionSettings m_conversion;
+    std::unique_ptr<BatchQueue> m_queue;
+    QPointer<TfrmProgress> m_progress;
+    QTimer m_clockTimer; // the times move on between console lines too
     QStringList m_waitingBoxes;
     bool m_boxOpen = false;
-    QPointer<TfrmProgress> m_progress;
-    TProfileDetailItem m_preset;
-    QString m_outputFolderText;
+    bool m_batchOpen = false; // from the batch's start until batchFinished
+    bool m_queueDone = false;
+    int m_windowResult = 0;
     QElapsedTimer m_listPainted;
     QTimer m_listPaintTimer;
     bool m_listHeld = false; // painting of the list is held back by us
     int m_lastModalResult = 0;
-    int m_batchNumber = 0; // a queued job end of an earlier batch is passed over
     bool m_terminated = false;
 };
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -176,7 +177,8 @@ void TfrmProgress::ShowProgress(const orm::ProgressView &v)
 void TfrmProgress::FinishBatch()
 {
     m_closeQuery.Finished = true;
-    done(1);
+    if (!m_asking)
+        done(1);
 }
 
 void TfrmProgress::PlaceOver(const QWidget *owner)
@@ -196,6 +198,8 @@ void TfrmProgress::reject()
 void TfrmProgress::closeEvent(QCloseEvent *event)
 {
     const CloseDecision d = m_closeQuery.FormCloseQuery([this] {
+        m_asking = true;
+        const auto asked = qScopeGuard([this] { m_asking = false; });
         const int answer = orm::ShowChoiceDialog(
             msg(Msg::MSG_ABORTENCODING), msg(Msg::MSG_QUESTION), orm::DialogKind::Confirmation,
             {msg(Msg::MSG_BTN_NOW), msg(Msg::MSG_BTN_DONE), msg(Msg::MSG_CANCEL)},
@@ -258,6 +262,7 @@ void TfrmProgress::setJobSlots(int count)
         line.percent = label(m_panelStatus, 474, y + 3, 37, {});
         line.percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_jobLines.push_back(line);
+        ShowJobIdle(slot); // shown when a job takes the slot
     }
     // Everything below the lines moves down by what they need beyond the
     // single file's rows.
@@ -288,6 +293,9 @@ void TfrmProgress::ShowJob(int slot, const QString &fileName, int number, int to
         return;
     }
     const JobLine &line = m_jobLines.at(slot);
+    for (QWidget *part : {static_cast<QWidget *>(line.place), static_cast<QWidget *>(line.name),
+                          static_cast<QWidget *>(line.bar), static_cast<QWidget *>(line.percent)})
+        part->show();
     line.place->setText(place);
     line.name->setText(
         line.name->fontMetrics().elidedText(fileName, Qt::ElideMiddle, line.name->width()));
@@ -296,16 +304,12 @@ void TfrmProgress::ShowJob(int slot, const QString &fileName, int number, int to
     line.percent->setText(QStringLiteral("0%"));
 }
 
-void TfrmProgress::ShowJobProgress(int slot, const orm::ProgressView &view)
+void TfrmProgress::ShowJobPercent(int slot, int percent)
 {
-    if (m_jobLines.empty()) {
-        ShowProgress(view);
-        return;
-    }
-    if (!view.hasChanged(orm::ProgressView::StatusBar))
+    if (m_jobLines.empty())
         return;
     const JobLine &line = m_jobLines.at(slot);
-    const int percent = std::clamp(view.statusBar, 0, 100);
+    percent = std::clamp(percent, 0, 100);
     line.bar->setValue(percent);
     line.percent->setText(QString::number(percent) + u'%');
 }
@@ -319,6 +323,9 @@ void TfrmProgress::ShowJobIdle(int slot)
         text->clear();
     line.name->setToolTip({});
     line.bar->setValue(0);
+    for (QWidget *part : {static_cast<QWidget *>(line.place), static_cast<QWidget *>(line.name),
+                          static_cast<QWidget *>(line.bar), static_cast<QWidget *>(line.percent)})
+        part->hide();
 }
 
 void TfrmProgress::setSwitches(bool deleteSources, bool shutdownWhenDone)

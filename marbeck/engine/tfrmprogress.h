@@ -29,6 +29,8 @@ public:
     // Copies what changed in the batch's figures into the labels and bars.
     void ShowProgress(const orm::ProgressView &view);
     // The batch ended by itself: closes with result 1, without a question.
+    // While the stop question is open the window stays; it closes with
+    // result 2 once the question is answered, whatever the answer.
     void FinishBatch();
     // Centres the window over `owner`, halves rounded toward zero.
     void PlaceOver(const QWidget *owner);
@@ -41,10 +43,11 @@ public:
     // The source the job in `slot` converts: its name and its place among
     // the batch's files.
     void ShowJob(int slot, const QString &fileName, int number, int total);
-    // Copies what changed in a job's own figures into its line (with one
-    // job: into the file's labels and bar).
-    void ShowJobProgress(int slot, const orm::ProgressView &view);
-    // The job in `slot` has ended and no other has started there yet.
+    // The percent of the job in `slot`, on its line when several run at
+    // once (with one job the file's line shows it through ShowProgress).
+    void ShowJobPercent(int slot, int percent);
+    // The job in `slot` has ended and no other has started there yet: its
+    // line is hidden.
     void ShowJobIdle(int slot);
     // The two switches as the batch starts; the user's changes are reported
     // through deleteSourcesChanged and shutdownWhenDoneChanged.
@@ -101,6 +104,7 @@ private:
     void layoutCaptions();
 
     ProgressCloseQuery m_closeQuery;
+    bool m_asking = false; // the stop question is open
     int m_jobSlots = 1;
     std::vector<JobLine> m_jobLines;
 

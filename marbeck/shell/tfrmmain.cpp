@@ -259,16 +259,16 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
         m_batchEndWatched = false;
         window->installEventFilter(this);
         holdInputDuringBatch(true);
-        connect(window, &QDialog::finished, this, [this] { holdInputDuringBatch(false); });
-        connect(window, &QObject::destroyed, this, [this] { holdInputDuringBatch(false); });
     });
     connect(m_batch.get(), &BatchDriver::batchFinished, this, [this](const BatchResult &result) {
+        holdInputDuringBatch(false);
         UpdateBatchWarning(); // the progress window may have changed the switches
         // A user who was at another program when the batch ended learns it
         // from the desktop; one who was looking at this program sees it here.
         if (!m_batchEndWatched)
-            SendBatchNotice(BatchNoticeTextFor(m_batch->batch().DoneCount,
-                                               m_batch->batch().FailedCount, result.stoppedNow));
+            SendBatchNotice(BatchNoticeTextFor(m_batch->queue().counts().done,
+                                               m_batch->queue().counts().failed,
+                                               result.stoppedNow));
         RunAfterBatch(result, m_batch->failures(), globals(), this, m_countdownTickMs, [this] {
             // The program ends after the current message, as any close does.
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -575,7 +575,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         return;
     }
     // Closing is always allowed; a running conversion ends with the window.
-    if (m_batch->Active())
+    if (m_batch->Running())
         m_batch->Terminate();
     orm::GuardEvent([this] {
         SaveSettings(globals());
@@ -604,73 +604,17 @@ void TfrmMain::dropEvent(QDropEvent *event)
     m_listViewFiles->DropFiles(paths);
 }
 
-// Sees every event of the program before any widget's own handling and
-// before a shortcut's action, and drops what the main window must not take.
-class TfrmMain::BatchInputHold : public QObject {
-public:
-    explicit BatchInputHold(TfrmMain &window) : QObject(&window), m_window(window)
-    {
-        qApp->installEventFilter(this);
-    }
-    ~BatchInputHold() override { qApp->removeEventFilter(this); }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        return m_window.heldDuringBatch(watched, event);
-    }
-
-private:
-    TfrmMain &m_window;
-};
-
 void TfrmMain::holdInputDuringBatch(bool hold)
 {
-    if (!hold)
-        delete m_inputHold.data();
-    else if (!m_inputHold)
-        m_inputHold = new BatchInputHold(*this);
-}
-
-bool TfrmMain::heldDuringBatch(const QObject *receiver, const QEvent *event) const
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd: break;
-    default: return false;
-    }
-    const auto inThisWindow = [this](const QObject *object) {
-        const auto *widget = qobject_cast<const QWidget *>(object);
-        return widget && widget->window() == this;
-    };
-    if (const auto *action = qobject_cast<const QAction *>(receiver)) {
-        const QList<QObject *> owners = action->associatedObjects();
-        return std::any_of(owners.begin(), owners.end(), inThisWindow);
-    }
-    if (!inThisWindow(receiver))
-        return false;
-    // The caption's buttons, and the plain surfaces that move the window.
-    if (receiver == m_buttonMin || receiver == m_buttonClose)
-        return false;
-    const bool dragHandle = receiver == m_imageMain || receiver == m_labelProfile ||
-                            receiver == m_labelOutputDirectory || receiver == m_labelProfileInfo;
-    const bool mouse = event->type() == QEvent::MouseButtonPress ||
-                       event->type() == QEvent::MouseButtonRelease ||
-                       event->type() == QEvent::MouseMove;
-    return !(dragHandle && mouse);
+    // The list, the preset and the folders cannot change during a batch; the
+    // caption's buttons and the surfaces that move the window stay.
+    m_listViewFiles->setLocked(hold);
+    for (QWidget *part : std::initializer_list<QWidget *>{m_comboBoxProfile, m_editOutputDir,
+                                                          m_buttonSettings, m_buttonHelp})
+        part->setEnabled(!hold);
+    m_actionChooseProfile->setEnabled(!hold);
+    m_languagesMI->setEnabled(!hold);
+    setAcceptDrops(!hold);
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)

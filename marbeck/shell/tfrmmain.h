@@ -120,7 +120,6 @@ private:
     // takes no input meanwhile, as a window behind a modal one would not:
     // it can be moved, minimised and closed, nothing else.
     void holdInputDuringBatch(bool hold);
-    bool heldDuringBatch(const QObject *receiver, const QEvent *event) const;
 
     int m_exitCode = 0;
     bool m_restartOnClose = false;
@@ -161,8 +160,6 @@ private:
     // A widget pointer: the window is still asked while it is being destroyed.
     QPointer<QWidget> m_progressWindow;
     bool m_batchEndWatched = true;
-    class BatchInputHold;
-    QPointer<BatchInputHold> m_inputHold;
 };
 
 } // namespace marbeck

@@ -312,6 +312,21 @@ void ListViewFiles::UpdateActions()
     }
     m_actionStopAdding->setEnabled(adding);
     m_actionStopAdding->setVisible(adding);
+    if (m_locked) {
+        for (QAction *action : actions())
+            action->setEnabled(false);
+        for (QAction *action : std::as_const(m_rowsActions)) {
+            if (action)
+                action->setEnabled(false);
+        }
+    }
+}
+
+void ListViewFiles::setLocked(bool locked)
+{
+    m_locked = locked;
+    setEnabled(!locked);
+    UpdateActions();
 }
 
 void ListViewFiles::ActionAddFilesExecute()

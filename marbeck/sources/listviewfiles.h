@@ -111,6 +111,10 @@ public slots:
     void ActionMoreInformationExecute();
     // Recomputes which actions are enabled.
     void UpdateActions();
+    // While a batch runs the list takes no changes: its actions are off and
+    // the view takes no input.
+    void setLocked(bool locked);
+    bool locked() const { return m_locked; }
 
 signals:
     void statusChanged(const QString &text);
@@ -156,6 +160,7 @@ private:
     QString m_rememberedFileName;       // the open dialog's name box
     int m_dropTarget = -1;              // the last row a drag of ours passed over
     bool m_selectLastWhenAdded = false; // Add Files and Add Folder select the last row
+    bool m_locked = false;
 };
 
 } // namespace marbeck

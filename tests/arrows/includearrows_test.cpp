@@ -53,6 +53,9 @@ TEST(IncludeArrows, UpwardIncludesAndWindowsInLogicAreFound)
                                              "#include \"window.h\"\n");
     write(root / "marbeck/engine/window.h", "#pragma once\n#include <QWidget>\n");
     write(root / "marbeck/engine/window.cpp", "#include \"window.h\"\n#include \"batch.h\"\n");
+    // A header-only interface is logic; <> reaches our folders too.
+    write(root / "marbeck/engine/runner.h",
+          "#pragma once\n#include <QLabel>\n#include <shell/main.h>\n");
     write(root / "marbeck/shell/CMakeLists.txt",
           "add_library(orm_shell STATIC main.cpp)\norm_expose(orm_shell shell)\n");
     write(root / "marbeck/shell/main.h", "#pragma once\n#include \"engine/batch.h\"\n");
@@ -61,9 +64,16 @@ TEST(IncludeArrows, UpwardIncludesAndWindowsInLogicAreFound)
     write(root / "arrows.txt", "# test\nshared:\nmarbeck/engine: shared\nmarbeck/shell: marbeck/* "
                                "shared\n");
 
-    const auto found = CheckIncludeArrows(root, root / "arrows.txt", {"QWidget"});
+    const auto found = CheckIncludeArrows(root, root / "arrows.txt", {"QWidget", "QLabel"});
     const std::string text = describe(found);
-    EXPECT_EQ(found.size(), 4u) << text;
+    EXPECT_EQ(found.size(), 6u) << text;
+    EXPECT_NE(text.find("runner.h:2: \"QLabel\": a logic library includes a Widgets header"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("runner.h:3: \"shell/main.h\": marbeck/engine may not include "
+                        "marbeck/shell"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("shared/ini.cpp:2: \"engine/batch.h\": shared may not include "
                         "marbeck/engine"),
               std::string::npos)

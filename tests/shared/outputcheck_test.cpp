@@ -150,7 +150,7 @@ TEST(OutputGuard, NamesMoveOffExistingFilesAndOnlyWhatTheJobMadeIsRemoved)
     EXPECT_EQ(OutputGuard().verify(english), english(OutputMessage::MSG_OUTPUT_NONE));
 }
 
-TEST(OutputGuard, JobsWhoseFilesCouldBearTheSameNameShareNames)
+TEST(OutputGuard, StemsAreTheOutputsNamesInTheOutputFolder)
 {
     QTemporaryDir dir;
     const QString out = dir.path() + "/";
@@ -164,15 +164,10 @@ TEST(OutputGuard, JobsWhoseFilesCouldBearTheSameNameShareNames)
         return g;
     };
     const QString plain = "enc -i \"<%InputFile%>\" \"<%OutputFile%>.3gp\"";
-    const auto clip = guard("clip.mp4", plain);
-    EXPECT_TRUE(clip->sharesNamesWith(*guard("clip.avi", plain)));   // clip.3gp twice
-    EXPECT_TRUE(clip->sharesNamesWith(*guard("clip.x.avi", plain))); // clip.x.3gp begins "clip."
-    EXPECT_TRUE(guard("clip.x.avi", plain)->sharesNamesWith(*clip));
-    EXPECT_FALSE(clip->sharesNamesWith(*guard("clip 2.avi", plain)));
-    EXPECT_FALSE(clip->sharesNamesWith(*guard("other.mp4", plain)));
-    // A job that names no output counts every new file as its own.
-    EXPECT_TRUE(clip->sharesNamesWith(*guard("other.mp4", "enc -i \"<%InputFile%>\" x.3gp")));
-    EXPECT_FALSE(clip->sharesNamesWith(OutputGuard())); // not begun
+    EXPECT_EQ(guard("clip.x.avi", plain)->stems(), QStringList{"clip.x"});
+    EXPECT_EQ(QDir(guard("clip.x.avi", plain)->folder()), QDir(out));
+    // A command that writes outside the output folder names no output there.
+    EXPECT_TRUE(guard("other.mp4", "enc -i \"<%InputFile%>\" x.3gp")->stems().isEmpty());
 }
 
 TEST(SourceRemoval, ASourceGoesToTheTrashOfTheDesktopWithItsInformation)

@@ -90,7 +90,7 @@ TEST(BatchParallel, SixClipsWithTwoAndThreeJobsConvertAsWithOne)
         EXPECT_EQ(scriptsAtStart.contains("~ConvertCore-3.bat"), jobs == 3);
         EXPECT_EQ(batchText, u"Batch=100%");
         EXPECT_TRUE(s.rows().isEmpty());
-        EXPECT_EQ(s.driver->batch().DoneCount, 6);
+        EXPECT_EQ(s.driver->queue().counts().done, 6);
         EXPECT_TRUE(s.script->asked.isEmpty()) << s.script->asked.value(0).text.toStdString();
         QStringList outputs = QDir(s.outFolder).entryList(QDir::Files);
         outputs.sort();
@@ -119,8 +119,8 @@ TEST(BatchParallel, AFailedJobGoesToTheEndWhileTheOthersConvert)
     globals().SimultaneousJobs = 1;
 
     EXPECT_EQ(s.rows(), QStringList{bad});
-    EXPECT_EQ(s.driver->batch().DoneCount, 4);
-    EXPECT_EQ(s.driver->batch().FailedCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().done, 4);
+    EXPECT_EQ(s.driver->queue().counts().failed, 1);
     // One box for the failure, then the offer of the failure log.
     ASSERT_EQ(s.script->asked.size(), 3);
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));
@@ -153,7 +153,7 @@ TEST(BatchParallel, WhenDoneFinishesTheRunningJobsAndStopNowEndsThemAll)
     });
     s.run(slow);
     EXPECT_EQ(s.driver->lastModalResult(), 1);
-    EXPECT_EQ(s.driver->batch().DoneCount, 2);
+    EXPECT_EQ(s.driver->queue().counts().done, 2);
     EXPECT_EQ(s.rows(), sources.mid(2));
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/a.3gp"));
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/b.3gp"));
@@ -209,7 +209,7 @@ TEST(BatchParallel, WithdrawingWhenDoneFillsTheSlotsThatWentIdle)
     globals().SimultaneousJobs = 1;
 
     EXPECT_TRUE(refilled);
-    EXPECT_EQ(s.driver->batch().DoneCount, 2);
-    EXPECT_EQ(s.driver->batch().FailedCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().done, 2);
+    EXPECT_EQ(s.driver->queue().counts().failed, 1);
     EXPECT_EQ(s.rows(), QStringList{bad});
 }

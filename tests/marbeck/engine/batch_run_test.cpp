@@ -62,7 +62,7 @@ TEST(BatchRun, ThreeGoodClipsBecomePhoneVideosAndTheWindowClosesByItself)
 
     EXPECT_TRUE(s.rows().isEmpty());
     EXPECT_EQ(s.driver->lastModalResult(), 1);
-    EXPECT_EQ(s.driver->batch().DoneCount, 3);
+    EXPECT_EQ(s.driver->queue().counts().done, 3);
     EXPECT_EQ(batchText, u"Batch=100%");
     EXPECT_EQ(caption, msg(Msg::MSG_ENCODING_FINISHED));
     EXPECT_EQ(fileBar, 100);
@@ -97,8 +97,8 @@ TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndWithTheUserAwayOnlyTheLogT
     s.run(s.preset("3GPP_Phone.ini"));
 
     EXPECT_EQ(s.rows(), QStringList{corrupt});
-    EXPECT_EQ(s.driver->batch().DoneCount, 2);
-    EXPECT_EQ(s.driver->batch().FailedCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().done, 2);
+    EXPECT_EQ(s.driver->queue().counts().failed, 1);
     EXPECT_FALSE(QFileInfo::exists(first));
     EXPECT_FALSE(QFileInfo::exists(last));
     EXPECT_EQ(readFile(corrupt), noise);
@@ -130,7 +130,7 @@ TEST(BatchRun, EachErrorOpensABoxOnlyWhenAskedForAndNobodyIsAway)
         s.addCopy(clip(), "b.mp4");
         globals().ShowErrorsAtOnce = atOnce;
         s.run(s.preset("test.ini"));
-        EXPECT_EQ(s.driver->batch().FailedCount, 2) << atOnce;
+        EXPECT_EQ(s.driver->queue().counts().failed, 2) << atOnce;
         int errorBoxes = 0;
         for (const Asked &asked : s.script->asked)
             errorBoxes += asked.caption == msg(Msg::MSG_ERROR);
@@ -176,7 +176,7 @@ TEST(BatchRun, WhenDoneDuringTheFirstOfThreeConvertsOneAndOffersTheCountdown)
     EXPECT_TRUE(labelShown);
     EXPECT_EQ(s.driver->lastModalResult(), 1);
     EXPECT_EQ(s.rows(), sources.mid(1));
-    EXPECT_EQ(s.driver->batch().DoneCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().done, 1);
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/a.3gp"));
     EXPECT_FALSE(QFileInfo::exists(s.outFolder + "/b.3gp"));
     EXPECT_EQ(s.power.requests, QList<PowerAction>{PowerAction::LogOff});
@@ -193,7 +193,7 @@ TEST(BatchRun, AJobThatOnlyExitsNonZeroFailsAndItsSourceStays)
     EXPECT_EQ(s.rows(), QStringList({a, b}));
     EXPECT_TRUE(QFileInfo::exists(a));
     EXPECT_TRUE(QFileInfo::exists(b));
-    EXPECT_EQ(s.driver->batch().FailedCount, 2);
+    EXPECT_EQ(s.driver->queue().counts().failed, 2);
     // Each failure is told in the encoder's words, then the notice; its log
     // holds both sources, each with those words once.
     ASSERT_EQ(s.script->asked.size(), 4);
@@ -287,7 +287,7 @@ TEST(BatchRun, ANameWithALineBreakFailsItsOwnJobAndTheBatchGoesOn)
     s.list->sources().append(record(good));
     s.run(s.preset("test.ini"));
     EXPECT_EQ(s.rows(), QStringList{bad});
-    EXPECT_EQ(s.driver->batch().DoneCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().done, 1);
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/good.mp4"));
     ASSERT_EQ(s.script->asked.size(), 3);
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));

@@ -51,7 +51,7 @@ TEST(BatchStop, StopNowEndsTheEncoderAndLeavesTheSourceFirst)
     // The half-written output does not stay under its final name.
     EXPECT_EQ(QDir(s.outFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
     EXPECT_EQ(s.driver->lastModalResult(), 2);
-    EXPECT_EQ(s.driver->batch().DoneCount + s.driver->batch().FailedCount, 0);
+    EXPECT_EQ(s.driver->queue().counts().done + s.driver->queue().counts().failed, 0);
     // Only the question was asked: no notice, no countdown.
     ASSERT_EQ(s.script->asked.size(), 1);
     EXPECT_EQ(s.script->asked[0].text, msg(Msg::MSG_ABORTENCODING));

@@ -55,7 +55,7 @@ TEST(BatchVerify, AFailedJobKeepsItsSourceAndLeavesNothingNew)
         });
         s.run(s.slowPreset());
         EXPECT_TRUE(QFileInfo::exists(source));
-        EXPECT_EQ(s.driver->batch().FailedCount, 1);
+        EXPECT_EQ(s.driver->queue().counts().failed, 1);
         EXPECT_TRUE(askedAbout(s, "is missing."))
             << (s.script->asked.isEmpty() ? "" : s.script->asked[0].text.toStdString());
         EXPECT_FALSE(QFileInfo::exists(s.dir.filePath("share/Trash/files/long.mp4")));
@@ -74,8 +74,8 @@ TEST(BatchVerify, AFailedJobKeepsItsSourceAndLeavesNothingNew)
         globals().DeleteFileAfterProcessing = true;
         s.run(s.preset("two.ini"));
         EXPECT_TRUE(QFileInfo::exists(source));
-        EXPECT_EQ(s.driver->batch().FailedCount, 1);
-        EXPECT_EQ(s.driver->batch().DoneCount, 0);
+        EXPECT_EQ(s.driver->queue().counts().failed, 1);
+        EXPECT_EQ(s.driver->queue().counts().done, 0);
         EXPECT_EQ(filesIn(s.outFolder), QStringList());
     }
     {
@@ -95,7 +95,7 @@ TEST(BatchVerify, AFailedJobKeepsItsSourceAndLeavesNothingNew)
         globals().DeleteFileAfterProcessing = true;
         s.run(s.preset("test.ini"));
         EXPECT_TRUE(QFileInfo::exists(source));
-        EXPECT_EQ(s.driver->batch().FailedCount, 1);
+        EXPECT_EQ(s.driver->queue().counts().failed, 1);
         EXPECT_TRUE(askedAbout(s, "cannot be read as a media file."));
         EXPECT_EQ(filesIn(s.outFolder), QStringList());
     }
@@ -115,7 +115,7 @@ TEST(BatchVerify, AFullDiskLeavesNoPartialOutput)
     const QStringList left = filesIn(s.outFolder);
     runProcess("umount", {s.outFolder});
     EXPECT_TRUE(QFileInfo::exists(source));
-    EXPECT_EQ(s.driver->batch().FailedCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().failed, 1);
     EXPECT_EQ(left, QStringList());
 }
 
@@ -136,7 +136,7 @@ TEST(BatchVerify, ANameWithALineBreakConvertsNoOtherFile)
     s.run(s.preset("3GPP_Phone.ini"));
     EXPECT_EQ(readFile(shown), readFile(clip()));
     EXPECT_EQ(readFile(chosen), readFile(clip()));
-    EXPECT_EQ(s.driver->batch().FailedCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().failed, 1);
     EXPECT_TRUE(askedAbout(s, "line break"));
     EXPECT_EQ(filesIn(s.outFolder), QStringList());
 }
@@ -150,7 +150,7 @@ TEST(BatchVerify, AnExistingNameIsKeptAndTheConvertedSourceIsInTheTrash)
     globals().DeleteFileAfterProcessing = true;
     s.run(s.preset("3GPP_Phone.ini"));
 
-    EXPECT_EQ(s.driver->batch().DoneCount, 1);
+    EXPECT_EQ(s.driver->queue().counts().done, 1);
     EXPECT_TRUE(s.rows().isEmpty());
     EXPECT_EQ(readFile(s.outFolder + "/one.3gp"), "the user's own file");
     EXPECT_EQ(readFile(s.outFolder + "/one (2).3gp"), "and another");

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 
@@ -102,6 +103,16 @@ void BatchSetup::run(const marbeck::TProfileDetailItem &p)
 void BatchSetup::convert(const marbeck::TProfileDetailItem *p, const QString &outputFolder)
 {
     driver->ActionConvertExecute(p, outputFolder, marbeck::BatchOptionsFor(marbeck::globals(), {}));
+    // The batch runs in the application's loop: wait for its end, and what follows it.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!driver->Running())
+            loop.quit();
+    });
+    poll.start(5);
+    if (driver->Running())
+        loop.exec();
 }
 
 void BatchSetup::whileRunning(std::function<bool(marbeck::TfrmProgress &)> step)
