@@ -46,6 +46,8 @@ int main(int argc, char *argv[])
     orm::RegisterLayoutFonts();
     orm::InstallInteraction();
     orm::SetErrorBoxCaption([] { return marbeck::msg(marbeck::Msg::MSG_APPLICATION_TITLE); });
+    orm::SetShellOpenTexts([] { return marbeck::msg(marbeck::Msg::MSG_SHELL_OPEN_FAILED); },
+                           [] { return marbeck::msg(marbeck::Msg::MSG_ERROR); });
 
     const QStringList arguments = QApplication::arguments();
     const auto family =

@@ -105,12 +105,11 @@ void WriteAviSynthScript(const QString &programFolder, const QString &source, in
 
 namespace {
 
-// True when the preset's commands write a format that must hold a picture.
+// True when one of the preset's commands writes a picture.
 bool presetNeedsPicture(const IniFile &profile, const QString &section)
 {
     for (const QString &key : profile.keyNames(section)) {
-        if (IsCommandKey(key) &&
-            NeedsOfCommand(profile.readString(section, key, {})).muxers.contains(u"psp"))
+        if (IsCommandKey(key) && NeedsOfCommand(profile.readString(section, key, {})).makesVideo)
             return true;
     }
     return false;
@@ -156,9 +155,8 @@ QString SourceRefusal(const ScriptJob &job)
         IncludeBackslash(job.values.AppPath) + QStringLiteral("cores/avcore.dll");
     if (hasMovingPicture(encoder, job.values.InputFile) != false)
         return {};
-    return QStringLiteral("\"%1\" has no picture, and this preset makes a video for the PSP, "
-                          "which plays only files with a picture. Choose a sound-only preset "
-                          "for it.")
+    return QStringLiteral("\"%1\" has no picture, and this preset makes a video, which needs "
+                          "one. Choose a sound-only preset for it.")
         .arg(ExtractFileName(job.values.InputFile));
 }
 

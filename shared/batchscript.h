@@ -37,10 +37,10 @@ bool TakesAviSynthRoute(const QString &source, bool useDirectShow, const QString
 void WriteAviSynthScript(const QString &programFolder, const QString &source, int slot = 0);
 
 // Why the source cannot go through the preset, found before anything runs;
-// empty when it can. A preset that writes for the PSP needs a picture: a
-// source without a video stream (cover art does not count) is refused rather
-// than leaving a stub file. The staged encoder (AppPath's cores/avcore.dll)
-// lists the source's streams; where it cannot, nothing is refused.
+// empty when it can. A preset that makes video needs a picture: a source
+// without a video stream (cover art does not count) is refused rather than
+// leaving a file without one that would count as converted. The staged encoder (AppPath's
+// cores/avcore.dll) lists the source's streams; where it cannot, nothing is refused.
 QString SourceRefusal(const ScriptJob &job);
 
 // Writes DirectShow.avs when the job takes that route, then the batch script,

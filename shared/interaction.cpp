@@ -1,6 +1,7 @@
 #include "interaction.h"
 
 #include "error.h"
+#include "resstr.h"
 
 namespace orm {
 
@@ -70,14 +71,29 @@ bool BrowseForFolder(QWidget *owner, QString &path, const QString &title, unsign
     return true;
 }
 
+namespace {
+QString (*shellOpenFailure)() = nullptr;
+QString (*shellOpenCaption)() = nullptr;
+} // namespace
+
+void SetShellOpenTexts(QString (*failure)(), QString (*caption)())
+{
+    shellOpenFailure = failure;
+    shellOpenCaption = caption;
+}
+
 void ShellOpen(const QString &path)
 {
     if (path.trimmed().isEmpty())
         return;
-    if (!interaction().shellOpen(path))
-        ShowMessageBox(
-            QStringLiteral("Cannot open \"%1\": the desktop has no program for it.").arg(path),
-            QStringLiteral("Error"), mb::kIconExclamation);
+    if (interaction().shellOpen(path))
+        return;
+    const QString failure =
+        shellOpenFailure ? shellOpenFailure()
+                         : QStringLiteral("Cannot open \"%s\": the desktop has no program for it.");
+    ShowMessageBox(FormatMessage(failure, {path}),
+                   shellOpenCaption ? shellOpenCaption() : QStringLiteral("Error"),
+                   mb::kIconExclamation);
 }
 
 namespace {

@@ -91,6 +91,9 @@ bool BrowseForFolder(QWidget *owner, QString &path, const QString &title, unsign
 // does nothing. When the desktop has no program for it, says so with the path,
 // so that the user can open it by hand.
 void ShellOpen(const QString &path);
+// The texts of ShellOpen's box in the program's language: the message, with
+// "%s" for the path, and the caption. Until a program names them, English.
+void SetShellOpenTexts(QString (*failure)(), QString (*caption)());
 
 // The application's error box: the text under the program's title. Each
 // program names its title once at start; until then the box has none.

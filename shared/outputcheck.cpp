@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -365,13 +367,58 @@ JobEnd VerifiedJobEnd(OutputGuard &guard, const JobEnd &end, const OutputTexts &
     return verified;
 }
 
+namespace {
+
+// The toolkit writes the info file's "Path=" as the bare name; the trash
+// specification wants it percent-encoded, and a desktop restoring
+// "100%.avi" or "%41.avi" from a bare line decodes it into another name. The
+// line is encoded unless it is already (it is then not the bare original
+// name, absolute or relative to the trash's top folder).
+void escapeTrashInfoPath(const QString &trashedFile, const QString &originalPath)
+{
+    const QFileInfo trashed(trashedFile);
+    const QString infoPath = trashed.absoluteDir().absoluteFilePath(
+        QStringLiteral("../info/") + trashed.fileName() + QStringLiteral(".trashinfo"));
+    QFile info(infoPath);
+    if (!info.open(QIODevice::ReadOnly))
+        return;
+    QList<QByteArray> lines = info.readAll().split('\n');
+    info.close();
+    const QByteArray original = QFile::encodeName(QFileInfo(originalPath).absoluteFilePath());
+    bool changed = false;
+    for (QByteArray &line : lines) {
+        if (!line.startsWith("Path="))
+            continue;
+        const QByteArray value = line.mid(5);
+        const bool bare = value == original || (!value.startsWith('/') && !value.isEmpty() &&
+                                                original.endsWith('/' + value));
+        const QByteArray escaped = QUrl::toPercentEncoding(value, "/");
+        if (bare && escaped != value) {
+            line = "Path=" + escaped;
+            changed = true;
+        }
+        break;
+    }
+    if (!changed)
+        return;
+    QSaveFile out(infoPath);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(lines.join('\n'));
+        out.commit();
+    }
+}
+
+} // namespace
+
 SourceRemoval RemoveSource(const QString &path)
 {
     // A new account may not have its data folder yet; the trash lives in it.
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     QFile file(path);
-    if (file.moveToTrash())
+    if (file.moveToTrash()) {
+        escapeTrashInfoPath(file.fileName(), path);
         return SourceRemoval::Trashed;
+    }
     if (!taken(path))
         return SourceRemoval::Failed;
     return QFile::remove(path) ? SourceRemoval::Deleted : SourceRemoval::Failed;

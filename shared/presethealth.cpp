@@ -220,9 +220,21 @@ CommandNeeds NeedsOfCommand(const QString &commandLine)
         QStringLiteral("^-(c|codec|vcodec|acodec|scodec)(:[^ ]*)?$"));
     static const QRegularExpression filterOption(
         QStringLiteral("^-(vf|af|filter_complex|lavfi|filter(:[^ ]*)?)$"));
+    static const QRegularExpression videoCodecOption(
+        QStringLiteral("^-(vcodec|(c|codec):v(:[^ ]*)?)$"));
+    static const QRegularExpression videoFilterOption(QStringLiteral("^-(vf|filter:v)$"));
+    bool videoOff = false;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        if (i > lastInput && words.at(i) == u"-vn")
+            videoOff = true;
+    }
     for (qsizetype i = 1; i + 1 < words.size(); ++i) {
         const QString &option = words.at(i);
         const QString &value = words.at(i + 1);
+        if (i > lastInput && !videoOff &&
+            ((videoCodecOption.match(option).hasMatch() && value != u"copy") ||
+             videoFilterOption.match(option).hasMatch()))
+            needs.makesVideo = true;
         if (codecOption.match(option).hasMatch() && i > lastInput) {
             if (value != u"copy")
                 needs.encoders << value;

@@ -20,9 +20,12 @@ QSet<QString> ParseEncoderList(const QString &text);
 QSet<QString> ParseMuxerList(const QString &text);
 QSet<QString> ParseFilterList(const QString &text);
 
-// The encoders, muxers and filters one command line of a preset names.
+// The encoders, muxers and filters one command line of a preset names, and
+// whether it writes a picture: a video encoder other than "copy", or a video
+// filter, without "-vn".
 struct CommandNeeds {
     QStringList encoders, muxers, filters;
+    bool makesVideo = false;
 };
 CommandNeeds NeedsOfCommand(const QString &commandLine);
 

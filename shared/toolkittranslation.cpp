@@ -10,6 +10,26 @@
 
 namespace orm {
 
+namespace {
+
+// Qt 6 asks for the file dialog's type names ("Folder", "Drive", "%1 File")
+// under a context of their own, while the installed French and Italian
+// translations still file them under the file dialog's: a text missing under
+// the new context is looked up under the old one.
+class ToolkitTranslator : public QTranslator {
+public:
+    QString translate(const char *context, const char *sourceText, const char *disambiguation,
+                      int n) const override
+    {
+        QString text = QTranslator::translate(context, sourceText, disambiguation, n);
+        if (text.isEmpty() && qstrcmp(context, "QAbstractFileIconProvider") == 0)
+            text = QTranslator::translate("QFileDialog", sourceText, disambiguation, n);
+        return text;
+    }
+};
+
+} // namespace
+
 QString LanguageCodeOfFile(const QString &languageFile)
 {
     const QString name = RemoveFileExt(ExtractFileName(languageFile)).toLower();
@@ -32,7 +52,7 @@ bool UseToolkitLanguage(const QString &languageFile)
     const QString code = LanguageCodeOfFile(languageFile);
     if (code == u"en")
         return true;
-    auto translator = std::make_unique<QTranslator>();
+    auto translator = std::make_unique<ToolkitTranslator>();
     if (!translator->load(QStringLiteral("qtbase_") + code,
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return false;

@@ -81,6 +81,7 @@
     X(MSG_LANGUAGE, "Language:")                                                                   \
     X(MSG_DONOTDISPLAY, "Do not display this window at start")                                     \
     X(MSG_EXIT, "Exit")                                                                            \
+    X(MSG_APPLY, "Apply")                                                                          \
     X(MSG_SURE_TO_EXIT, "Are you sure you want to quit this program?")                             \
     X(MSG_PROFILE_FOLDER_ERROR, "Profile folder do not exists!")                                   \
     X(MSG_CONVERTING_IN, "Conveting in progress...")                                               \
@@ -136,6 +137,7 @@
     X(MSG_STATUS_ADDING, "Adding %d of %d… (Esc stops)")                                           \
     X(MSG_SIMULTANEOUS, "Simultaneous conversions:")                                               \
     X(MSG_PER_CORE, "One per processor core (%d)")                                                 \
+    X(MSG_SHELL_OPEN_FAILED, "Cannot open \"%s\": the desktop has no program for it.")             \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

@@ -25,9 +25,7 @@ bool ChooserState::prepare()
     select(FormatiPod, m_globals.FormatiPodIndex);
     select(Format3GP, m_globals.Format3GPIndex);
     select(FormatOther, m_globals.FormatOtherIndex);
-    m_active.reset();
-    if (m_globals.FormatType < kFamilyCount)
-        m_active = static_cast<FormatType>(m_globals.FormatType);
+    m_active = openingFamily(m_globals.FormatType, m_globals.Family);
     return true;
 }
 
@@ -79,6 +77,50 @@ QList<FormatType> ChooserState::familyButtons(DeviceFamily family)
     case DeviceFamily::All: break;
     }
     return {FormatPSP, FormatiPod, Format3GP, FormatOther};
+}
+
+std::optional<FormatType> ChooserState::openingFamily(quint8 storedFormatType, DeviceFamily family)
+{
+    const QList<FormatType> offered = familyButtons(family);
+    if (storedFormatType < kFamilyCount &&
+        offered.contains(static_cast<FormatType>(storedFormatType)))
+        return static_cast<FormatType>(storedFormatType);
+    if (family == DeviceFamily::All)
+        return std::nullopt;
+    return offered.first();
+}
+
+namespace {
+
+qint32 &rememberedRow(TGlobalVars &g, FormatType family)
+{
+    switch (family) {
+    case FormatPSP: return g.FormatPSPIndex;
+    case FormatiPod: return g.FormatiPodIndex;
+    case Format3GP: return g.Format3GPIndex;
+    case FormatOther: break;
+    }
+    return g.FormatOtherIndex;
+}
+
+} // namespace
+
+bool TakeStartedFamilyProfile(TGlobalVars &g)
+{
+    const auto family = ChooserState::openingFamily(g.FormatType, g.Family);
+    if (!family || *family == g.FormatType)
+        return true;
+    g.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
+    const auto catalogue = ProfileCatalogue::ListProfiles(AppRelativePath(g, g.ProfileFolderName));
+    if (!catalogue || catalogue->family(*family).isEmpty())
+        return false;
+    const QList<TProfileItem> &list = catalogue->family(*family);
+    qint32 &row = rememberedRow(g, *family);
+    if (row < 0 || row >= list.size())
+        row = 0;
+    g.FormatType = *family;
+    g.ProfilePath = list.at(row).FileName;
+    return true;
 }
 
 } // namespace marbeck

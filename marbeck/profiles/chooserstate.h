@@ -48,6 +48,10 @@ public:
 
     // The family buttons a device family offers, from the left.
     static QList<FormatType> familyButtons(DeviceFamily family);
+    // The family the window opens on: the stored one when the program's start
+    // offers its button, otherwise the family the program was started for; none
+    // for "-all" with a stored value that names no family.
+    static std::optional<FormatType> openingFamily(quint8 storedFormatType, DeviceFamily family);
 
     const TGlobalVars &record() const { return m_globals; }
 
@@ -58,5 +62,11 @@ private:
     std::optional<FormatType> m_active;
     bool m_doNotDisplay = false;
 };
+
+// Start-up without the chooser: where the stored family is not one this start
+// offers (an iPod start after a PSP choice), the started family's remembered
+// profile is taken, or its first one where that row is gone. False when the
+// family lists no profile, or the profile folder is missing: the chooser must ask.
+bool TakeStartedFamilyProfile(TGlobalVars &g);
 
 } // namespace marbeck

@@ -35,6 +35,21 @@ QString ProfileFolderForLanguage(const QString &languageFile, const QString &cur
     return current;
 }
 
+QString ProfileInFolder(const QString &profilePath, const QString &folder)
+{
+    if (profilePath.isEmpty())
+        return profilePath;
+    const QFileInfo profile(profilePath);
+    const QDir target(orm::ExcludeBackslash(folder));
+    const bool shipped = profile.absoluteDir().dirName().startsWith(u"default_setting");
+    const bool besideTarget = QFileInfo(profile.absolutePath()).absolutePath() ==
+                              QFileInfo(target.absolutePath()).absolutePath();
+    if (!shipped || !besideTarget)
+        return profilePath;
+    const QString translated = target.absoluteFilePath(profile.fileName());
+    return QFileInfo(translated).isFile() ? translated : profilePath;
+}
+
 bool IsPresetSection(const QString &sectionName)
 {
     return sectionName.startsWith(u"Item");

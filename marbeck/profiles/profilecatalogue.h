@@ -32,6 +32,12 @@ FormatType ClassifyProfile(const QString &title);
 // The profile folder of a language file; any other language keeps `current`.
 QString ProfileFolderForLanguage(const QString &languageFile, const QString &current);
 
+// The chosen profile in another language's profile folder: the file of the
+// same name in `folder`, when the profile lies in a shipped profile folder
+// ("default_setting…") beside it and that file exists; otherwise unchanged,
+// so a profile of the user's own stays.
+QString ProfileInFolder(const QString &profilePath, const QString &folder);
+
 // A preset is a section whose name begins with "Item" (letter case counts).
 bool IsPresetSection(const QString &sectionName);
 

@@ -6,7 +6,6 @@
 #include "skins/suibutton.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -98,14 +97,8 @@ TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
     m_memoDiscription->setGeometry(16, 352, 529, 89);
     m_memoDiscription->setReadOnly(true);
 
-    m_labelLanguage = whiteBoldLabel(this, "LabelLanguage", {16, 468});
-    m_labelLanguage->installEventFilter(this);
-    m_comboBoxLanguage = new QComboBox(this);
-    m_comboBoxLanguage->setObjectName(QStringLiteral("ComboBoxLanguage"));
-    m_comboBoxLanguage->addItem(QStringLiteral("English"));
-    m_comboBoxLanguage->setCurrentIndex(0);
-    m_comboBoxLanguage->move(88, 464);
-    m_comboBoxLanguage->resize(105, m_comboBoxLanguage->sizeHint().height());
+    // No language box: the language is chosen in the main window's menu, and a
+    // box here that changed nothing only misled.
 
     m_checkBoxDoNotDisplay = new QCheckBox(this);
     m_checkBoxDoNotDisplay->setObjectName(QStringLiteral("CheckBoxDoNotDisplay"));
@@ -134,14 +127,12 @@ void TfrmProfile::ApplyLanguage()
 {
     setWindowTitle(msg(Msg::MSG_CONFIGURATION_MANAGER));
     m_labelDiscription->setText(msg(Msg::MSG_DISCRIPTION));
-    m_labelLanguage->setText(msg(Msg::MSG_LANGUAGE));
     m_labelDoNotDisplay->setText(msg(Msg::MSG_DONOTDISPLAY));
-    for (QLabel *label : {m_labelDiscription, m_labelLanguage, m_labelDoNotDisplay})
+    for (QLabel *label : {m_labelDiscription, m_labelDoNotDisplay})
         label->adjustSize();
-    // These keep their own captions in every language; the family buttons
-    // show pictures only.
-    m_buttonApply->setCaption(QStringLiteral("Apply"));
-    m_buttonCancel->setCaption(QStringLiteral("Exit"));
+    // The family buttons show pictures only.
+    m_buttonApply->setCaption(msg(Msg::MSG_APPLY));
+    m_buttonCancel->setCaption(msg(Msg::MSG_EXIT));
 }
 
 bool TfrmProfile::PrepareChooser()

@@ -10,7 +10,6 @@
 #include <array>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -42,7 +41,6 @@ public:
     QPlainTextEdit *MemoDiscription() const { return m_memoDiscription; }
     QCheckBox *CheckBoxDoNotDisplay() const { return m_checkBoxDoNotDisplay; }
     QLabel *LabelDoNotDisplay() const { return m_labelDoNotDisplay; }
-    QComboBox *ComboBoxLanguage() const { return m_comboBoxLanguage; }
     TsuiImageButton *ButtonApply() const { return m_buttonApply; }
     TsuiImageButton *ButtonCancel() const { return m_buttonCancel; }
 
@@ -66,8 +64,6 @@ private:
     std::array<QListWidget *, kFamilyCount> m_listBoxes{};
     QLabel *m_labelDiscription;
     QPlainTextEdit *m_memoDiscription;
-    QLabel *m_labelLanguage;
-    QComboBox *m_comboBoxLanguage;
     QCheckBox *m_checkBoxDoNotDisplay;
     QLabel *m_labelDoNotDisplay;
     TsuiImageButton *m_buttonApply;

@@ -7,6 +7,7 @@
 #include "lang/marbeckmessages.h"
 #include "postbatch.h"
 #include "poweractions.h"
+#include "profiles/chooserstate.h"
 #include "profiles/tfrmprofile.h"
 #include "settings/globalvars.h"
 #include "shared/error.h"
@@ -319,7 +320,10 @@ bool TfrmMain::FormCreate()
     m_listViewFiles->UpdateStatus();
     orm::LoadPlacement(QStringLiteral("form"), this);
 
-    if (g.ShowWindow && !ShowProfileChooser(g, this, false)) {
+    // Started for one family, the program converts with that family's profile
+    // also when the chooser is not shown; without one the chooser asks.
+    const bool askForProfile = g.ShowWindow || !TakeStartedFamilyProfile(g);
+    if (askForProfile && !ShowProfileChooser(g, this, false)) {
         m_exitCode = 0;
         return false;
     }
@@ -458,6 +462,11 @@ void TfrmMain::LanguageMenuClick(QAction *entry)
     if (!ApplyLanguage())
         return;
     warnOfUnusableTypeFile();
+    // The preset list speaks the new language too, with the same preset chosen.
+    const int preset = m_comboBoxProfile->currentIndex();
+    LoadProfileItems();
+    if (preset >= 0 && preset < m_comboBoxProfile->count())
+        m_comboBoxProfile->setCurrentIndex(preset);
     entry->setChecked(true);
     const int answer = orm::ShowChoiceDialog(
         msg(Msg::MSG_NEEDRESTART), msg(Msg::MSG_INFORMATION), orm::DialogKind::Information,
@@ -470,7 +479,11 @@ void TfrmMain::LanguageMenuClick(QAction *entry)
 
 void TfrmMain::LoadProfileItems()
 {
-    const ProfilePresets presets = marbeck::LoadProfileItems(globals().ProfilePath);
+    // The chosen profile follows the language: its file in the language's folder.
+    TGlobalVars &g = globals();
+    g.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
+    g.ProfilePath = ProfileInFolder(g.ProfilePath, AppRelativePath(g, g.ProfileFolderName));
+    const ProfilePresets presets = marbeck::LoadProfileItems(g.ProfilePath);
     m_presets = presets.presets;
     m_comboBoxProfile->clear();
     for (const TProfileDetailItem &item : std::as_const(m_presets))

@@ -146,6 +146,12 @@ void ListViewFiles::addRowsAction(QAction *action)
     UpdateActions();
 }
 
+void ListViewFiles::setNumberLocale(const QLocale &numbers)
+{
+    m_numbers = numbers;
+    m_model->setSizeLanguage(numbers);
+}
+
 void ListViewFiles::setItemIcon(const QIcon &icon)
 {
     m_model->setDecoration(icon);

@@ -55,8 +55,9 @@ public:
     void setOutputPath(const QString &folder) { m_outputPath = folder; }
     // The accepted-types lines of the current language.
     void setInputFileTypes(const QStringList &types) { m_inputFileTypes = types; }
-    // How the status line groups the digits of its counts: the language's way.
-    void setNumberLocale(const QLocale &numbers) { m_numbers = numbers; }
+    // How the status line groups the digits of its counts and the size column
+    // names its units: the language's way.
+    void setNumberLocale(const QLocale &numbers);
     // The picture every row shows before its caption.
     void setItemIcon(const QIcon &icon);
     // The open dialog's filter as BuildOpenFilter makes it.

@@ -8,6 +8,7 @@ namespace marbeck {
 
 namespace {
 constexpr int kCentredColumn = 1; // "Format"
+constexpr int kSizeColumn = 3;    // "File Size"
 constexpr qsizetype kMaxRemovedRuns = 64;
 
 // The number of runs of neighbouring rows in a sorted list.
@@ -61,8 +62,16 @@ QVariant SourceListModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole: // the whole text where the column cuts it short
-        return item(index.row()).*kSourceColumns[index.column()].field;
+    case Qt::ToolTipRole: { // the whole text where the column cuts it short
+        const TFileItem &row = item(index.row());
+        if (index.column() == kSizeColumn && m_sizeLanguage) {
+            bool isNumber = false;
+            const qint64 bytes = row.FileSize.toLongLong(&isNumber);
+            if (isNumber)
+                return SizeText(bytes, *m_sizeLanguage);
+        }
+        return row.*kSourceColumns[index.column()].field;
+    }
     case Qt::DecorationRole: return index.column() == 0 ? m_decoration : QVariant();
     case Qt::TextAlignmentRole:
         if (index.column() == kCentredColumn)
@@ -108,6 +117,13 @@ void SourceListModel::setCaptions(const QStringList &captions)
     while (m_captions.size() < kSourceColumnCount)
         m_captions << englishCaptions().at(m_captions.size());
     emit headerDataChanged(Qt::Horizontal, 0, kSourceColumnCount - 1);
+}
+
+void SourceListModel::setSizeLanguage(const QLocale &language)
+{
+    m_sizeLanguage = language;
+    if (count() > 0)
+        emit dataChanged(index(0, kSizeColumn), index(count() - 1, kSizeColumn));
 }
 
 void SourceListModel::setDecoration(const QVariant &decoration)

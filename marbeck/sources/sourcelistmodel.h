@@ -7,10 +7,12 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
+#include <QLocale>
 #include <QStringList>
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace marbeck {
@@ -37,6 +39,8 @@ public:
     // Column captions left to right; the English ones until a language is applied.
     void setCaptions(const QStringList &captions);
     QStringList captions() const { return m_captions; }
+    // The language the size column speaks; the library's own text until set.
+    void setSizeLanguage(const QLocale &language);
     // What every row shows before its caption (the list's image 0).
     void setDecoration(const QVariant &decoration);
 
@@ -71,6 +75,7 @@ private:
     QHash<QString, int> m_pathCount;
     QStringList m_captions;
     QVariant m_decoration;
+    std::optional<QLocale> m_sizeLanguage;
 };
 
 } // namespace marbeck

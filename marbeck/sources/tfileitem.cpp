@@ -3,6 +3,8 @@
 #include "mediainfodll.h"
 #include "shared/utilfuncs.h"
 
+#include <QLocale>
+
 namespace marbeck {
 
 const std::array<SourceColumn, kSourceColumnCount> kSourceColumns = {{
@@ -28,6 +30,19 @@ const std::array<SourceColumn, kSourceColumnCount> kSourceColumns = {{
 QString TFileItem::path() const
 {
     return orm::IncludeBackslash(Directory) + FileName;
+}
+
+QString SizeText(qint64 bytes, const QLocale &language)
+{
+    // The unit the toolkit picks: the largest power of 1024 not above the size.
+    int power = 0;
+    double value = double(bytes);
+    while (value >= 1024 && power < 6) {
+        value /= 1024;
+        ++power;
+    }
+    const int decimals = power == 0 ? 0 : value < 9.995 ? 2 : value < 99.95 ? 1 : 0;
+    return language.formattedDataSize(bytes, decimals);
 }
 
 TFileItem ProbeFile(const QString &path)

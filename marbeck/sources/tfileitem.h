@@ -5,6 +5,8 @@
 
 #include <array>
 
+class QLocale;
+
 namespace orm {
 class MediaInfoLibrary;
 }
@@ -45,6 +47,10 @@ struct SourceColumn {
 };
 inline constexpr int kSourceColumnCount = 17;
 extern const std::array<SourceColumn, kSourceColumnCount> kSourceColumns;
+
+// A size in bytes as the size column shows it in a language: three
+// significant digits and binary units ("12.3 MiB"; "512 octets" in French).
+QString SizeText(qint64 bytes, const QLocale &language);
 
 // Fills a record from the library: the seventeen fields in a fixed order from
 // one opening of the file. Where the library leaves a stream's "Codec/String"

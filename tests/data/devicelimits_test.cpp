@@ -420,9 +420,9 @@ TEST(DevicePreset, EveryDevicePresetHasLimits)
     }
 }
 
-// A source without a picture is refused by the PSP presets before anything
-// runs, with the reason; presets that can take sound alone take it.
-TEST(DevicePreset, APictureLessSourceIsRefusedByThePspPresetsBeforeEncoding)
+// A source without a picture is refused by every preset that makes video
+// before anything runs, with the reason; presets that make sound take it.
+TEST(DevicePreset, APictureLessSourceIsRefusedByTheVideoPresetsBeforeEncoding)
 {
     QTemporaryDir dir;
     const QString encoder = stageDir() + "/cores/avcore.dll";
@@ -472,18 +472,21 @@ TEST(DevicePreset, APictureLessSourceIsRefusedByThePspPresetsBeforeEncoding)
         return job;
     };
     QDir(dir.path()).mkpath("program");
+    // Every preset that makes video refuses it, whatever the family.
     for (const QString &source : {sound, withCover}) {
         for (const auto &[file, section] :
-             {std::pair{"PSP_480x272.ini", "Item0"}, std::pair{"PSP_320x240.ini", "Item0"}}) {
+             {std::pair{"PSP_480x272.ini", "Item0"}, std::pair{"PSP_320x240.ini", "Item0"},
+              std::pair{"3GPP_Phone.ini", "Item0"}, std::pair{"3GP2_Phone.ini", "Item0"},
+              std::pair{"iPod_Classic.ini", "Item0"}, std::pair{"WebM_VP9.ini", "Item0"},
+              std::pair{"MP4_H264.ini", "Item0"}}) {
             const orm::ScriptJob job = jobFor(file, section, source);
             const QString reason = orm::SourceRefusal(job);
-            EXPECT_TRUE(reason.contains(orm::ExtractFileName(source))) << reason.toStdString();
-            EXPECT_TRUE(reason.contains("PSP")) << reason.toStdString();
+            EXPECT_TRUE(reason.contains(orm::ExtractFileName(source)))
+                << file << ": " << reason.toStdString();
             EXPECT_THROW(orm::WriteJobScripts(job), orm::Error);
             EXPECT_FALSE(QFileInfo::exists(job.programFolder + "/~ConvertCore.bat"));
         }
         EXPECT_TRUE(orm::SourceRefusal(jobFor("MP3_Audio.ini", "Item0", source)).isEmpty());
-        EXPECT_TRUE(orm::SourceRefusal(jobFor("iPod_Classic.ini", "Item0", source)).isEmpty());
     }
     // Pictures without sound get silence, as before.
     EXPECT_TRUE(orm::SourceRefusal(jobFor("PSP_480x272.ini", "Item0", silentFilm)).isEmpty());

@@ -48,9 +48,30 @@ TEST(PresetHealth, ReadsWhatACommandNames)
     EXPECT_EQ(needs.muxers, QStringList({"ipod"}));
     EXPECT_EQ(needs.filters,
               QStringList({"anullsrc", "aformat", "yadif", "scale", "pad", "split", "amix"}));
+    EXPECT_TRUE(needs.makesVideo);
     // A line that is not the encoder's names nothing.
     const orm::CommandNeeds other = orm::NeedsOfCommand("copy -f psp -c:v x");
     EXPECT_TRUE(other.encoders.isEmpty() && other.muxers.isEmpty() && other.filters.isEmpty());
+    EXPECT_FALSE(other.makesVideo);
+}
+
+TEST(PresetHealth, ACommandMakesVideoWhenItEncodesOrFiltersAPicture)
+{
+    const QString encoder = "<%AppPath%>/cores/avcore.dll -y -i \"<%InputFile%>\" ";
+    for (const auto &[options, video] :
+         {std::pair{"-c:v h263 -c:a aac -f 3gp o.3gp", true},
+          std::pair{"-vcodec libvpx-vp9 -f webm o.webm", true},
+          std::pair{"-codec:v:0 mpeg4 o.3g2", true},
+          std::pair{"-an -vf thumbnail -frames:v 1 -f image2 o.thm", true},
+          std::pair{"-vn -c:a libmp3lame -f mp3 o.mp3", false},
+          std::pair{"-c:a aac -c:v libx264 -vn o.m4a", false},
+          std::pair{"-c:v copy -c:a aac o.mp4", false},
+          std::pair{"-c:a aac -f ipod o.m4a", false}}) {
+        EXPECT_EQ(orm::NeedsOfCommand(encoder + options).makesVideo, video) << options;
+    }
+    // Options that belong to an input do not make the output's picture.
+    EXPECT_FALSE(orm::NeedsOfCommand("<%AppPath%>/cores/avcore.dll -c:v h264 -i in.mkv -vn o.mp3")
+                     .makesVideo);
 }
 
 TEST(PresetHealth, TheStagedEncoderRunsEveryShippedPreset)

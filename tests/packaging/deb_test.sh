@@ -29,6 +29,10 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for d in ffmpeg libmediainfo0v5 libqt6widgets6 libpng16-16 fonts-dejavu-core; do
     echo "$depends" | grep -q "$d" || fail "Depends lacks $d: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for r in fonts-wine fonts-noto-cjk; do
+    echo "$recommends" | grep -q "$r" || fail "Recommends lacks $r: $recommends"
+done
 
 # Accepted warning: no-manual-page. The two programs are windowed programs
 # started from the menu (or by a parent application); their usage is in the README.

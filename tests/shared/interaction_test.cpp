@@ -95,6 +95,14 @@ TEST(InteractionSeam, TestsAnswerEveryQuestion)
     ASSERT_EQ(script->asked.size(), 7);
     EXPECT_EQ(script->asked[6].kind, ormtest::Asked::MessageBox);
     EXPECT_TRUE(script->asked[6].text.contains("\"/tmp/Ormolux log.txt\""));
+    // In the program's language once it names its texts.
+    SetShellOpenTexts([] { return QStringLiteral("Impossible d'ouvrir « %s »."); },
+                      [] { return QStringLiteral("Erreur"); });
+    ShellOpen("/tmp/a.avi");
+    SetShellOpenTexts(nullptr, nullptr);
+    ASSERT_EQ(script->asked.size(), 9);
+    EXPECT_EQ(script->asked[8].text, u"Impossible d'ouvrir « /tmp/a.avi ».");
+    EXPECT_EQ(script->asked[8].caption, u"Erreur");
 }
 
 TEST(ToolkitDialogs, MessageBoxReturnsWindowsIdentifiers)

@@ -185,6 +185,20 @@ TEST(SourceRemoval, ASourceGoesToTheTrashOfTheDesktopWithItsInformation)
     EXPECT_EQ(readFile(trash + "/files/holiday 'one'.mp4"), "a source");
     const QByteArray info = readFile(trash + "/info/holiday 'one'.mp4.trashinfo");
     EXPECT_TRUE(info.startsWith("[Trash Info]")) << info.toStdString();
-    EXPECT_TRUE(info.contains("Path=")) << info.toStdString();
+    EXPECT_TRUE(info.contains("\nDeletionDate=")) << info.toStdString();
     EXPECT_EQ(RemoveSource(source), SourceRemoval::Failed); // nothing left to remove
+
+    // "Path=" is percent-encoded, so that a restore decodes it to the name
+    // the source had, "%" sequences and all.
+    for (const QString &name : QStringList{"%PATH% 100%.avi", "%41 été.mkv", "it's [1]#2.avi"}) {
+        const QString path = home.filePath("videos/" + name);
+        writeFile(path, "a source");
+        ASSERT_EQ(RemoveSource(path), SourceRemoval::Trashed) << name.toStdString();
+        const QByteArray lines = readFile(trash + "/info/" + name + ".trashinfo");
+        const qsizetype start = lines.indexOf("\nPath=") + 6;
+        const QByteArray value = lines.mid(start, lines.indexOf('\n', start) - start);
+        EXPECT_EQ(QString::fromUtf8(QByteArray::fromPercentEncoding(value)), path)
+            << value.toStdString();
+        EXPECT_FALSE(value.contains(' ')) << value.toStdString();
+    }
 }

@@ -30,3 +30,20 @@ TEST(ToolkitLanguage, StandardButtonsSpeakTheChosenLanguageAndEnglishAgainAfterw
     ASSERT_TRUE(UseToolkitLanguage("english.ini"));
     EXPECT_EQ(yes(), "&Yes");
 }
+
+TEST(ToolkitLanguage, TheFileDialogNamesFoldersInEveryLanguage)
+{
+    ormtest::testApp<QCoreApplication>();
+    const auto folder = [] {
+        return QCoreApplication::translate("QAbstractFileIconProvider", "Folder",
+                                           "All other platforms");
+    };
+    for (const auto &[file, text] :
+         {std::pair{"french.ini", "Dossier"}, std::pair{"italian.ini", "Cartella"},
+          std::pair{"deutsch.ini", "Verzeichnis"}}) {
+        ASSERT_TRUE(UseToolkitLanguage(file));
+        EXPECT_EQ(folder(), text) << file;
+    }
+    ASSERT_TRUE(UseToolkitLanguage("english.ini"));
+    EXPECT_EQ(folder(), "Folder");
+}

@@ -178,6 +178,29 @@ TEST(ListViewFiles, SeventeenColumnsWithTheirWidthsAndCaptions)
     EXPECT_EQ(f.view.ActionAddFiles()->text(), "Add Files...");
 }
 
+TEST(ListViewFiles, TheSizeColumnSpeaksTheListsLanguage)
+{
+    Fixture f(1);
+    TFileItem big = record("/videos/big.avi");
+    big.FileSize = QString::number(1288490189); // 1.2 GiB
+    big.FileSizeText = "1.20 GiB";
+    f.view.sources().append(big);
+    const auto size = [&](int row) {
+        return f.view.sources().data(f.view.sources().index(row, 3)).toString();
+    };
+    EXPECT_EQ(size(1), "1.20 GiB"); // the library's text until a language is set
+    for (const auto &[language, small, large] :
+         {std::tuple{"en", "1,000 bytes", "1.20 GiB"}, std::tuple{"fr", "1 000 octets", "1,20 Gio"},
+          std::tuple{"de", "1.000 Bytes", "1,20 GiB"},
+          std::tuple{"it", "1.000 byte", "1,20 GiB"}}) {
+        f.view.setNumberLocale(QLocale(QString::fromLatin1(language)));
+        EXPECT_EQ(size(0).simplified(), QString(small).simplified()) << language;
+        EXPECT_EQ(size(1).simplified(), QString(large).simplified()) << language;
+    }
+    EXPECT_EQ(SizeText(2048, QLocale("en")), "2.00 KiB");
+    EXPECT_EQ(SizeText(150 * 1024 * 1024, QLocale("en")), "150 MiB");
+}
+
 TEST(ListViewFiles, DeletingSelectsTheRowThatTookThePlaceOfTheFirstRemoved)
 {
     {
