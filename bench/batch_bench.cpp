@@ -11,8 +11,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
@@ -66,6 +68,17 @@ struct Converter {
         mainWindow.resize(760, 520);
         list->resize(740, 400);
         mainWindow.show();
+    }
+    // "Convert Now", returning when the batch is over (it runs in the
+    // application's loop).
+    void convert(const marbeck::TProfileDetailItem &preset, const QString &out,
+                 const marbeck::BatchOptions &options)
+    {
+        QEventLoop loop;
+        QObject::connect(&driver, &marbeck::BatchDriver::batchFinished, &loop, &QEventLoop::quit);
+        driver.ActionConvertExecute(&preset, out, options);
+        if (driver.Running())
+            loop.exec();
     }
 };
 
@@ -175,7 +188,7 @@ void BatchOverhead(benchmark::State &state)
                     return state.SkipWithError("a clip was not taken");
             }
             start = std::chrono::steady_clock::now();
-            converter.driver.ActionConvertExecute(&preset, batchOut, options);
+            converter.convert(preset, batchOut, options);
             batch.push_back(secondsSince(start));
             if (converter.list->sources().count() != 0)
                 return state.SkipWithError("the batch did not convert everything");
@@ -215,7 +228,7 @@ void ParallelBatch(benchmark::State &state)
         marbeck::BatchOptions options = batchOptions(app);
         options.simultaneousJobs = jobs;
         const auto start = std::chrono::steady_clock::now();
-        converter.driver.ActionConvertExecute(&preset, out, options);
+        converter.convert(preset, out, options);
         const double seconds = secondsSince(start);
         return converter.list->sources().count() == 0 ? seconds : -1;
     };
@@ -272,6 +285,90 @@ void ParallelBatch(benchmark::State &state)
     }
 }
 BENCHMARK(ParallelBatch)->Iterations(1)->Unit(benchmark::kSecond);
+
+// What the batch costs per job beside the encoder: 300 one-second clips, two
+// at a time, through the real batch (adding the files included) against the
+// same commands run by `xargs -P2`; the difference of the wall times divided
+// by the jobs. Medians of three alternating rounds.
+void BatchPerJobOverhead(benchmark::State &state)
+{
+    benchApp();
+    constexpr int kClips = 300;
+    QTemporaryDir dir;
+    const QString app = appWithEncoder(dir);
+    const QString profile = QStringLiteral(ORM_STAGE_DIR "/default_setting/3GPP_Phone.ini");
+    const marbeck::TProfileDetailItem preset{profile, "Item0", "3GPP"};
+    const QString in = dir.filePath("in");
+    QDir().mkpath(in);
+    const QString clip = dir.filePath("clip.mp4");
+    {
+        using namespace orm::testclips;
+        if (!MakeClip(benchEncoder(), clip,
+                      {.size = {176, 144}, .seconds = 1, .codec = h264Aac("ultrafast")})
+                 .ok)
+            return state.SkipWithError("no clip");
+    }
+    QStringList clips;
+    for (int i = 0; i < kClips; ++i) {
+        const QString name = QStringLiteral("%1/clip%2.mp4").arg(in).arg(i);
+        if (::link(QFile::encodeName(clip).constData(), QFile::encodeName(name).constData()) != 0)
+            return state.SkipWithError("no link");
+        clips << name;
+    }
+    const auto runBatch = [&]() -> double {
+        const QString out = dir.filePath("out");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        Converter converter;
+        marbeck::BatchOptions options = batchOptions(app);
+        options.simultaneousJobs = 2;
+        const auto start = std::chrono::steady_clock::now();
+        converter.list->BeginAdding(clips);
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (converter.list->sources().count() == kClips)
+                loop.quit();
+        });
+        poll.start(2);
+        loop.exec();
+        converter.convert(preset, out, options);
+        const double seconds = secondsSince(start);
+        return converter.list->sources().count() == 0 ? seconds : -1;
+    };
+    const auto runShell = [&]() -> double {
+        const QString out = dir.filePath("shell");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QByteArray commands;
+        for (const QStringList &lines : commandsFor(clips, profile, app, out, dir))
+            commands += lines.join(" && ").toLocal8Bit() + '\n';
+        const QString list = dir.filePath("commands.txt");
+        if (!writeAll(list, commands))
+            return -1;
+        const QByteArray run =
+            QStringLiteral("xargs -d '\\n' -n1 -P2 sh -c < '%1' > /dev/null 2>&1")
+                .arg(list)
+                .toLocal8Bit();
+        const auto start = std::chrono::steady_clock::now();
+        return std::system(run.constData()) == 0 ? secondsSince(start) : -1;
+    };
+    for (auto _ : state) {
+        std::vector<double> batch, shell;
+        for (int round = 0; round < 3; ++round) {
+            shell.push_back(runShell());
+            batch.push_back(runBatch());
+            if (shell.back() < 0 || batch.back() < 0)
+                return state.SkipWithError("a run failed");
+        }
+        std::sort(batch.begin(), batch.end());
+        std::sort(shell.begin(), shell.end());
+        state.counters["batch_per_job_overhead_ms:ms"] = (batch[1] - shell[1]) * 1000 / kClips;
+        state.counters["batch_300_clips_s:s"] = batch[1];
+        state.counters["shell_300_clips_s:s"] = shell[1];
+    }
+}
+BENCHMARK(BatchPerJobOverhead)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BatchBookkeeping(benchmark::State &state)
 {
@@ -331,7 +428,7 @@ void BatchBookkeeping(benchmark::State &state)
         const double cpuBefore = cpuSecondsOfThisProcess();
         const double threadBefore = cpuSecondsOfThisThread();
         const auto start = std::chrono::steady_clock::now();
-        converter.driver.ActionConvertExecute(&preset, dir.filePath("out"), options);
+        converter.convert(preset, dir.filePath("out"), options);
         const double wall = secondsSince(start);
         const double cpu = cpuSecondsOfThisProcess() - cpuBefore;
         const double ui = cpuSecondsOfThisThread() - threadBefore;
