@@ -1,20 +1,29 @@
 #include "profiles/chooserstate.h"
 
 #include "lang/marbeckmessages.h"
+#include "platform/platform.h"
 #include "shared/interaction.h"
+#include "shared/utilfuncs.h"
 
 namespace marbeck {
 
-ChooserState::ChooserState(TGlobalVars &g) : m_globals(g)
+QString ChooserPath(const ChooserSettings &s, const QString &relative)
 {
-    m_globals.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
+    return orm::IncludeBackslash(s.AppFolder) +
+           QString::fromStdString(orm::platform::toPlatformSeparators(relative.toStdString()));
+}
+
+ChooserState::ChooserState(ChooserSettings settings) : m_globals(std::move(settings))
+{
+    m_globals.ProfileFolderName =
+        ProfileFolderForLanguage(m_globals.LanguageFile, m_globals.ProfileFolderName);
 }
 
 bool ChooserState::prepare()
 {
     m_doNotDisplay = !m_globals.ShowWindow;
     auto catalogue =
-        ProfileCatalogue::ListProfiles(AppRelativePath(m_globals, m_globals.ProfileFolderName));
+        ProfileCatalogue::ListProfiles(ChooserPath(m_globals, m_globals.ProfileFolderName));
     if (!catalogue) {
         orm::ShowMessageBox(msg(Msg::MSG_PROFILE_FOLDER_ERROR), msg(Msg::MSG_INFORMATION),
                             orm::mb::kIconQuestion | orm::mb::kOk);
@@ -92,7 +101,7 @@ std::optional<FormatType> ChooserState::openingFamily(quint8 storedFormatType, D
 
 namespace {
 
-qint32 &rememberedRow(TGlobalVars &g, FormatType family)
+qint32 &rememberedRow(ChooserSettings &g, FormatType family)
 {
     switch (family) {
     case FormatPSP: return g.FormatPSPIndex;
@@ -105,13 +114,13 @@ qint32 &rememberedRow(TGlobalVars &g, FormatType family)
 
 } // namespace
 
-bool TakeStartedFamilyProfile(TGlobalVars &g)
+bool TakeStartedFamilyProfile(ChooserSettings &g)
 {
     const auto family = ChooserState::openingFamily(g.FormatType, g.Family);
     if (!family || *family == g.FormatType)
         return true;
     g.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
-    const auto catalogue = ProfileCatalogue::ListProfiles(AppRelativePath(g, g.ProfileFolderName));
+    const auto catalogue = ProfileCatalogue::ListProfiles(ChooserPath(g, g.ProfileFolderName));
     if (!catalogue || catalogue->family(*family).isEmpty())
         return false;
     const QList<TProfileItem> &list = catalogue->family(*family);

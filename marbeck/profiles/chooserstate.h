@@ -2,7 +2,7 @@
 // The profile chooser without its window: the four family lists, the row
 // selected in each, the active family and what leaving the window does.
 #include "profiles/profilecatalogue.h"
-#include "settings/globalvars.h"
+#include "shared/devicefamily.h"
 
 #include <QList>
 
@@ -11,15 +11,35 @@
 
 namespace marbeck {
 
+// What the chooser takes from the settings and gives back: the folders it
+// reads, the family the program was started for, and the choice itself.
+struct ChooserSettings {
+    QString AppFolder;         // without a trailing separator
+    QString ProfileFolderName; // relative to AppFolder; the language's folder once chosen
+    QString SkinFolder;        // relative to AppFolder
+    QString LanguageFile;
+    DeviceFamily Family = DeviceFamily::All;
+    bool ShowWindow = true;
+    quint8 FormatType = 0;
+    QString ProfilePath;
+    qint32 FormatPSPIndex = 0;
+    qint32 FormatiPodIndex = 0;
+    qint32 Format3GPIndex = 0;
+    qint32 FormatOtherIndex = 0;
+};
+
+// AppFolder + a relative folder (either separator), as the settings name folders.
+QString ChooserPath(const ChooserSettings &s, const QString &relative);
+
 // What a press on "Exit" leads to.
 enum class ChooserExit { Stay, Close, EndProgram };
 
 class ChooserState {
 public:
-    // Picks the profile folder for the record's language, as every opening does.
-    explicit ChooserState(TGlobalVars &g);
+    // Picks the profile folder for the settings' language, as every opening does.
+    explicit ChooserState(ChooserSettings settings);
 
-    // Reads the catalogue and takes the stored rows and family from the record;
+    // Reads the catalogue and takes the stored rows and family from the settings;
     // false (after telling the user) when the profile folder is missing.
     bool prepare();
 
@@ -40,7 +60,7 @@ public:
 
     // Applying needs a selected row in the active family.
     bool canApply() const;
-    // Puts the choice into the record; nothing when canApply() is false.
+    // Puts the choice into settings(); nothing when canApply() is false.
     bool apply();
 
     // "Exit": closes at once when leaving is allowed, else asks whether to quit.
@@ -53,10 +73,11 @@ public:
     // for "-all" with a stored value that names no family.
     static std::optional<FormatType> openingFamily(quint8 storedFormatType, DeviceFamily family);
 
-    const TGlobalVars &record() const { return m_globals; }
+    // The settings with the choice applied, for the owner to keep.
+    const ChooserSettings &settings() const { return m_globals; }
 
 private:
-    TGlobalVars &m_globals;
+    ChooserSettings m_globals;
     ProfileCatalogue m_catalogue;
     std::array<int, kFamilyCount> m_selected{-1, -1, -1, -1};
     std::optional<FormatType> m_active;
@@ -67,6 +88,6 @@ private:
 // offers (an iPod start after a PSP choice), the started family's remembered
 // profile is taken, or its first one where that row is gone. False when the
 // family lists no profile, or the profile folder is missing: the chooser must ask.
-bool TakeStartedFamilyProfile(TGlobalVars &g);
+bool TakeStartedFamilyProfile(ChooserSettings &g);
 
 } // namespace marbeck

@@ -50,8 +50,8 @@ QLabel *whiteBoldLabel(QWidget *parent, const char *name, QPoint place)
 
 } // namespace
 
-TfrmProfile::TfrmProfile(TGlobalVars &g, QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_state(g),
+TfrmProfile::TfrmProfile(ChooserSettings settings, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_state(std::move(settings)),
       m_imageProfile(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmProfile"));
@@ -151,7 +151,7 @@ bool TfrmProfile::PrepareChooser()
             // A profile none of whose presets the encoder can run stays
             // listed, greyed, with the reason.
             const QString reason =
-                orm::InstalledPresetHealth(m_state.record().AppFolder + "/cores/avcore.dll")
+                orm::InstalledPresetHealth(m_state.settings().AppFolder + "/cores/avcore.dll")
                     .missingForProfile(item.FileName);
             if (!reason.isEmpty()) {
                 entry->setFlags(entry->flags() & ~Qt::ItemIsEnabled);
@@ -220,8 +220,8 @@ void TfrmProfile::showEvent(QShowEvent *event)
         return;
     // A skin value that cannot be applied is reported, and the family
     // buttons then keep their design places.
-    const TGlobalVars &g = m_state.record();
-    const QString folder = SkinFolderPath(g);
+    const ChooserSettings &g = m_state.settings();
+    const QString folder = ChooserPath(g, g.SkinFolder);
     if (RunSkinStep(*this, [&] { ApplyProfileSkin(*this, skin(), folder, g.LanguageFile); }))
         RunSkinStep(*this, [&] {
             marbeck::ArrangeFamilyButtons(*this, skin(), folder, g.Family, g.LanguageFile);
@@ -244,22 +244,24 @@ bool TfrmProfile::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool ShowProfileChooser(TGlobalVars &g, QWidget *owner, bool allowCancel)
+bool ShowProfileChooser(ChooserSettings &settings, QWidget *owner, bool allowCancel)
 {
-    TfrmProfile window(g, owner);
+    TfrmProfile window(settings, owner);
     if (owner) {
         const QRect main = owner->geometry();
         window.move(main.left() + (main.width() - window.width()) / 2,
                     main.top() + (main.height() - window.height()) / 2);
     }
-    if (!window.PrepareChooser())
+    const bool prepared = window.PrepareChooser();
+    settings = window.state().settings(); // the language's profile folder, at least
+    if (!prepared)
         return false;
     window.AllowCancel = allowCancel;
-    if (window.exec() == QDialog::Accepted) {
+    const bool accepted = window.exec() == QDialog::Accepted;
+    if (accepted)
         window.ApplyChoice();
-        return true;
-    }
-    return allowCancel;
+    settings = window.state().settings();
+    return accepted || allowCancel;
 }
 
 } // namespace marbeck

@@ -22,17 +22,17 @@ public:
     // The result a quit chosen under "Exit" closes the window with.
     static constexpr int kResultEndProgram = 3;
 
-    explicit TfrmProfile(TGlobalVars &g, QWidget *owner = nullptr);
+    explicit TfrmProfile(ChooserSettings settings, QWidget *owner = nullptr);
 
     bool AllowCancel = false;
 
     void ApplyLanguage();
-    // Fills the lists and selects as the record says; false when the profile
+    // Fills the lists and selects as the settings say; false when the profile
     // folder is missing (the user has been told).
     bool PrepareChooser();
     void ShowFamily(FormatType family);
     void ShowDescription(FormatType family);
-    // Takes the choice into the record; false (nothing taken) without a selected row.
+    // Takes the choice into state().settings(); false (nothing taken) without a selected row.
     bool ApplyChoice();
 
     const ChooserState &state() const { return m_state; }
@@ -74,6 +74,6 @@ private:
 // Shows the chooser modally over the owner and applies the choice on "Apply";
 // returns false when the program is to end (start-up mode left without a
 // choice, or no profile folder).
-bool ShowProfileChooser(TGlobalVars &g, QWidget *owner, bool allowCancel);
+bool ShowProfileChooser(ChooserSettings &settings, QWidget *owner, bool allowCancel);
 
 } // namespace marbeck

@@ -17,20 +17,6 @@ template <class... Ts> struct Overloaded : Ts... {
 template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 } // namespace
 
-std::optional<DeviceFamily> ParseDeviceFamily(const QString &argument)
-{
-    const QString lower = argument.toLower();
-    if (lower == u"-all")
-        return DeviceFamily::All;
-    if (lower == u"-3gp")
-        return DeviceFamily::Phones;
-    if (lower == u"-ipod")
-        return DeviceFamily::IPod;
-    if (lower == u"-psp")
-        return DeviceFamily::PSP;
-    return std::nullopt;
-}
-
 TGlobalVars &globals()
 {
     static TGlobalVars instance;

@@ -3,17 +3,14 @@
 // program finds its files in, and the device family it was started for.
 // Only the shell holds the program's one record (globals()); every subsystem
 // takes the values it needs at its entry points.
+#include "shared/devicefamily.h"
+
 #include <QString>
 
 #include <optional>
 #include <variant>
 
 namespace marbeck {
-
-// The first argument: which families the program offers.
-enum class DeviceFamily : quint8 { All = 0, Phones = 1, IPod = 2, PSP = 3 };
-
-std::optional<DeviceFamily> ParseDeviceFamily(const QString &argument);
 
 struct TGlobalVars {
     // Section "System" of vuzu.ini.

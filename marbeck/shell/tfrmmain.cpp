@@ -1,6 +1,7 @@
 #include "tfrmmain.h"
 
 #include "batchnotice.h"
+#include "choosersettings.h"
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
 #include "lang/languagemenu.h"
@@ -343,13 +344,16 @@ void TfrmMain::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     // Restoring from the task bar is not a new showing.
     if (!event->spontaneous())
-        RunSkinStep(*this, [this] { ApplyMainSkin(*this, skin(), SkinFolderPath(globals())); });
+        RunSkinStep(*this, [this] {
+            ApplyMainSkin(*this, skin(), AppRelativePath(globals(), globals().SkinFolder));
+        });
     UpdateBatchWarning();
 }
 
 bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)
 {
-    const QString path = TypeFileName(globals());
+    const QString path =
+        TypeFileName(globals().AppFolder, globals().LanguageFolder, globals().LanguageFile);
     if (QFileInfo(path).isFile())
         return true;
     orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_NO_DAT_FILE), {path}), captionText,
@@ -360,7 +364,8 @@ bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)
 
 void TfrmMain::loadTypeLists()
 {
-    LoadTypeLists(m_typeLists, TypeFileName(globals()));
+    LoadTypeLists(m_typeLists, TypeFileName(globals().AppFolder, globals().LanguageFolder,
+                                            globals().LanguageFile));
     m_listViewFiles->setInputFileTypes(m_typeLists.InputFileTypes);
     m_listViewFiles->setOpenFilter(BuildOpenFilter(m_typeLists.InputFileTypes));
 }
@@ -387,7 +392,9 @@ void TfrmMain::warnOfUnusableTypeFile()
             return;
     }
     orm::ShowMessageBox(
-        orm::FormatMessage(msg(Msg::MSG_TYPE_FILE_UNUSABLE), {TypeFileName(globals())}),
+        orm::FormatMessage(
+            msg(Msg::MSG_TYPE_FILE_UNUSABLE),
+            {TypeFileName(globals().AppFolder, globals().LanguageFolder, globals().LanguageFile)}),
         msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
 }
 

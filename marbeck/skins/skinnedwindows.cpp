@@ -286,11 +286,6 @@ QString firstPositionName(const QString &value, const QString &suffix)
 
 } // namespace
 
-QString SkinFolderPath(const TGlobalVars &g)
-{
-    return AppRelativePath(g, g.SkinFolder);
-}
-
 void ApplyMainSkin(QWidget &window, const SkinTable &table, const QString &skinFolder)
 {
     Applier(window, table.Main, skinFolder).run([](Applier &a) {

@@ -2,7 +2,7 @@
 // Puts the skin value table onto the two skinned windows. Controls are found
 // by object name (the control names of the table), so the functions work on
 // any window that carries those names; a control the window lacks is passed over.
-#include "settings/globalvars.h"
+#include "shared/devicefamily.h"
 #include "skins/skinres.h"
 
 #include <QString>
@@ -12,9 +12,6 @@
 class QWidget;
 
 namespace marbeck {
-
-// Program folder + skin folder, with a trailing separator.
-QString SkinFolderPath(const TGlobalVars &g);
 
 // Each throws orm::Error at the first value that cannot be applied (a picture
 // that cannot be loaded, a colour that is not one); what came before stays applied.

@@ -2,7 +2,6 @@
 
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
-#include "settings/globalvars.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
 
@@ -24,12 +23,14 @@ QStringView valueOf(const QString &line)
 
 } // namespace
 
-QString TypeFileName(const TGlobalVars &g)
+QString TypeFileName(const QString &appFolder, const QString &languageFolder,
+                     const QString &languageFile)
 {
-    const QString relative = g.LanguageFolder + QStringLiteral("type_") +
-                             orm::RemoveFileExt(g.LanguageFile) + QStringLiteral(".dat");
-    return QString::fromStdString(
-        orm::platform::resolveCaseInsensitive(AppRelativePath(g, relative).toStdString()));
+    const QString relative = languageFolder + QStringLiteral("type_") +
+                             orm::RemoveFileExt(languageFile) + QStringLiteral(".dat");
+    const std::string path = orm::IncludeBackslash(appFolder).toStdString() +
+                             orm::platform::toPlatformSeparators(relative.toStdString());
+    return QString::fromStdString(orm::platform::resolveCaseInsensitive(path));
 }
 
 void LoadTypeLists(TypeLists &lists, const QString &path)

@@ -7,16 +7,16 @@
 
 namespace marbeck {
 
-struct TGlobalVars;
-
 struct TypeLists {
     QStringList InputFileTypes; // "description=patterns" lines in file order
     QStringList AVSExt;         // extensions with their dot, in key order
 };
 
-// Language folder + "type_" + LanguageFile with the extension ".dat",
-// looked up without regard to letter case.
-QString TypeFileName(const TGlobalVars &g);
+// Program folder + language folder (relative, either separator) + "type_" +
+// the language file's name with the extension ".dat", looked up without
+// regard to letter case.
+QString TypeFileName(const QString &appFolder, const QString &languageFolder,
+                     const QString &languageFile);
 
 // A missing file gives two empty lists.
 void LoadTypeLists(TypeLists &lists, const QString &path);

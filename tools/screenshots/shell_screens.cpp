@@ -6,6 +6,7 @@
 #include "screenkit.h"
 #include "settings/globalvars.h"
 #include "shared/ui/qtinteraction.h"
+#include "shell/choosersettings.h"
 #include "shell/tfrmmain.h"
 #include "shell/tfrmsettings.h"
 #include "sources/listviewfiles.h"
@@ -104,7 +105,7 @@ int main(int argc, char *argv[])
             list.ActionClearListExecute();
             list.AddFiles(clips);
 
-            TfrmProfile chooser(g, &window);
+            TfrmProfile chooser(ChooserSettingsOf(g), &window);
             chooser.PrepareChooser();
             chooser.show();
             if (!screenkit::save(&chooser, out + "/chooser_" + tag + ".png"))

@@ -8,6 +8,7 @@
 #include "screenkit.h"
 #include "settings/globalvars.h"
 #include "shared/ui/qtinteraction.h"
+#include "shell/choosersettings.h"
 #include "shell/tfrmmain.h"
 #include "skins/skinnedwindows.h"
 #include "skins/skinpicture.h"
@@ -143,14 +144,14 @@ int main(int argc, char *argv[])
               std::tuple{DeviceFamily::PSP, "psp", 0}}) {
             g.Family = family;
             g.FormatType = quint8(formatType);
-            TfrmProfile chooser(g, &window);
+            TfrmProfile chooser(ChooserSettingsOf(g), &window);
             chooser.PrepareChooser();
             chooser.show();
             save(&chooser, out + "/chooser_" + name + "_" + tag + ".png");
             chooser.hide();
         }
         if (language.tag == std::string_view("en"))
-            buttonStates(SkinFolderPath(g), out);
+            buttonStates(AppRelativePath(g, g.SkinFolder), out);
         window.hide();
     }
     return g_failures == 0 ? 0 : 1;

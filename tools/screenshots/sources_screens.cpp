@@ -43,7 +43,7 @@ int main(int argc, char **argv)
     g.AppFolder = stage;
     g.LanguageFile = QStringLiteral("english.ini");
     TypeLists types;
-    LoadTypeLists(types, TypeFileName(g));
+    LoadTypeLists(types, TypeFileName(g.AppFolder, g.LanguageFolder, g.LanguageFile));
 
     const QString encoder = stage + "/cores/avcore.dll";
     QTemporaryDir dir;

@@ -4,6 +4,7 @@
 #include "profiles/chooserstate.h"
 #include "profiles/tfrmprofile.h"
 #include "shared/ui/qtinteraction.h"
+#include "shell/choosersettings.h"
 #include "skins/skinnedwindows.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
@@ -67,7 +68,7 @@ public:
         SetDefaultSettings(g, family, m_dir.path());
         // The window is skinned with the shipped skin, as the program is.
         skin() = SkinTable();
-        LoadSkin(SkinFolderPath(g) + g.SkinFileName);
+        LoadSkin(AppRelativePath(g, g.SkinFolder) + g.SkinFileName);
     }
 
 private:
@@ -156,7 +157,7 @@ TEST(ChooserState, StoredRowsAndFamilyOutsideTheirRangeSelectNothing)
     g.FormatiPodIndex = -1;
     g.Format3GPIndex = 1;
     g.FormatType = 7;
-    ChooserState state(g);
+    ChooserState state(ChooserSettingsOf(g));
     ASSERT_TRUE(state.prepare());
     EXPECT_EQ(state.selectedRow(FormatPSP), -1);
     EXPECT_EQ(state.selectedRow(FormatiPod), -1);
@@ -184,7 +185,7 @@ TEST(ChooserState, StoredRowsAndFamilyOutsideTheirRangeSelectNothing)
 
     // A French record reads the French folder, missing here.
     g.LanguageFile = "French.ini";
-    ChooserState french(g);
+    ChooserState french(ChooserSettingsOf(g));
     EXPECT_EQ(g.ProfileFolderName, "default_setting_fr");
     ScriptedScope script;
     EXPECT_FALSE(french.prepare());
@@ -194,7 +195,7 @@ TEST(ChooserWindow, IPodFirstRunOffersIPodThenOther)
 {
     app();
     Installation install(DeviceFamily::IPod);
-    TfrmProfile window(globals());
+    TfrmProfile window(ChooserSettingsOf(globals()));
     ASSERT_TRUE(window.PrepareChooser());
     window.show();
     EXPECT_FALSE(window.familyButton(FormatPSP)->isVisible());
@@ -229,7 +230,7 @@ TEST(ChooserWindow, AStartForOneFamilyOpensOnItAfterAnotherFamilysChoice)
     g.FormatType = FormatPSP;
     g.ProfilePath = g.AppFolder + "/default_setting/psp.ini";
     {
-        TfrmProfile window(g);
+        TfrmProfile window(ChooserSettingsOf(g));
         ASSERT_TRUE(window.PrepareChooser());
         window.show();
         EXPECT_EQ(frontFamily(window), FormatiPod);
@@ -284,7 +285,7 @@ TEST(ChooserWindow, StoredFamilyAndRowComeBackWithTheirDescription)
     globals().FormatType = Format3GP;
     globals().Format3GPIndex = 1;
     globals().ShowWindow = false;
-    TfrmProfile window(globals());
+    TfrmProfile window(ChooserSettingsOf(globals()));
     ASSERT_TRUE(window.PrepareChooser());
     window.show();
     EXPECT_EQ(frontFamily(window), Format3GP);
@@ -429,7 +430,7 @@ TEST(ChooserWindow, FrenchTextsFitTheirPlaces)
     Installation install;
     {
         const FrenchTexts french;
-        TfrmProfile window(globals());
+        TfrmProfile window(ChooserSettingsOf(globals()));
         ASSERT_TRUE(window.PrepareChooser());
         window.show();
         EXPECT_EQ(window.windowTitle(), msg(Msg::MSG_CONFIGURATION_MANAGER));
@@ -456,7 +457,7 @@ TEST(ChooserWindow, FrenchTextsFitTheirPlaces)
             window.grab().save(shots + "/chooser-fr.png");
     }
     if (const QString shots = qEnvironmentVariable("ORM_SCREENSHOT_DIR"); !shots.isEmpty()) {
-        TfrmProfile window(globals());
+        TfrmProfile window(ChooserSettingsOf(globals()));
         ASSERT_TRUE(window.PrepareChooser());
         window.show();
         window.grab().save(shots + "/chooser-en.png");

@@ -6,6 +6,7 @@
 #include "profiles/tfrmprofile.h"
 #include "settings/globalvars.h"
 #include "shared/ini.h"
+#include "shell/choosersettings.h"
 #include "shell/tfrmmain.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
@@ -510,7 +511,7 @@ TEST(MainWindowPresets, PresetsTheEncoderCannotRunAreGreyedWithTheReasonAndRefus
 
     // The chooser keeps such profiles listed, greyed with the reason; one
     // with a preset the encoder can run stays available.
-    TfrmProfile chooser(globals());
+    TfrmProfile chooser(ChooserSettingsOf(globals()));
     ASSERT_TRUE(chooser.PrepareChooser());
     int greyed = 0;
     for (FormatType family : {Format3GP, FormatiPod, FormatPSP, FormatOther}) {

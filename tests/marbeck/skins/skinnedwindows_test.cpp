@@ -2,7 +2,9 @@
 // fonts, the chooser's language and first-place pictures, and what a value
 // that cannot be applied does. Then the real windows with the shipped skin.
 #include "profiles/tfrmprofile.h"
+#include "settings/globalvars.h"
 #include "shared/error.h"
+#include "shell/choosersettings.h"
 #include "shell/tfrmmain.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
@@ -302,7 +304,7 @@ struct ShippedSkin {
         g = TGlobalVars{};
         g.AppFolder = stageDir();
         skin() = SkinTable();
-        LoadSkin(SkinFolderPath(g) + g.SkinFileName);
+        LoadSkin(AppRelativePath(g, g.SkinFolder) + g.SkinFileName);
     }
     ~ShippedSkin() { skin() = SkinTable(); }
 };
@@ -333,7 +335,7 @@ TEST(SkinnedWindows, ShippedSkinDressesBothWindowsWithoutAnError)
              {DeviceFamily::All, DeviceFamily::Phones, DeviceFamily::IPod, DeviceFamily::PSP}) {
             globals().LanguageFile = language;
             globals().Family = family;
-            TfrmProfile chooser(globals());
+            TfrmProfile chooser(ChooserSettingsOf(globals()));
             chooser.show();
             QApplication::processEvents();
             EXPECT_TRUE(script->asked.isEmpty())
@@ -368,7 +370,7 @@ TEST(SkinnedWindows, ABrokenSkinIsReportedOnceAndTheWindowStillShows)
     globals().AppFolder = empty.path();
     globals().Family = DeviceFamily::PSP;
     skin() = SkinTable();
-    TfrmProfile chooser(globals());
+    TfrmProfile chooser(ChooserSettingsOf(globals()));
     chooser.show();
     QApplication::processEvents();
     ASSERT_EQ(script->asked.size(), 1);

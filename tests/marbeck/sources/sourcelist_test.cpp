@@ -105,11 +105,14 @@ TEST(TypeLists, TheFileIsNamedAfterTheLanguageAndFoundWithoutRegardToCase)
     TGlobalVars g;
     g.AppFolder = stageDir();
     g.LanguageFile = "ENGLISH.INI";
-    EXPECT_EQ(TypeFileName(g), stageDir() + "/Skins/tools/lang/type_english.dat");
+    EXPECT_EQ(TypeFileName(g.AppFolder, g.LanguageFolder, g.LanguageFile),
+              stageDir() + "/Skins/tools/lang/type_english.dat");
     g.LanguageFile = "klingon.ini";
-    EXPECT_EQ(TypeFileName(g), stageDir() + "/Skins/tools/lang/type_klingon.dat");
+    EXPECT_EQ(TypeFileName(g.AppFolder, g.LanguageFolder, g.LanguageFile),
+              stageDir() + "/Skins/tools/lang/type_klingon.dat");
     g.LanguageFile = "noextension";
-    EXPECT_EQ(TypeFileName(g), stageDir() + "/Skins/tools/lang/type_noextension.dat");
+    EXPECT_EQ(TypeFileName(g.AppFolder, g.LanguageFolder, g.LanguageFile),
+              stageDir() + "/Skins/tools/lang/type_noextension.dat");
 }
 
 TEST(TypeLists, EveryShippedLanguageAcceptsWhatTheEncoderWrites)
@@ -119,7 +122,7 @@ TEST(TypeLists, EveryShippedLanguageAcceptsWhatTheEncoderWrites)
         g.AppFolder = stageDir();
         g.LanguageFile = language;
         TypeLists lists;
-        LoadTypeLists(lists, TypeFileName(g));
+        LoadTypeLists(lists, TypeFileName(g.AppFolder, g.LanguageFolder, g.LanguageFile));
         ASSERT_FALSE(lists.InputFileTypes.isEmpty()) << language.toStdString();
         for (const QString ext : {".mp4", ".avi", ".mkv", ".3gp", ".wmv", ".mp3", ".MOV"})
             EXPECT_TRUE(IsAcceptedType(ext, lists.InputFileTypes))
