@@ -2,6 +2,7 @@
 #include "support/testfiles.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,27 @@ TEST(ProfileCatalogue, ProfileFolderFollowsTheLanguage)
     EXPECT_EQ(ProfileFolderForLanguage("Deutsch.INI", "x"), u"default_setting_de");
     EXPECT_EQ(ProfileFolderForLanguage("italian.ini", "x"), u"default_setting_it");
     EXPECT_EQ(ProfileFolderForLanguage("klingon.ini", "default_setting_fr"), u"default_setting_fr");
+}
+
+TEST(ProfileCatalogue, TheChosenProfileFollowsTheLanguageWhereItHasAFileThere)
+{
+    QTemporaryDir dir;
+    for (const char *file :
+         {"default_setting/a.ini", "default_setting_de/a.ini", "default_setting/only.ini",
+          "profiles/a.ini", "profiles/default_setting_de/x"})
+        writeFile(dir.filePath(file), profile("t"));
+    const QString german = dir.filePath("default_setting_de");
+    EXPECT_EQ(ProfileInFolder(dir.filePath("default_setting/a.ini"), german),
+              dir.filePath("default_setting_de/a.ini"));
+    // No German file of that name, or a profile of the user's own: unchanged.
+    EXPECT_EQ(ProfileInFolder(dir.filePath("default_setting/only.ini"), german),
+              dir.filePath("default_setting/only.ini"));
+    EXPECT_EQ(ProfileInFolder(dir.filePath("profiles/a.ini"), german),
+              dir.filePath("profiles/a.ini"));
+    EXPECT_EQ(ProfileInFolder(dir.filePath("default_setting/a.ini"),
+                              dir.filePath("profiles/default_setting_de")),
+              dir.filePath("default_setting/a.ini"));
+    EXPECT_EQ(ProfileInFolder("", german), "");
 }
 
 TEST(PresetList, PresetsAreTheItemSectionsInFileOrder)

@@ -214,6 +214,22 @@ TEST(MainWindowStart, ALaterStartWithoutTheChooserFillsThePresetsAtOnceAndRestor
     EXPECT_EQ(ini.readInteger(u"form", u"x", -1), 40);
 }
 
+TEST(MainWindowStart, AnIPodStartWithoutTheChooserAfterAPspChoiceConvertsForTheIPod)
+{
+    Installation inst(DeviceFamily::IPod);
+    writeFile(inst.settingsFile(), "[System]\nShowWindow=0\nFormatType=0\nProfilePath=" +
+                                       inst.profile("PSP_480x272.ini").toUtf8() + "\n");
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    QApplication::processEvents();
+    ASSERT_NE(window.selectedPreset(), nullptr);
+    const QString title =
+        orm::IniFile(window.selectedPreset()->FileName).readString(u"Info", u"TitleE", {});
+    EXPECT_EQ(ClassifyProfile(title), FormatiPod) << title.toStdString();
+    EXPECT_EQ(globals().FormatType, FormatiPod);
+    window.close();
+}
+
 TEST(MainWindowStart, GarbageSettingsAndAMissingProfileStartAnEmptyPresetBox)
 {
     Installation inst;
@@ -352,12 +368,22 @@ TEST(MainWindowLanguage, SwitchingWithNoKeepsTheProgramRunningInTheNewLanguage)
     ASSERT_TRUE(window.FormCreate());
     QApplication::processEvents();
 
+    ASSERT_GE(window.ComboBoxProfile()->count(), 2);
+    window.ComboBoxProfile()->setCurrentIndex(1);
+    const QString englishPreset = window.ComboBoxProfile()->currentText();
+
     ScriptedScope script;
     script->answers = {orm::IdNo};
     QAction *french = menuEntry(window.LanguagesMI(), "FRENCH");
     ASSERT_NE(french, nullptr);
     french->trigger();
 
+    // The preset list follows: the same profile's French file, the same preset.
+    ASSERT_NE(window.selectedPreset(), nullptr);
+    EXPECT_EQ(window.selectedPreset()->FileName,
+              inst.path("default_setting_fr/Transcoding_iPod.ini"));
+    EXPECT_EQ(window.selectedPreset()->Section, "Item1");
+    EXPECT_NE(window.ComboBoxProfile()->currentText(), englishPreset);
     EXPECT_EQ(globals().LanguageFile, "FRENCH.ini");
     EXPECT_TRUE(french->isChecked());
     EXPECT_FALSE(menuEntry(window.LanguagesMI(), "ENGLISH")->isChecked());

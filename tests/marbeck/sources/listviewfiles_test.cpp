@@ -197,8 +197,7 @@ TEST(ListViewFiles, TheSizeColumnSpeaksTheListsLanguage)
         EXPECT_EQ(size(0).simplified(), QString(small).simplified()) << language;
         EXPECT_EQ(size(1).simplified(), QString(large).simplified()) << language;
     }
-    EXPECT_EQ(SizeText(2048, QLocale("en")), "2.00 KiB");
-    EXPECT_EQ(SizeText(150 * 1024 * 1024, QLocale("en")), "150 MiB");
+    EXPECT_EQ(SizeText(150 * 1024 * 1024, QLocale("en")), "150 MiB"); // three digits
 }
 
 TEST(ListViewFiles, DeletingSelectsTheRowThatTookThePlaceOfTheFirstRemoved)
