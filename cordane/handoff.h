@@ -42,7 +42,15 @@ QStringList ReadAviSynthExtensions(const QString &avsFile);
 orm::PlaceholderValues JobPlaceholders(const QString &programFolder, const QString &inputFile,
                                        const QString &outputFile);
 
-// Writes "RipResult"; throws orm::Error when the file cannot be written.
-void WriteRipResult(const QString &handOffFile, const QString &result);
+// The file the parent is to take of a job's outputs: the first with the
+// preset's extension (letter case aside), else the first; empty for none.
+QString MainOutputFile(const QStringList &outputs, const QString &extension);
+
+// Writes "RipResult" and, beside it, "RipOutputFile": the path of the file
+// the job wrote, which is not always the name the parent asked for (a name
+// taken already, a device's own naming); empty when nothing was converted.
+// Throws orm::Error when the file cannot be written.
+void WriteRipResult(const QString &handOffFile, const QString &result,
+                    const QString &outputFile = {});
 
 } // namespace cordane
