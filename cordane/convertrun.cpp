@@ -216,7 +216,7 @@ void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
         OnFinished();
 }
 
-void ConvertRun::Close()
+void ConvertRun::Close(const std::optional<orm::Placement> &placement)
 {
     if (m_closed)
         return;
@@ -228,10 +228,10 @@ void ConvertRun::Close()
     if (m_errorOccurred)
         m_outputGuard.removeCreated();
     orm::DeleteTempFiles(m_programFolder);
-    ReportResult();
+    ReportResult(placement);
 }
 
-void ConvertRun::ReportResult()
+void ConvertRun::ReportResult(const std::optional<orm::Placement> &placement)
 {
     // A stop the user chose needs no box; a failure says so and, where
     // something was written down, offers the log.
@@ -253,7 +253,8 @@ void ConvertRun::ReportResult()
                 orm::IniFile(m_profileFile).readString(m_handOff.ProfileItem, u"EXT", {}));
         WriteRipResult(m_handOffFile,
                        msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR : Msg::MSG_CONVERT_COMPLETE),
-                       m_errorOccurred ? QString() : m_outputFile);
+                       m_errorOccurred ? QString() : m_outputFile,
+                       placement ? &*placement : nullptr);
     } catch (const orm::Error &e) {
         writeError = e.text();
     }

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace orm {
 class ConversionJob;
@@ -60,8 +61,9 @@ public:
     const QString &ProfileTitle() const { return m_profileTitle; }
 
     // Ends the job's own processes, removes the generated files and reports
-    // the result to the parent. Only the first call does anything.
-    void Close();
+    // the result to the parent, keeping the window's place (when given) in
+    // the same write. Only the first call does anything.
+    void Close(const std::optional<orm::Placement> &placement = std::nullopt);
 
 private:
     bool ReadJob();
@@ -70,7 +72,7 @@ private:
     QString CachedPresetHealth();
     // The one place where the job's end becomes Cordane's result.
     void JobEnded(const orm::JobEnd &jobEnd);
-    void ReportResult();
+    void ReportResult(const std::optional<orm::Placement> &placement);
 
     QString m_programFolder;
     QString m_handOffFile;

@@ -83,9 +83,12 @@ QString MainOutputFile(const QStringList &outputs, const QString &extension)
     return outputs.value(0);
 }
 
-void WriteRipResult(const QString &handOffFile, const QString &result, const QString &outputFile)
+void WriteRipResult(const QString &handOffFile, const QString &result, const QString &outputFile,
+                    const orm::Placement *placement)
 {
     orm::IniFile ini(handOffFile);
+    if (placement)
+        orm::WritePlacement(ini, kPlacementSection.toString(), *placement);
     ini.writeString(kExtern, u"RipResult", result);
     ini.writeString(kExtern, u"RipOutputFile", outputFile);
     ini.save();

@@ -1,7 +1,6 @@
 #include "tfrmconvert.h"
 
 #include "cordanemessages.h"
-#include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
 #include "shared/progressmodel.h"
@@ -142,7 +141,7 @@ void TfrmConvert::PolishWindow()
     orm::RegisterLayoutFonts();
     orm::UseToolkitLanguage(m_run.handOff().LanguageFileName);
     orm::SetDefaultPlacementFile(m_handOffFile);
-    orm::LoadPlacement(QStringLiteral("FormConvert"), this, m_handOffFile);
+    orm::LoadPlacement(kPlacementSection.toString(), this, m_handOffFile);
     ApplyLanguage();
 }
 
@@ -224,12 +223,8 @@ void TfrmConvert::CloseSequence()
 {
     if (m_run.Closed())
         return;
-    try {
-        orm::SavePlacement(QStringLiteral("FormConvert"), this, m_handOffFile);
-    } catch (const orm::Error &e) {
-        orm::ShowMessageBox(e.text(), QStringLiteral("Error"), orm::mb::kIconError);
-    }
-    m_run.Close();
+    // The place goes into the hand-off file with the result, in one write.
+    m_run.Close(orm::PlacementOf(this));
 }
 
 } // namespace cordane

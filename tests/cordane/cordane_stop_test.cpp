@@ -234,6 +234,7 @@ TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
     EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
     EXPECT_EQ(ini.readString(u"ExternApp", u"RipOutputFile", {"unset"}), u"");
+    EXPECT_EQ(ini.readInteger(u"FormConvert", u"width", 0), 531); // the place, kept with it
     // The stop the user chose is not reported back to him as an error.
     ASSERT_EQ(script->asked.size(), 2);
     EXPECT_EQ(script->asked[0].text, cordane::msg(cordane::Msg::MSG_ABORTENCODING));
