@@ -9,6 +9,7 @@
 #include "shared/error.h"
 #include "shared/ini.h"
 #include "shared/interaction.h"
+#include "shared/presethealth.h"
 #include "shared/utilfuncs.h"
 
 #include <QDir>
@@ -25,6 +26,26 @@ bool hasCommands(const QString &profileFile, const QString &section)
     return std::any_of(keys.begin(), keys.end(), orm::IsCommandKey);
 }
 
+QString encoderOf(const QString &programFolder)
+{
+    return orm::IncludeBackslash(programFolder) + QStringLiteral("cores/avcore.dll");
+}
+
+// The profile's title, or its file's name where it has none.
+QString titleOf(const QString &profileFile)
+{
+    const QString title = orm::IniFile(profileFile).readString(u"Info", u"TitleE", {});
+    return title.isEmpty() ? orm::RemoveFileExt(orm::ExtractFileName(profileFile)) : title;
+}
+
+QStringList pathsOf(const QList<orm::ExpectedOutput> &outputs)
+{
+    QStringList paths;
+    for (const orm::ExpectedOutput &output : outputs)
+        paths << output.path;
+    return paths;
+}
+
 } // namespace
 
 ConvertRun::ConvertRun(const QString &programFolder)
@@ -33,6 +54,7 @@ ConvertRun::ConvertRun(const QString &programFolder)
       m_parent(m_handOff.Parent)
 {
     m_avsExtensions = ReadAviSynthExtensions(orm::IncludeBackslash(m_programFolder) + "avs.dat");
+    m_outputGuard.probeSourceLater();
     m_model = std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::SingleFile,
                                                    msg(Msg::MSG_ID_STATUS));
     // The job's first error line; the failure is told once, when the job has
@@ -67,6 +89,24 @@ bool ConvertRun::Active() const
 void ConvertRun::MarkStopped()
 {
     m_errorOccurred = true;
+    m_stopped = true;
+}
+
+void ConvertRun::PrepareOutputCheck()
+{
+    if (!m_closed)
+        m_outputGuard.probeSource();
+}
+
+QString ConvertRun::CachedPresetHealth()
+{
+    // Asking the encoder for its abilities takes longer than starting the
+    // job; without a cached answer a failed job asks (JobEnded).
+    const auto health = orm::PresetHealth::Cached(encoderOf(m_programFolder),
+                                                  orm::PresetHealth::DefaultCacheFile());
+    m_healthKnown = health.has_value();
+    return health ? health->missingFor(orm::IniFile(m_profileFile), m_handOff.ProfileItem)
+                  : QString();
 }
 
 bool ConvertRun::Start()
@@ -78,12 +118,13 @@ bool ConvertRun::Start()
     try {
         orm::ScriptJob job;
         job.programFolder = m_programFolder;
-        job.profileFile = orm::IncludeBackslash(m_programFolder) +
-                          QString::fromStdString(orm::platform::toPlatformSeparators(
-                              m_handOff.ProfilePath.toStdString()));
+        job.profileFile = m_profileFile;
         job.section = m_handOff.ProfileItem;
         job.values = JobPlaceholders(m_programFolder, m_handOff.TempFile, m_handOff.OutputFile);
         m_outputGuard.begin(job.profileFile, job.section, job.values);
+        m_outputFile =
+            MainOutputFile(pathsOf(m_outputGuard.expectedOutputs()),
+                           orm::IniFile(m_profileFile).readString(job.section, u"EXT", {}));
         job.aviSynthRoute = orm::TakesAviSynthRoute(m_handOff.TempFile, false, m_avsExtensions);
         if (!hasCommands(job.profileFile, job.section)) {
             orm::ShowMessageBox(QStringLiteral("The preset \"%1\" of the profile \"%2\" has no "
@@ -91,6 +132,12 @@ bool ConvertRun::Start()
                                     .arg(job.section, job.profileFile),
                                 QStringLiteral("Error"), orm::mb::kIconExclamation);
             m_errorOccurred = true;
+            return false;
+        }
+        if (const QString reason = CachedPresetHealth(); !reason.isEmpty()) {
+            m_errorOccurred = true;
+            m_failures.add(m_handOff.TempFile, reason);
+            orm::ShowMessageBox(reason, msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
             return false;
         }
         const QString script = orm::WriteJobScripts(job);
@@ -114,6 +161,10 @@ bool ConvertRun::ReadJob()
     m_handOff.OutputFile = job.OutputFile;
     m_handOff.ProfilePath = job.ProfilePath;
     m_handOff.ProfileItem = job.ProfileItem;
+    m_profileFile =
+        orm::IncludeBackslash(m_programFolder) +
+        QString::fromStdString(orm::platform::toPlatformSeparators(job.ProfilePath.toStdString()));
+    m_profileTitle = titleOf(m_profileFile);
     const QString reinstall = QStringLiteral("\n\r\n\rTry to re-install this program!");
     if (job.TempFile.isEmpty()) {
         orm::ShowMessageBox(QStringLiteral("Can not read input file name.") + reinstall,
@@ -149,6 +200,15 @@ void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
         }
         if (text.isEmpty())
             text = orm::FailureMessage(end);
+        // Without an answer at the start, the encoder is asked now whether it
+        // has what the preset needs (which also keeps the answer for next time).
+        if (!m_healthKnown && end.outcome == orm::JobOutcome::Failed) {
+            const QString missing =
+                orm::InstalledPresetHealth(encoderOf(m_programFolder))
+                    .missingFor(orm::IniFile(m_profileFile), m_handOff.ProfileItem);
+            if (!missing.isEmpty())
+                text = missing + QStringLiteral("\n\n") + text;
+        }
         m_failures.add(m_handOff.TempFile, text);
         orm::ShowMessageBox(text, msg(Msg::MSG_ERROR), orm::mb::kIconInformation);
     }
@@ -156,7 +216,7 @@ void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
         OnFinished();
 }
 
-void ConvertRun::Close()
+void ConvertRun::Close(const std::optional<orm::Placement> &placement)
 {
     if (m_closed)
         return;
@@ -168,17 +228,33 @@ void ConvertRun::Close()
     if (m_errorOccurred)
         m_outputGuard.removeCreated();
     orm::DeleteTempFiles(m_programFolder);
-    ReportResult();
+    ReportResult(placement);
 }
 
-void ConvertRun::ReportResult()
+void ConvertRun::ReportResult(const std::optional<orm::Placement> &placement)
 {
-    if (m_errorOccurred)
-        orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
+    // A stop the user chose needs no box; a failure says so and, where
+    // something was written down, offers the log.
+    if (m_errorOccurred && !m_stopped) {
+        if (m_failures.isEmpty())
+            orm::ShowMessageBox(msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS),
+                                orm::mb::kIconExclamation);
+        else
+            orm::OfferFailureLog(m_failures,
+                                 msg(Msg::MSG_ANERROROCCURRED) + u'\n' + msg(Msg::MSG_VIEWLOG),
+                                 msg(Msg::MSG_OOPS));
+    }
     QString writeError;
     try {
+        // The file the job really wrote, whatever name the parent asked for.
+        if (!m_errorOccurred)
+            m_outputFile = MainOutputFile(
+                pathsOf(m_outputGuard.expectedOutputs()),
+                orm::IniFile(m_profileFile).readString(m_handOff.ProfileItem, u"EXT", {}));
         WriteRipResult(m_handOffFile,
-                       msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR : Msg::MSG_CONVERT_COMPLETE));
+                       msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR : Msg::MSG_CONVERT_COMPLETE),
+                       m_errorOccurred ? QString() : m_outputFile,
+                       placement ? &*placement : nullptr);
     } catch (const orm::Error &e) {
         writeError = e.text();
     }

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace orm {
 class ConversionJob;
@@ -40,31 +41,49 @@ public:
     // the program closes.
     std::function<void()> OnFinished;
 
-    // Reads the job and starts it; false when nothing runs (the reason has
-    // been shown and the result will be the error).
+    // Reads the job and starts it, doing first only what the conversion
+    // needs; false when nothing runs (the reason has been shown and the
+    // result will be the error).
     bool Start();
+    // While the job runs: what the check of its outputs will need.
+    void PrepareOutputCheck();
     bool Active() const;
     bool Closed() const { return m_closed; }
     bool ErrorOccurred() const { return m_errorOccurred; }
     // The user chose to stop, or the program is ended from outside while the
-    // job runs: the result is the error.
+    // job runs: the result is the error, and no box tells of it.
     void MarkStopped();
 
+    // What the window names: the source, the file the job writes (known
+    // once it has started), and the title of the profile it uses.
+    const QString &InputFile() const { return m_handOff.TempFile; }
+    const QString &OutputFile() const { return m_outputFile; }
+    const QString &ProfileTitle() const { return m_profileTitle; }
+
     // Ends the job's own processes, removes the generated files and reports
-    // the result to the parent. Only the first call does anything.
-    void Close();
+    // the result to the parent, keeping the window's place (when given) in
+    // the same write. Only the first call does anything.
+    void Close(const std::optional<orm::Placement> &placement = std::nullopt);
 
 private:
     bool ReadJob();
+    // Why the installed encoder cannot run the preset, as far as is known
+    // without asking it: only an answer an earlier run cached is used.
+    QString CachedPresetHealth();
     // The one place where the job's end becomes Cordane's result.
     void JobEnded(const orm::JobEnd &jobEnd);
-    void ReportResult();
+    void ReportResult(const std::optional<orm::Placement> &placement);
 
     QString m_programFolder;
     QString m_handOffFile;
     HandOff m_handOff;
     QStringList m_avsExtensions;
+    QString m_profileFile;
+    QString m_profileTitle;
+    QString m_outputFile;
+    bool m_healthKnown = false; // the encoder's abilities were known at the start
     bool m_errorOccurred = false;
+    bool m_stopped = false;
     QString m_errorLine; // the job's first error line
     bool m_closed = false;
     orm::FailureLog m_failures;     // what the user was told went wrong

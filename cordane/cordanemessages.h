@@ -1,5 +1,6 @@
 #pragma once
-// Cordane's message table: every key it reads, with its English default.
+// Cordane's message table: every key it reads, with its English default. In
+// MSG_FORMTITLE "%s" is the title of the profile the job uses.
 #include "shared/failurereason.h"
 #include "shared/outputmessages.h"
 #include "shared/resstr.h"
@@ -16,10 +17,13 @@
     X(MSG_CANCEL, "Cancel")                                                                        \
     X(MSG_CONVERT_ERROR, "Convert Error!")                                                         \
     X(MSG_CONVERT_COMPLETE, "Convert Complete!")                                                   \
-    X(MSG_FORMTITLE, "Converting files to iPod, PSP, 3GP format, please wait...")                  \
+    X(MSG_FORMTITLE, "Converting to %s, please wait...")                                           \
     X(MSG_REMAININGTIME, "Remaining time:")                                                        \
     X(MSG_ELAPSEDTIME, "Elapsed time:")                                                            \
     X(MSG_ESTIMATEDTIME, "Estimated time:")                                                        \
+    X(MSG_SOURCEFILE, "Source:")                                                                   \
+    X(MSG_TARGETFILE, "Output:")                                                                   \
+    X(MSG_VIEWLOG, "Do you want to view the log?")                                                 \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

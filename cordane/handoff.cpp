@@ -73,10 +73,24 @@ orm::PlaceholderValues JobPlaceholders(const QString &programFolder, const QStri
     return v;
 }
 
-void WriteRipResult(const QString &handOffFile, const QString &result)
+QString MainOutputFile(const QStringList &outputs, const QString &extension)
+{
+    for (const QString &path : outputs) {
+        if (!extension.isEmpty() &&
+            orm::ExtractFileExt(path).compare(u'.' + extension, Qt::CaseInsensitive) == 0)
+            return path;
+    }
+    return outputs.value(0);
+}
+
+void WriteRipResult(const QString &handOffFile, const QString &result, const QString &outputFile,
+                    const orm::Placement *placement)
 {
     orm::IniFile ini(handOffFile);
+    if (placement)
+        orm::WritePlacement(ini, kPlacementSection.toString(), *placement);
     ini.writeString(kExtern, u"RipResult", result);
+    ini.writeString(kExtern, u"RipOutputFile", outputFile);
     ini.save();
 }
 

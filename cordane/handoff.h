@@ -2,6 +2,7 @@
 // The hand-off file lnh.ini beside Cordane (or in the user's folder, UserFolders): the job the
 // parent asks for, the language it uses, and the result Cordane writes back.
 #include "shared/commandtemplate.h"
+#include "shared/placement.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,8 @@ namespace cordane {
 inline constexpr QStringView kHandOffFileName = u"lnh.ini";
 inline constexpr QStringView kDefaultProfile = u"default_setting\\Transcoding_iPod.ini";
 inline constexpr QStringView kDefaultPreset = u"Item0";
+// The window's place is kept in the hand-off file, in this section.
+inline constexpr QStringView kPlacementSection = u"FormConvert";
 // The completion notice's message number, as the parent knows it.
 inline constexpr int kConvertDone = 1024 + 200;
 
@@ -42,7 +45,16 @@ QStringList ReadAviSynthExtensions(const QString &avsFile);
 orm::PlaceholderValues JobPlaceholders(const QString &programFolder, const QString &inputFile,
                                        const QString &outputFile);
 
-// Writes "RipResult"; throws orm::Error when the file cannot be written.
-void WriteRipResult(const QString &handOffFile, const QString &result);
+// The file the parent is to take of a job's outputs: the first with the
+// preset's extension (letter case aside), else the first; empty for none.
+QString MainOutputFile(const QStringList &outputs, const QString &extension);
+
+// Writes "RipResult" and, beside it, "RipOutputFile": the path of the file
+// the job wrote, which is not always the name the parent asked for (a name
+// taken already, a device's own naming); empty when nothing was converted.
+// The window's place, when given, goes into the same write. Throws orm::Error
+// when the file cannot be written.
+void WriteRipResult(const QString &handOffFile, const QString &result,
+                    const QString &outputFile = {}, const orm::Placement *placement = nullptr);
 
 } // namespace cordane

@@ -8,7 +8,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    orm::RegisterLayoutFonts();
+    // The layout's fonts are registered by the window once its job has started.
     orm::InstallInteraction();
     cordane::TfrmConvert window(QString::fromStdString(orm::platform::programFolder()));
     orm::OnTerminationRequest(&window, [&window] { window.TerminationRequested(); });

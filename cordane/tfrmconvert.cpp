@@ -1,20 +1,23 @@
 #include "tfrmconvert.h"
 
 #include "cordanemessages.h"
-#include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/placement.h"
 #include "shared/progressmodel.h"
+#include "shared/resstr.h"
 #include "shared/toolkittranslation.h"
+#include "shared/ui/qtinteraction.h"
 #include "shared/utilfuncs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 namespace cordane {
 
@@ -56,6 +59,10 @@ TfrmConvert::TfrmConvert(const QString &programFolder, QWidget *parent)
     LabelElapsed = label(this, 104, 73, 388);
     LabelEstimatedCaption = label(this, 9, 86, 92, {});
     LabelEstimated = label(this, 104, 86, 388);
+    LabelSourceCaption = label(this, 9, 102, 92, {});
+    LabelSource = label(this, 104, 102, 388);
+    LabelTargetCaption = label(this, 9, 115, 92, {});
+    LabelTarget = label(this, 104, 115, 388);
     auto *bevel = new QFrame(this);
     bevel->setGeometry(0, 132, 531, 2);
     bevel->setFrameShape(QFrame::HLine);
@@ -67,13 +74,10 @@ TfrmConvert::TfrmConvert(const QString &programFolder, QWidget *parent)
 
     m_run.OnProgress = [this] { ShowProgress(); };
     m_run.OnFinished = [this] { close(); };
-    orm::SetDefaultPlacementFile(m_handOffFile);
-    orm::LoadPlacement(QStringLiteral("FormConvert"), this, m_handOffFile);
+    // The texts now: a box at the job's start already speaks the parent's language.
     messages().LoadLanguage(CordaneLanguageFile(orm::ExcludeBackslash(programFolder),
                                                 m_run.handOff().LanguagePath,
                                                 m_run.handOff().LanguageFileName));
-    orm::UseToolkitLanguage(m_run.handOff().LanguageFileName);
-    ApplyLanguage();
     m_run.model().setPrefixes(msg(Msg::MSG_ID_STATUS), {});
     QMetaObject::invokeMethod(
         this, [this] { StartConversion(); }, Qt::QueuedConnection);
@@ -86,28 +90,59 @@ TfrmConvert::~TfrmConvert()
 
 void TfrmConvert::ApplyLanguage()
 {
-    setWindowTitle(msg(Msg::MSG_FORMTITLE));
+    // The caption names what the job makes: the title of its profile.
+    setWindowTitle(orm::FormatMessage(msg(Msg::MSG_FORMTITLE), {m_run.ProfileTitle()}));
     LabelRemainingCaption->setText(msg(Msg::MSG_REMAININGTIME));
     LabelElapsedCaption->setText(msg(Msg::MSG_ELAPSEDTIME));
     LabelEstimatedCaption->setText(msg(Msg::MSG_ESTIMATEDTIME));
+    LabelSourceCaption->setText(msg(Msg::MSG_SOURCEFILE));
+    LabelTargetCaption->setText(msg(Msg::MSG_TARGETFILE));
     ButtonCancel->setText(msg(Msg::MSG_CANCEL));
     // Longer captions (German, French) push the values to the right instead of being cut.
+    const auto captions = {LabelRemainingCaption, LabelElapsedCaption, LabelEstimatedCaption,
+                           LabelSourceCaption, LabelTargetCaption};
     int captionWidth = 0;
-    for (QLabel *caption : {LabelRemainingCaption, LabelElapsedCaption, LabelEstimatedCaption})
+    for (QLabel *caption : captions)
         captionWidth = std::max(captionWidth, caption->sizeHint().width());
     const int valueLeft = std::max(104, 9 + captionWidth + 8);
-    for (QLabel *caption : {LabelRemainingCaption, LabelElapsedCaption, LabelEstimatedCaption})
+    for (QLabel *caption : captions)
         caption->resize(valueLeft - 9 - 4, caption->height());
     LabelRemaining->setGeometry(valueLeft, 8, 394 - valueLeft - 8, 14);
-    LabelElapsed->setGeometry(valueLeft, 73, 388 + 104 - valueLeft, 14);
-    LabelEstimated->setGeometry(valueLeft, 86, 388 + 104 - valueLeft, 14);
+    for (QLabel *value : {LabelElapsed, LabelEstimated, LabelSource, LabelTarget})
+        value->setGeometry(valueLeft, value->y(), 388 + 104 - valueLeft, 14);
+    ShowFileName(LabelSource, m_run.InputFile());
+    ShowFileName(LabelTarget, m_run.OutputFile());
+}
+
+void TfrmConvert::ShowFileName(QLabel *label, const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    label->setText(label->fontMetrics().elidedText(orm::ExtractFileName(path), Qt::ElideMiddle,
+                                                   label->width()));
+    label->setToolTip(QDir::toNativeSeparators(path));
 }
 
 void TfrmConvert::StartConversion()
 {
+    // The encoder starts first; the window is made ready while it runs.
+    const bool started = m_run.Start();
+    PolishWindow();
     show();
-    if (!m_run.Start())
+    if (!started) {
         close();
+        return;
+    }
+    QTimer::singleShot(0, this, [this] { m_run.PrepareOutputCheck(); });
+}
+
+void TfrmConvert::PolishWindow()
+{
+    orm::RegisterLayoutFonts();
+    orm::UseToolkitLanguage(m_run.handOff().LanguageFileName);
+    orm::SetDefaultPlacementFile(m_handOffFile);
+    orm::LoadPlacement(kPlacementSection.toString(), this, m_handOffFile);
+    ApplyLanguage();
 }
 
 void TfrmConvert::ShowProgress()
@@ -188,12 +223,8 @@ void TfrmConvert::CloseSequence()
 {
     if (m_run.Closed())
         return;
-    try {
-        orm::SavePlacement(QStringLiteral("FormConvert"), this, m_handOffFile);
-    } catch (const orm::Error &e) {
-        orm::ShowMessageBox(e.text(), QStringLiteral("Error"), orm::mb::kIconError);
-    }
-    m_run.Close();
+    // The place goes into the hand-off file with the result, in one write.
+    m_run.Close(orm::PlacementOf(this));
 }
 
 } // namespace cordane

@@ -31,6 +31,11 @@ protected:
 
 private:
     void StartConversion();
+    // What only the window needs (fonts, the toolkit's texts, captions,
+    // placement), done once the encoder runs.
+    void PolishWindow();
+    // The file's name, shortened to fit, with its whole path as tooltip.
+    static void ShowFileName(QLabel *label, const QString &path);
     void ButtonCancelClick();
     // The stop question; true for "Stop now".
     bool AskStop();
@@ -49,6 +54,10 @@ private:
     QLabel *LabelElapsed;
     QLabel *LabelEstimatedCaption;
     QLabel *LabelEstimated;
+    QLabel *LabelSourceCaption;
+    QLabel *LabelSource;
+    QLabel *LabelTargetCaption;
+    QLabel *LabelTarget;
     QPushButton *ButtonCancel;
 };
 

@@ -241,7 +241,10 @@ void OutputGuard::beginCommands(const QStringList &commandTemplates, const QStri
     const QStringList entries = QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden |
                                                          QDir::System | QDir::NoDotAndDotDot);
     m_before = QSet<QString>(entries.begin(), entries.end());
-    m_source = ProbeMedia(values.InputFile);
+    m_sourcePath = values.InputFile;
+    m_source.reset();
+    if (!m_probeLater)
+        probeSource();
 
     const QList<NameTemplate> names = outputNameTemplates(commandTemplates);
     const auto anyTaken = [&](auto &&which) {
@@ -272,8 +275,7 @@ void OutputGuard::beginCommands(const QStringList &commandTemplates, const QStri
         const QString path = QFileInfo(plainExpanded(n.text, values)).absoluteFilePath();
         const auto same = [&](const ExpectedOutput &o) { return o.path == path; };
         if (std::none_of(m_named.begin(), m_named.end(), same))
-            m_named << ExpectedOutput{path, n.keepsVideo && m_source.video,
-                                      n.keepsAudio && m_source.audio};
+            m_named << ExpectedOutput{path, n.keepsVideo, n.keepsAudio};
     }
     const bool usesOutputFile =
         std::any_of(commandTemplates.begin(), commandTemplates.end(), [](const QString &l) {
@@ -281,8 +283,14 @@ void OutputGuard::beginCommands(const QStringList &commandTemplates, const QStri
         });
     if (m_named.isEmpty() && usesOutputFile && !extension.isEmpty())
         m_named << ExpectedOutput{
-            QFileInfo(RemoveFileExt(values.OutputFile) + u'.' + extension).absoluteFilePath(),
-            m_source.video, m_source.audio};
+            QFileInfo(RemoveFileExt(values.OutputFile) + u'.' + extension).absoluteFilePath(), true,
+            true};
+}
+
+void OutputGuard::probeSource()
+{
+    if (!m_source)
+        m_source = ProbeMedia(m_sourcePath);
 }
 
 QStringList OutputGuard::createdFiles() const
@@ -336,8 +344,12 @@ std::optional<QString> OutputGuard::verify(const OutputTexts &texts) const
     const QList<ExpectedOutput> outputs = expectedOutputs();
     if (outputs.isEmpty())
         return texts(OutputMessage::MSG_OUTPUT_NONE);
-    for (const ExpectedOutput &output : outputs) {
-        if (auto problem = CheckOutput(output, m_source, texts))
+    const MediaFacts source = m_source ? *m_source : ProbeMedia(m_sourcePath);
+    for (ExpectedOutput output : outputs) {
+        // An output keeps only the streams the source has.
+        output.video = output.video && source.video;
+        output.audio = output.audio && source.audio;
+        if (auto problem = CheckOutput(output, source, texts))
             return problem;
     }
     return std::nullopt;

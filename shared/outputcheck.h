@@ -56,6 +56,11 @@ public:
                        PlaceholderValues &values);
     // The same with the preset's command lines and its "EXT" read from the profile.
     void begin(const QString &profileFile, const QString &section, PlaceholderValues &values);
+    // What the source holds is needed only by the check at the end: called
+    // before begin(), the source is left for probeSource() while the job runs
+    // (or for verify()), so that the job starts sooner.
+    void probeSourceLater() { m_probeLater = true; }
+    void probeSource();
 
     // The files the commands name, and every file that appeared in the
     // output folder since begin() under the name of one of them (every new
@@ -79,7 +84,9 @@ private:
     QString m_folder;
     QSet<QString> m_before;
     QList<ExpectedOutput> m_named;
-    MediaFacts m_source;
+    QString m_sourcePath;
+    bool m_probeLater = false;
+    std::optional<MediaFacts> m_source;
 };
 
 // A job's end after its outputs were looked at: a job that ended well but

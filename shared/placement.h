@@ -29,5 +29,8 @@ QString DefaultPlacementFile();
 // Toolkit side: read the place into the window, or store the window's place.
 bool LoadPlacement(const QString &section, QWidget *window, const QString &fileName = {});
 void SavePlacement(const QString &section, QWidget *window, const QString &fileName = {});
+// The window's place as SavePlacement stores it: a maximised window keeps the
+// size it returns to when it is restored.
+Placement PlacementOf(const QWidget *window);
 
 } // namespace orm

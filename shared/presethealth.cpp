@@ -143,6 +143,25 @@ QSet<QString> fromJson(const QJsonValue &value)
     return names;
 }
 
+// The abilities `cacheFile` holds for the encoder with this stamp.
+std::optional<EncoderAbilities> cachedAbilities(const QFileInfo &encoder, const QString &stamp,
+                                                const QString &cacheFile)
+{
+    QFile file(cacheFile);
+    if (cacheFile.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    if (root["encoder"].toString() != encoder.absoluteFilePath() ||
+        root["stamp"].toString() != stamp)
+        return std::nullopt;
+    EncoderAbilities abilities;
+    abilities.encoders = fromJson(root["encoders"]);
+    abilities.muxers = fromJson(root["muxers"]);
+    abilities.filters = fromJson(root["filters"]);
+    abilities.known = true;
+    return abilities;
+}
+
 } // namespace
 
 namespace {
@@ -259,19 +278,9 @@ PresetHealth::PresetHealth(const QString &encoderPath, const QString &cacheFile)
     if (!encoder.isFile())
         return;
     const QString stamp = fileStamp(encoder);
-    if (!cacheFile.isEmpty()) {
-        QFile file(cacheFile);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-            if (root["encoder"].toString() == encoder.absoluteFilePath() &&
-                root["stamp"].toString() == stamp) {
-                m_abilities.encoders = fromJson(root["encoders"]);
-                m_abilities.muxers = fromJson(root["muxers"]);
-                m_abilities.filters = fromJson(root["filters"]);
-                m_abilities.known = true;
-                return;
-            }
-        }
+    if (auto cached = cachedAbilities(encoder, stamp, cacheFile)) {
+        m_abilities = std::move(*cached);
+        return;
     }
     bool ok = true;
     m_abilities.encoders = ParseEncoderList(ask(encoderPath, QStringLiteral("-encoders"), &ok));
@@ -295,6 +304,20 @@ PresetHealth::PresetHealth(const QString &encoderPath, const QString &cacheFile)
         file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
         file.commit();
     }
+}
+
+std::optional<PresetHealth> PresetHealth::Cached(const QString &encoderPath,
+                                                 const QString &cacheFile)
+{
+    const QFileInfo encoder(encoderPath);
+    if (!encoder.isFile())
+        return std::nullopt;
+    auto cached = cachedAbilities(encoder, fileStamp(encoder), cacheFile);
+    if (!cached)
+        return std::nullopt;
+    PresetHealth health;
+    health.m_abilities = std::move(*cached);
+    return health;
 }
 
 QString PresetHealth::DefaultCacheFile()

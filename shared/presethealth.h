@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace orm {
 
 class IniFile;
@@ -36,6 +38,10 @@ public:
     // file name keeps the answer in memory only.
     PresetHealth(const QString &encoderPath, const QString &cacheFile);
 
+    // What `cacheFile` holds for the encoder, without asking it; nothing when
+    // it holds no answer for this encoder as it is now.
+    static std::optional<PresetHealth> Cached(const QString &encoderPath, const QString &cacheFile);
+
     // The usual cache file of this user.
     static QString DefaultCacheFile();
 
@@ -52,6 +58,8 @@ public:
     QString missingForProfile(const QString &profileFile) const;
 
 private:
+    PresetHealth() = default;
+
     EncoderAbilities m_abilities;
 };
 

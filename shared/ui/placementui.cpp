@@ -40,11 +40,15 @@ bool LoadPlacement(const QString &section, QWidget *window, const QString &fileN
 void SavePlacement(const QString &section, QWidget *window, const QString &fileName)
 {
     IniFile ini(placementFile(fileName));
-    const bool maximized = window->isMaximized();
-    // A maximised window keeps the size it returns to when it is restored.
-    const QRect g = maximized ? window->normalGeometry() : window->geometry();
-    WritePlacement(ini, section, {g.x(), g.y(), g.width(), g.height(), maximized});
+    WritePlacement(ini, section, PlacementOf(window));
     ini.save();
+}
+
+Placement PlacementOf(const QWidget *window)
+{
+    const bool maximized = window->isMaximized();
+    const QRect g = maximized ? window->normalGeometry() : window->geometry();
+    return {g.x(), g.y(), g.width(), g.height(), maximized};
 }
 
 } // namespace orm

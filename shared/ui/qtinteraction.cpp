@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <utility>
 
 namespace orm {
 
@@ -199,6 +200,9 @@ void InstallInteraction()
 
 void RegisterLayoutFonts()
 {
+    static bool registered = false;
+    if (std::exchange(registered, true))
+        return;
     for (const char *file :
          {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
         if (QFile::exists(QString::fromLatin1(file)))

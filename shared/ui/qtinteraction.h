@@ -17,7 +17,8 @@ public:
 // is written to standard error instead and answered with its first button.
 void InstallInteraction();
 
-// Registers the fonts the windows are laid out for (Tahoma) where the system has them.
+// Registers the fonts the windows are laid out for (Tahoma) where the system has them;
+// once per program.
 void RegisterLayoutFonts();
 
 } // namespace orm

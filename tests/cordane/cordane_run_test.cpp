@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,7 @@ QProcessEnvironment childEnvironment()
 struct StubRun {
     int exitCode = -1;
     QString ripResult;
+    QString ripOutputFile;
     int notices = -1;
     QByteArray output;
 };
@@ -73,6 +75,8 @@ StubRun runStub(const QString &installation, const QStringList &arguments)
     for (const QByteArray &line : run.output.split('\n')) {
         if (line.startsWith("RipResult="))
             run.ripResult = QString::fromUtf8(line.mid(10));
+        if (line.startsWith("RipOutputFile="))
+            run.ripOutputFile = QString::fromUtf8(line.mid(14));
         if (line.startsWith("notices="))
             run.notices = line.mid(8).toInt();
     }
@@ -88,6 +92,7 @@ TEST(CordaneRun, TheDefaultProfileMakesAnIpodVideo)
     const StubRun run = runStub(app, {sharedClip("cordane clip.mp4", 3), dir.filePath("out.mp4")});
     EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
     EXPECT_EQ(run.ripResult, u"Convert Complete!");
+    EXPECT_EQ(run.ripOutputFile, dir.filePath("out.mp4"));
     EXPECT_EQ(run.notices, 1);
     const Probe p = probe(dir.filePath("out.mp4"));
     EXPECT_EQ(p.videoCodec(), u"h264");
@@ -132,6 +137,48 @@ TEST(CordaneRun, BadInputsReportTheErrorResultOnce)
     EXPECT_EQ(missingPreset.ripResult, u"Convert Error!");
     EXPECT_TRUE(missingPreset.output.contains("has no command"))
         << missingPreset.output.toStdString();
+}
+
+// A PSP preset names its files as the device wants them: the parent learns
+// which file that is.
+TEST(CordaneRun, APspPresetReportsTheFileItReallyWrote)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const StubRun run = runStub(app, {"--profile", "default_setting\\PSP_320x240.ini",
+                                      sharedClip("cordane clip.mp4", 3), dir.filePath("out.mp4")});
+    EXPECT_EQ(run.ripResult, u"Convert Complete!") << run.output.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.mp4")));
+    EXPECT_TRUE(
+        QFileInfo(run.ripOutputFile).fileName().contains(QRegularExpression("^M4V\\d{5}\\.MP4$")))
+        << run.ripOutputFile.toStdString();
+    EXPECT_EQ(probe(run.ripOutputFile).videoCodec(), u"mpeg4");
+}
+
+// Whether the encoder has what the preset needs is known without asking it
+// only from an earlier answer: a job that fails asks it, and the next start
+// refuses before anything runs.
+TEST(CordaneRun, APresetTheEncoderCannotRunIsNamedThenRefusedBeforeItRuns)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const EnvScope cache("XDG_CACHE_HOME", dir.filePath("cache"));
+    const QString calls = dir.filePath("calls");
+    writeFile(app + "/cores/avcore.dll",
+              "#!/bin/sh\necho \"$@\" >> '" + calls.toUtf8() +
+                  "'\ncase \" $* \" in *\" libx264 \"*) echo \"Unknown encoder 'libx264'\" >&2; "
+                  "exit 1;; esac\n'" +
+                  (stageDir() + "/cores/avcore.dll").toUtf8() + "' \"$@\" | grep -v ' libx264 '\n");
+    QFile::setPermissions(app + "/cores/avcore.dll", QFile::ReadOwner | QFile::ExeOwner);
+    const QString clip = sharedClip("cordane clip.mp4", 3);
+    for (const int run : {1, 2}) {
+        const StubRun stub = runStub(app, {clip, dir.filePath("out.mp4")});
+        EXPECT_EQ(stub.ripResult, u"Convert Error!") << run;
+        EXPECT_TRUE(stub.output.contains("lacks the encoder \"libx264\""))
+            << stub.output.toStdString();
+        // The first run: the job and the three questions; the second: nothing more.
+        EXPECT_EQ(readFile(calls).count('\n'), 4) << run;
+    }
 }
 
 TEST(CordaneRun, ANameThatLooksLikeACommandIsJustAName)
@@ -217,6 +264,7 @@ TEST(CordaneRun, OutputsAreCheckedAndExistingNamesKept)
     writeFile(dir.filePath("out.mp4"), "the user's own file");
     const StubRun kept = runStub(app, {clip, dir.filePath("out.mp4")});
     EXPECT_EQ(kept.ripResult, u"Convert Complete!") << kept.output.toStdString();
+    EXPECT_EQ(kept.ripOutputFile, dir.filePath("out (2).mp4"));
     EXPECT_EQ(readFile(dir.filePath("out.mp4")), "the user's own file");
     EXPECT_EQ(probe(dir.filePath("out (2).mp4")).videoCodec(), u"h264");
 

@@ -67,11 +67,17 @@ TEST(HandOff, TheResultIsWrittenBesideTheJob)
     writeFile(dir.filePath("lnh.ini"), "[ExternApp]\n");
     const QString file = HandOffFileName(dir.path());
     writeFile(file, "[ExternApp]\nTempFile=/in/x.avi\n");
-    WriteRipResult(file, QString::fromUtf8("Conversion terminée !"));
+    WriteRipResult(file, QString::fromUtf8("Conversion terminée !"), "/out/MAQ00042.MP4");
     const orm::IniFile ini(file);
     EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
               QString::fromUtf8("Conversion terminée !"));
+    EXPECT_EQ(ini.readString(u"ExternApp", u"RipOutputFile", {}), u"/out/MAQ00042.MP4");
     EXPECT_EQ(ini.readString(u"ExternApp", u"TempFile", {}), u"/in/x.avi");
+
+    // The parent's file is the output with the preset's extension, not the thumbnail.
+    EXPECT_EQ(MainOutputFile({"/o/MAQ00042.THM", "/o/MAQ00042.MP4"}, "mp4"), u"/o/MAQ00042.MP4");
+    EXPECT_EQ(MainOutputFile({"/o/a.jpg", "/o/a.webm"}, {}), u"/o/a.jpg");
+    EXPECT_EQ(MainOutputFile({}, "mp4"), u"");
 }
 
 namespace {

@@ -5,9 +5,11 @@
 // It writes lnh.ini where Cordane reads it (beside Cordane when that folder is
 // writable, else the user's configuration folder), listens for the
 // completion notice, starts Cordane, answers the notice, and prints what came
-// back. Cordane holds its connection while it runs: one that closes without a
-// notice (Cordane was killed outright) is counted as "closed". Exit status 0
-// only for the complete result with exactly one notice.
+// back: the result and the file Cordane wrote. Cordane holds its connection
+// while it runs: one that closes without a notice (Cordane was killed
+// outright) is counted as "closed". It exits as soon as Cordane has ended and
+// every connection has either noticed or closed. Exit status 0 only for the
+// complete result with exactly one notice.
 #include "cordane/cordanemessages.h"
 #include "cordane/handoff.h"
 #include "cordane/parentnotice.h"
@@ -25,6 +27,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 int main(int argc, char *argv[])
 {
@@ -72,35 +75,53 @@ int main(int argc, char *argv[])
     }
     int notices = 0;
     int closedWithoutNotice = 0;
-    QString result;
+    int waitingClients = 0; // connected, neither noticed nor closed yet
+    bool cordaneEnded = false;
+    QString result, outputFile;
+    const auto quitWhenDone = [&] {
+        if (cordaneEnded && waitingClients == 0)
+            app.quit();
+    };
     QObject::connect(&server, &QLocalServer::newConnection, [&] {
         QLocalSocket *client = server.nextPendingConnection();
         auto noticed = std::make_shared<bool>(false);
+        ++waitingClients;
         QObject::connect(client, &QLocalSocket::readyRead, [&, client, noticed] {
             while (client->canReadLine()) {
                 const QByteArray line = client->readLine().trimmed();
                 if (line != QByteArray::number(cordane::kConvertDone) + " 0 0")
                     continue;
                 ++notices;
-                *noticed = true;
                 // The result is in the file before the notice comes.
-                result = orm::IniFile(handOff).readString(u"ExternApp", u"RipResult", {});
+                const orm::IniFile ini(handOff);
+                result = ini.readString(u"ExternApp", u"RipResult", {});
+                outputFile = ini.readString(u"ExternApp", u"RipOutputFile", {});
                 client->write("ok\n");
                 client->flush();
+                if (!std::exchange(*noticed, true))
+                    --waitingClients;
             }
         });
         QObject::connect(client, &QLocalSocket::disconnected, client, [&, client, noticed] {
-            if (!*noticed)
+            if (!*noticed) {
                 ++closedWithoutNotice;
+                --waitingClients;
+            }
             client->deleteLater();
+            quitWhenDone();
         });
     });
 
     QProcess cordane;
     cordane.setProcessChannelMode(QProcess::ForwardedChannels);
-    // Cordane's end, and then its connection's: the last lines may still be on their way.
-    QObject::connect(&cordane, &QProcess::finished, &app,
-                     [&] { QTimer::singleShot(200, &app, [&] { app.quit(); }); });
+    // Cordane answers for itself before it ends, so at its end only a
+    // connection whose close is still on its way can be outstanding; a
+    // second at most is waited for it.
+    QObject::connect(&cordane, &QProcess::finished, &app, [&] {
+        cordaneEnded = true;
+        quitWhenDone();
+        QTimer::singleShot(1000, &app, [&] { app.quit(); });
+    });
     QObject::connect(&cordane, &QProcess::errorOccurred, &app, [&](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart) {
             std::fprintf(stderr, "cannot start %s\n", qPrintable(cordane.program()));
@@ -115,7 +136,8 @@ int main(int argc, char *argv[])
     cordane::messages().LoadLanguage(
         cordane::CordaneLanguageFile(folder, QStringLiteral("lang\\"), language));
     const QString complete = cordane::msg(cordane::Msg::MSG_CONVERT_COMPLETE);
-    std::printf("RipResult=%s\nnotices=%d\nclosed=%d\n", result.toUtf8().constData(), notices,
+    std::printf("RipResult=%s\nRipOutputFile=%s\nnotices=%d\nclosed=%d\n",
+                result.toUtf8().constData(), outputFile.toUtf8().constData(), notices,
                 closedWithoutNotice);
     std::fflush(stdout);
     return result == complete && notices == 1 ? 0 : 1;
