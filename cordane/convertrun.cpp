@@ -85,6 +85,16 @@ bool ConvertRun::Start()
         job.values = JobPlaceholders(m_programFolder, m_handOff.TempFile, m_handOff.OutputFile);
         m_outputGuard.begin(job.profileFile, job.section, job.values);
         job.aviSynthRoute = orm::TakesAviSynthRoute(m_handOff.TempFile, false, m_avsExtensions);
+        // Missing, or no regular file (a FIFO or a device is never read).
+        if (!orm::IniFile(job.profileFile).exists()) {
+            orm::ShowMessageBox(QStringLiteral("The profile \"%1\" that ProfilePath names in \"%2\" "
+                                               "is missing or is not a file.")
+                                    .arg(QDir::toNativeSeparators(job.profileFile),
+                                         QDir::toNativeSeparators(m_handOffFile)),
+                                QStringLiteral("Error"), orm::mb::kIconExclamation);
+            m_errorOccurred = true;
+            return false;
+        }
         if (!hasCommands(job.profileFile, job.section)) {
             orm::ShowMessageBox(QStringLiteral("The preset \"%1\" of the profile \"%2\" has no "
                                                "command to run.")
@@ -94,7 +104,7 @@ bool ConvertRun::Start()
             return false;
         }
         const QString script = orm::WriteJobScripts(job);
-        m_job->Start(script, 2, 0);
+        m_job->Start(script, 2, 0, m_outputGuard.privateFiles());
         return true;
     } catch (const orm::Error &e) {
         // Nothing is left to run: the program closes with the error result.
@@ -141,7 +151,7 @@ void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
         if (!m_errorLine.isEmpty() || !end.recentLines.isEmpty()) {
             orm::FailureContext context;
             context.lines = end.recentLines;
-            context.errorLine = m_errorLine;
+            context.errorLine = m_outputGuard.shownText(m_errorLine);
             context.exitStatus = end.exitStatus;
             context.inputFile = m_handOff.TempFile;
             context.outputFolder = orm::ExtractFilePath(m_handOff.OutputFile);
@@ -175,6 +185,8 @@ void ConvertRun::ReportResult()
 {
     if (m_errorOccurred)
         orm::OfferFailureLog(m_failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
+    else
+        orm::WriteFailureLog(m_failures); // the file never tells an older run's failures
     QString writeError;
     try {
         WriteRipResult(m_handOffFile,

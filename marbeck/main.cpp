@@ -1,5 +1,6 @@
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
+#include "shared/conversionjob.h"
 #include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
@@ -45,6 +46,9 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ormolux.Marbeck")); // the menu entry
     orm::RegisterLayoutFonts();
     orm::InstallInteraction();
+    // What a killed run of either program left: its jobs' processes, scripts
+    // and unfinished outputs.
+    orm::EndLeftoversOfCrashedRuns();
     orm::SetErrorBoxCaption([] { return marbeck::msg(marbeck::Msg::MSG_APPLICATION_TITLE); });
 
     const QStringList arguments = QApplication::arguments();

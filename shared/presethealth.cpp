@@ -1,5 +1,7 @@
 #include "presethealth.h"
 
+#include "platform/files.h"
+
 #include "commandtemplate.h"
 #include "ini.h"
 
@@ -248,9 +250,10 @@ PresetHealth::PresetHealth(const QString &encoderPath, const QString &cacheFile)
         return;
     const QString stamp = fileStamp(encoder);
     if (!cacheFile.isEmpty()) {
-        QFile file(cacheFile);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+        if (const auto bytes =
+                platform::readRegularFile(QFile::encodeName(cacheFile).toStdString())) {
+            const QJsonObject root =
+                QJsonDocument::fromJson(QByteArray::fromStdString(*bytes)).object();
             if (root["encoder"].toString() == encoder.absoluteFilePath() &&
                 root["stamp"].toString() == stamp) {
                 m_abilities.encoders = fromJson(root["encoders"]);

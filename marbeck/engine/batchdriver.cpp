@@ -123,7 +123,7 @@ void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
         }
         if (!preset)
             throw orm::Error(QStringLiteral("List index out of bounds (-1)"));
-        if (!EnsureOutputFolder(outputFolderText))
+        if (!EnsureWritableOutputFolder(outputFolderText))
             return;
         emit outputPathChanged(outputFolderText);
         m_outputFolderText = outputFolderText;
@@ -299,7 +299,8 @@ bool BatchDriver::StartJob(Runner &runner)
             return true;
         }
         try {
-            runner.job.Start(script, MapPriority(m_options.priority), fileSize);
+            runner.job.Start(script, MapPriority(m_options.priority), fileSize,
+                             runner.outputGuard.privateFiles());
         } catch (...) {
             runner.busy = false;
             m_taken.remove(&item);
@@ -357,8 +358,10 @@ void BatchDriver::ProcessEnded(Runner &runner, const orm::JobEnd &jobEnd)
         }
         const JobEndSteps steps = m_run.jobEnded(end.outcome, m_progress->DeleteSources(),
                                                  m_progress->StopWhenDone(), BusyRunners(&runner));
-        if (steps.deleteSource)
-            orm::RemoveSource(runner.source); // to the trash; a failure is passed over
+        // To the trash; a failure is passed over, a source changed meanwhile is kept.
+        if (steps.deleteSource &&
+            runner.outputGuard.removeSource() == orm::SourceRemoval::Changed)
+            m_failures.add(runner.source, orm::SourceChangedText(runner.source, outputText));
         if (steps.removeRow || steps.moveRowToEnd)
             PaceListPainting();
         if (steps.removeRow)
@@ -390,7 +393,7 @@ QString BatchDriver::FailureText(const Runner &runner, const orm::JobEnd &end) c
         return orm::FailureMessage(end);
     orm::FailureContext context;
     context.lines = end.recentLines;
-    context.errorLine = runner.errorLine;
+    context.errorLine = runner.outputGuard.shownText(runner.errorLine);
     context.exitStatus = end.exitStatus;
     context.inputFile = runner.source;
     context.outputFolder = m_outputFolderText;

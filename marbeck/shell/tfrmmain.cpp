@@ -306,6 +306,7 @@ bool TfrmMain::FormCreate()
     m_listViewFiles->setOutputPath(g.OutputPath);
     m_listViewFiles->setInputFolder(g.InputPath);
 
+    checkLanguageSetting();
     // The language is not loaded yet, so this box speaks English.
     if (!checkTypeFile(msg(Msg::MSG_ERROR), orm::mb::kIconExclamation))
         return false;
@@ -341,6 +342,24 @@ void TfrmMain::showEvent(QShowEvent *event)
     if (!event->spontaneous())
         RunSkinStep(*this, [this] { ApplyMainSkin(*this, skin(), SkinFolderPath(globals())); });
     UpdateBatchWarning();
+}
+
+void TfrmMain::checkLanguageSetting()
+{
+    TGlobalVars &g = globals();
+    const QString english = QStringLiteral("english.ini");
+    if (g.LanguageFile.compare(english, Qt::CaseInsensitive) == 0)
+        return; // the built-in texts need no file
+    // The language file and the type file named after it: a name that gives
+    // either unreadable is the setting's fault, not the installation's.
+    const QString languagePath = AppRelativePath(g, g.LanguageFolder + g.LanguageFile);
+    if (orm::IniFile(languagePath).exists() && orm::IniFile(TypeFileName(g)).exists())
+        return;
+    orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_LANGUAGE_SETTING_UNUSABLE),
+                                           {QDir::toNativeSeparators(SettingsFileName(g)),
+                                            QDir::toNativeSeparators(languagePath)}),
+                        msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
+    g.LanguageFile = english;
 }
 
 bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)

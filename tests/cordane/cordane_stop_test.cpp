@@ -1,4 +1,5 @@
 // Stopping Cordane's window in the middle of a run.
+#include "shared/userfolders.h"
 #include "cordane/cordanemessages.h"
 #include "cordane/parentnotice.h"
 #include "cordane/tfrmconvert.h"
@@ -189,7 +190,7 @@ TEST(CordaneStop, EveryWayOutReportsOnce)
         EXPECT_TRUE(waitFor([&] { return listener.notices() > 0; })) << name;
         EXPECT_EQ(listener.notices(), 1) << name;
         EXPECT_FALSE(encoderRunning(folder)) << name;
-        EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat")) << name;
+        EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat")) << name;
         EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
                   cordane::msg(cordane::Msg::MSG_CONVERT_ERROR))
             << name;
@@ -229,7 +230,7 @@ TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
     window->cancelButton()->click();
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
-    EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     const orm::IniFile ini(folder + "/lnh.ini");
     EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
@@ -257,7 +258,7 @@ TEST(CordaneStop, AnEndRequestFromOutsideStopsWithoutAskingAndStillReports)
     EXPECT_EQ(QApplication::exec(), 0);
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
-    EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
     // No stop question; the error notice is the only thing shown.

@@ -1,5 +1,6 @@
 // Jobs end to end: a preset's templates, the job scripts, the redirector and
 // the console parser, with the real encoder and with the test encoder.
+#include "shared/userfolders.h"
 #include "engine/jobvalues.h"
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
@@ -97,7 +98,7 @@ TEST(Conversion, ARealClipBecomesAPhoneVideoWithProgressUpTo100)
     ASSERT_FALSE(run.percents.isEmpty());
     EXPECT_EQ(run.percents.last(), 100);
     EXPECT_TRUE(std::is_sorted(run.percents.begin(), run.percents.end()));
-    EXPECT_FALSE(QFileInfo::exists(app + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     const Probe p = probe(out + "/engine clip 'x'.3gp");
     EXPECT_EQ(p.videoCodec(), u"h263");
     EXPECT_EQ(p.frameSize(), QSize(176, 144));

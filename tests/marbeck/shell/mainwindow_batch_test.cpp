@@ -1,5 +1,6 @@
 // Batches started from the main window itself, and the program ended from
 // outside in the middle of one.
+#include "shared/userfolders.h"
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
 #include "lang/marbeckmessages.h"
@@ -203,7 +204,7 @@ TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSetting
     EXPECT_EQ(QApplication::exec(), 0);
 
     EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
-    EXPECT_FALSE(QFileInfo::exists(inst.app + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     EXPECT_TRUE(QFileInfo::exists(source));
     EXPECT_TRUE(power.requests.isEmpty());
     const orm::IniFile ini(inst.app + "/vuzu.ini");
@@ -243,7 +244,7 @@ TEST(MainWindowBatch, TheMainWindowDestroyedMidBatchEndsTheEncoderAndRemovesItsF
     ASSERT_TRUE(destroyed);
 
     EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
-    EXPECT_FALSE(QFileInfo::exists(inst.app + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     EXPECT_TRUE(QFileInfo::exists(source));
     EXPECT_TRUE(power.requests.isEmpty());
 }
