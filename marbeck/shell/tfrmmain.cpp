@@ -350,10 +350,10 @@ void TfrmMain::checkLanguageSetting()
     const QString english = QStringLiteral("english.ini");
     if (g.LanguageFile.compare(english, Qt::CaseInsensitive) == 0)
         return; // the built-in texts need no file
-    // The language file and the type file named after it: a name that gives
-    // either unreadable is the setting's fault, not the installation's.
+    // A language file that cannot be read is the setting's fault; a missing
+    // type file beside a readable language file is the installation's.
     const QString languagePath = AppRelativePath(g, g.LanguageFolder + g.LanguageFile);
-    if (orm::IniFile(languagePath).exists() && orm::IniFile(TypeFileName(g)).exists())
+    if (orm::IniFile(languagePath).exists())
         return;
     orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_LANGUAGE_SETTING_UNUSABLE),
                                            {QDir::toNativeSeparators(SettingsFileName(g)),
@@ -489,6 +489,13 @@ void TfrmMain::LanguageMenuClick(QAction *entry)
 
 void TfrmMain::LoadProfileItems()
 {
+    // Missing, or no regular file (a FIFO or a device is never read): said
+    // at once, with the setting that names it.
+    if (!globals().ProfilePath.isEmpty() && !orm::IniFile(globals().ProfilePath).exists())
+        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PROFILE_SETTING_UNUSABLE),
+                                               {QDir::toNativeSeparators(SettingsFileName(globals())),
+                                                QDir::toNativeSeparators(globals().ProfilePath)}),
+                            msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
     const ProfilePresets presets = marbeck::LoadProfileItems(globals().ProfilePath);
     m_presets = presets.presets;
     m_comboBoxProfile->clear();

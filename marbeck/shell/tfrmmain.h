@@ -109,8 +109,8 @@ private:
     // The posted "show the main window" message of the last start-up step.
     void showMainWindow();
     void endProgram(int exitCode);
-    // A LanguageFile setting that names no readable language or type file
-    // falls back to English, with a message naming the setting.
+    // A LanguageFile setting that names no readable language file falls
+    // back to English, with a message naming the setting.
     void checkLanguageSetting();
     bool checkTypeFile(const QString &captionText, unsigned icon);
     // The accepted-types file of the current language into the list.

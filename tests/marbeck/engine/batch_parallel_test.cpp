@@ -231,7 +231,7 @@ TEST(BatchParallel, ProgramsInOneFolderEachConvertTheirOwnInput)
         QFile::copy(stageDir() + "/lang/" + file, s.appFolder + "/lang/" + file);
     writeFile(s.appFolder + "/default_setting/cordane.ini",
               "[Item0]\nCommand=<%AppPath%>cores/avcore.dll -y -i \"<%InputFile%>\" --copy-input "
-              "--steps=15 --interval-ms=100 \"<%OutputFile%>\"\n");
+              "--steps=10 --interval-ms=100 \"<%OutputFile%>.mp4\"\n");
     const QByteArray media = readFile(clip());
     const auto input = [&](const QString &path, const QByteArray &mark) {
         writeFile(path, media + mark);
@@ -259,9 +259,9 @@ TEST(BatchParallel, ProgramsInOneFolderEachConvertTheirOwnInput)
     QStringList results;
     const auto cordaneRound = [&] {
         const QString c = s.dir.filePath("c/") + QString::number(round);
-        auto first = startStub(input(c + "a.in", "first " + QByteArray::number(round)), c + "a.out");
+        auto first = startStub(input(c + "a.in", "first " + QByteArray::number(round)), c + "a.mp4");
         waitFor([&] { return !QDir(s.dir.filePath("c")).entryList({".orm-*"}, QDir::Hidden | QDir::Files).isEmpty(); }, 20000);
-        auto second = startStub(input(c + "b.in", "second " + QByteArray::number(round)), c + "b.out");
+        auto second = startStub(input(c + "b.in", "second " + QByteArray::number(round)), c + "b.mp4");
         for (QProcess *stub : {first.get(), second.get()}) {
             EXPECT_TRUE(stub->waitForFinished(60000));
             results << QString::fromUtf8(stub->readAll());
@@ -282,8 +282,8 @@ TEST(BatchParallel, ProgramsInOneFolderEachConvertTheirOwnInput)
                   media + "batch " + QByteArray::number(i))
             << i;
         const QString c = s.dir.filePath("c/") + QString::number(i);
-        EXPECT_EQ(readFile(c + "a.out"), media + "first " + QByteArray::number(i)) << i;
-        EXPECT_EQ(readFile(c + "b.out"), media + "second " + QByteArray::number(i)) << i;
+        EXPECT_EQ(readFile(c + "a.mp4"), media + "first " + QByteArray::number(i)) << i;
+        EXPECT_EQ(readFile(c + "b.mp4"), media + "second " + QByteArray::number(i)) << i;
     }
     for (const QString &result : results)
         EXPECT_TRUE(result.contains("RipResult=Convert Complete!")) << result.toStdString();
