@@ -87,11 +87,12 @@ bool ConvertRun::Start()
         job.aviSynthRoute = orm::TakesAviSynthRoute(m_handOff.TempFile, false, m_avsExtensions);
         // Missing, or no regular file (a FIFO or a device is never read).
         if (!orm::IniFile(job.profileFile).exists()) {
-            orm::ShowMessageBox(QStringLiteral("The profile \"%1\" that ProfilePath names in \"%2\" "
-                                               "is missing or is not a file.")
-                                    .arg(QDir::toNativeSeparators(job.profileFile),
-                                         QDir::toNativeSeparators(m_handOffFile)),
-                                QStringLiteral("Error"), orm::mb::kIconExclamation);
+            orm::ShowMessageBox(
+                QStringLiteral("The profile \"%1\" that ProfilePath names in \"%2\" "
+                               "is missing or is not a file.")
+                    .arg(QDir::toNativeSeparators(job.profileFile),
+                         QDir::toNativeSeparators(m_handOffFile)),
+                QStringLiteral("Error"), orm::mb::kIconExclamation);
             m_errorOccurred = true;
             return false;
         }

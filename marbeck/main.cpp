@@ -1,7 +1,7 @@
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
-#include "shared/conversionjob.h"
 #include "settings/globalvars.h"
+#include "shared/conversionjob.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"

@@ -322,8 +322,8 @@ void OutputGuard::beginCommands(const QStringList &commandTemplates, const QStri
         const auto same = [&](const ExpectedOutput &o) { return o.path == path; };
         if (std::any_of(m_named.begin(), m_named.end(), same))
             continue;
-        m_named << ExpectedOutput{path, n.keepsVideo && m_source.video,
-                                  n.keepsAudio && m_source.audio, {}};
+        m_named << ExpectedOutput{
+            path, n.keepsVideo && m_source.video, n.keepsAudio && m_source.audio, {}};
         m_private << pathOf(n, own);
     }
     // With no output named there is nothing to call the job's own.
@@ -459,7 +459,8 @@ QString OutputGuard::shownText(const QString &text) const
     QString shown = text;
     for (qsizetype i = 0; i < m_private.size(); ++i) {
         shown.replace(m_private.at(i), m_named.at(i).path);
-        shown.replace(QFileInfo(m_private.at(i)).fileName(), QFileInfo(m_named.at(i).path).fileName());
+        shown.replace(QFileInfo(m_private.at(i)).fileName(),
+                      QFileInfo(m_named.at(i).path).fileName());
     }
     return shown;
 }
@@ -467,7 +468,7 @@ QString OutputGuard::shownText(const QString &text) const
 SourceRemoval OutputGuard::removeSource() const
 {
     return RemoveSource(m_sourcePath, m_sourceIdentity ? m_sourceIdentity
-                                                        : std::optional(platform::FileIdentity{}));
+                                                       : std::optional(platform::FileIdentity{}));
 }
 
 JobEnd VerifiedJobEnd(OutputGuard &guard, const JobEnd &end, const OutputTexts &texts)

@@ -115,8 +115,8 @@ private:
     QString m_currentFolder; // where relative names resolve
     QSet<QString> m_before;
     QList<NameTemplate> m_templates;
-    PlaceholderValues m_planned; // the final names' values
-    QString m_baseOutputFile;    // before any "(n)"
+    PlaceholderValues m_planned;   // the final names' values
+    QString m_baseOutputFile;      // before any "(n)"
     QList<ExpectedOutput> m_named; // planned final names
     QStringList m_private;         // the same outputs' private names
     QStringList m_published;

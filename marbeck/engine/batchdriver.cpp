@@ -359,8 +359,7 @@ void BatchDriver::ProcessEnded(Runner &runner, const orm::JobEnd &jobEnd)
         const JobEndSteps steps = m_run.jobEnded(end.outcome, m_progress->DeleteSources(),
                                                  m_progress->StopWhenDone(), BusyRunners(&runner));
         // To the trash; a failure is passed over, a source changed meanwhile is kept.
-        if (steps.deleteSource &&
-            runner.outputGuard.removeSource() == orm::SourceRemoval::Changed)
+        if (steps.deleteSource && runner.outputGuard.removeSource() == orm::SourceRemoval::Changed)
             m_failures.add(runner.source, orm::SourceChangedText(runner.source, outputText));
         if (steps.removeRow || steps.moveRowToEnd)
             PaceListPainting();

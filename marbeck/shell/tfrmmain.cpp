@@ -492,10 +492,11 @@ void TfrmMain::LoadProfileItems()
     // Missing, or no regular file (a FIFO or a device is never read): said
     // at once, with the setting that names it.
     if (!globals().ProfilePath.isEmpty() && !orm::IniFile(globals().ProfilePath).exists())
-        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PROFILE_SETTING_UNUSABLE),
-                                               {QDir::toNativeSeparators(SettingsFileName(globals())),
-                                                QDir::toNativeSeparators(globals().ProfilePath)}),
-                            msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
+        orm::ShowMessageBox(
+            orm::FormatMessage(msg(Msg::MSG_PROFILE_SETTING_UNUSABLE),
+                               {QDir::toNativeSeparators(SettingsFileName(globals())),
+                                QDir::toNativeSeparators(globals().ProfilePath)}),
+            msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
     const ProfilePresets presets = marbeck::LoadProfileItems(globals().ProfilePath);
     m_presets = presets.presets;
     m_comboBoxProfile->clear();

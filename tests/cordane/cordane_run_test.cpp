@@ -158,8 +158,8 @@ TEST(CordaneRun, WhatCannotBeReadOrHandedOverIsReportedAtOnce)
     ASSERT_EQ(::mkfifo(QFile::encodeName(app + "/default_setting/fifo.ini").constData(), 0600), 0);
     ASSERT_TRUE(QFile::link("/dev/zero", app + "/default_setting/zero.ini"));
     const QString clip = sharedClip("cordane clip.mp4", 3);
-    for (const QString profile : {"default_setting\\fifo.ini", "default_setting\\zero.ini",
-                                  "default_setting\\gone.ini"}) {
+    for (const QString profile :
+         {"default_setting\\fifo.ini", "default_setting\\zero.ini", "default_setting\\gone.ini"}) {
         QElapsedTimer took;
         took.start();
         const StubRun run = runStub(app, {"--profile", profile, clip, dir.filePath("o.mp4")});

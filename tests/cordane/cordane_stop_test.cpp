@@ -1,10 +1,10 @@
 // Stopping Cordane's window in the middle of a run.
-#include "shared/userfolders.h"
 #include "cordane/cordanemessages.h"
 #include "cordane/parentnotice.h"
 #include "cordane/tfrmconvert.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
+#include "shared/userfolders.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
@@ -190,7 +190,8 @@ TEST(CordaneStop, EveryWayOutReportsOnce)
         EXPECT_TRUE(waitFor([&] { return listener.notices() > 0; })) << name;
         EXPECT_EQ(listener.notices(), 1) << name;
         EXPECT_FALSE(encoderRunning(folder)) << name;
-        EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat")) << name;
+        EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"))
+            << name;
         EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
                   cordane::msg(cordane::Msg::MSG_CONVERT_ERROR))
             << name;

@@ -1,6 +1,6 @@
-#include "shared/userfolders.h"
 #include "shared/batchscript.h"
 #include "shared/error.h"
+#include "shared/userfolders.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -63,9 +63,10 @@ TEST(BatchScript, TheAviSynthRouteReadsTheSourceThroughTheTemplate)
 {
     Installation inst;
     const QString script = WriteJobScripts(inst.job("/in/my clip.avi", true));
-    EXPECT_TRUE(readFile(script).startsWith(
-        ("set -e\n" + inst.folder() + "/cores/avcore.dll -i " + orm::UserFolders::jobFilesFolder() + "/DirectShow.avs ")
-            .toUtf8()));
+    EXPECT_TRUE(
+        readFile(script).startsWith(("set -e\n" + inst.folder() + "/cores/avcore.dll -i " +
+                                     orm::UserFolders::jobFilesFolder() + "/DirectShow.avs ")
+                                        .toUtf8()));
     EXPECT_EQ(readFile(orm::UserFolders::jobFilesFolder() + "/DirectShow.avs"),
               "# source\nDirectShowSource(\"/in/my clip.avi\")\nx=\"/in/my clip.avi\"\n");
 
@@ -112,8 +113,10 @@ TEST(BatchScript, DeletingTheGeneratedFiles)
     ScriptJob second = inst.job("/in/other.avi", true);
     second.slot = 1;
     EXPECT_EQ(WriteJobScripts(second), orm::UserFolders::jobFilesFolder() + "/~ConvertCore-2.bat");
-    EXPECT_TRUE(readFile(orm::UserFolders::jobFilesFolder() + "/~ConvertCore-2.bat").contains("DirectShow-2.avs"));
-    EXPECT_TRUE(readFile(orm::UserFolders::jobFilesFolder() + "/DirectShow-2.avs").contains("/in/other.avi"));
+    EXPECT_TRUE(readFile(orm::UserFolders::jobFilesFolder() + "/~ConvertCore-2.bat")
+                    .contains("DirectShow-2.avs"));
+    EXPECT_TRUE(readFile(orm::UserFolders::jobFilesFolder() + "/DirectShow-2.avs")
+                    .contains("/in/other.avi"));
     EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     DeleteTempFiles(inst.folder(), 1);
     EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore-2.bat"));

@@ -150,7 +150,7 @@ TEST(OutputGuard, OutputsArePrivateUntilPublishedUnderTheNextFreeNames)
     const QList<ExpectedOutput> outputs = numbered.expectedOutputs();
     ASSERT_EQ(outputs.size(), 2);
     EXPECT_EQ(outputs[0].shownPath, out + "MAQ00043.MP4"); // 41 holds a video, 42 a thumbnail
-    EXPECT_FALSE(outputs[1].audio);                         // "-an"
+    EXPECT_FALSE(outputs[1].audio);                        // "-an"
     EXPECT_TRUE(outputs[1].path.startsWith(out + ".orm-")) << outputs[1].path.toStdString();
     QFile::copy(clip, outputs[0].path);
     encode(clip, {"-frames:v", "1", "-f", "image2"}, outputs[1].path);

@@ -241,8 +241,8 @@ TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
 
     // A record of the other program of this folder is cleaned as well; one
     // of a program elsewhere is not this start's business.
-    for (const auto &[program, cleaned] :
-         {std::pair{programFolder() + "/other-program", 1}, std::pair{std::string("/elsewhere/program"), 0}}) {
+    for (const auto &[program, cleaned] : {std::pair{programFolder() + "/other-program", 1},
+                                           std::pair{std::string("/elsewhere/program"), 0}}) {
         const JobRecord record = JobRecord::create(::getpid(), {});
         leftBehind(record);
         const QString path = QString::fromStdString(record.path());

@@ -94,8 +94,9 @@ TEST(UserFolders, AnInstalledCopyWritesIntoTheUsersFolders)
     job.values.InputFile = "/in/clip.avi";
     job.aviSynthRoute = true;
     EXPECT_EQ(WriteJobScripts(job), script);
-    EXPECT_EQ(readFile(script),
-              ("set -e\n" + f.program + "/cores/avcore.dll -i " + own + "/DirectShow.avs\n").toUtf8());
+    EXPECT_EQ(
+        readFile(script),
+        ("set -e\n" + f.program + "/cores/avcore.dll -i " + own + "/DirectShow.avs\n").toUtf8());
     EXPECT_EQ(f.programFiles(), before) << "a script was written beside an installed program";
     DeleteTempFiles(f.program);
     EXPECT_FALSE(QFileInfo::exists(script));

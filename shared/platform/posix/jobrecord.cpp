@@ -110,9 +110,9 @@ std::optional<std::string> leaderProgramOf(const Fields &record)
     if (it == record.end())
         return std::nullopt;
     const std::string &file = it->second;
-    if (!file.empty() && (file == jobHolderPath() ||
-                          (program != record.end() && file == program->second &&
-                           ofThisFolder(file))))
+    if (!file.empty() &&
+        (file == jobHolderPath() ||
+         (program != record.end() && file == program->second && ofThisFolder(file))))
         return file;
     return std::nullopt;
 }

@@ -12,8 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProgressBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -259,9 +259,17 @@ TEST(BatchParallel, ProgramsInOneFolderEachConvertTheirOwnInput)
     QStringList results;
     const auto cordaneRound = [&] {
         const QString c = s.dir.filePath("c/") + QString::number(round);
-        auto first = startStub(input(c + "a.in", "first " + QByteArray::number(round)), c + "a.mp4");
-        waitFor([&] { return !QDir(s.dir.filePath("c")).entryList({".orm-*"}, QDir::Hidden | QDir::Files).isEmpty(); }, 20000);
-        auto second = startStub(input(c + "b.in", "second " + QByteArray::number(round)), c + "b.mp4");
+        auto first =
+            startStub(input(c + "a.in", "first " + QByteArray::number(round)), c + "a.mp4");
+        waitFor(
+            [&] {
+                return !QDir(s.dir.filePath("c"))
+                            .entryList({".orm-*"}, QDir::Hidden | QDir::Files)
+                            .isEmpty();
+            },
+            20000);
+        auto second =
+            startStub(input(c + "b.in", "second " + QByteArray::number(round)), c + "b.mp4");
         for (QProcess *stub : {first.get(), second.get()}) {
             EXPECT_TRUE(stub->waitForFinished(60000));
             results << QString::fromUtf8(stub->readAll());

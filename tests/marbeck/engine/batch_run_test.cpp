@@ -1,9 +1,9 @@
 // Whole batches through the driver with the real encoder and the test
 // encoder, on the offscreen platform.
-#include "shared/userfolders.h"
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
 #include "settings/globalvars.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"

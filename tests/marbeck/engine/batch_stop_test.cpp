@@ -1,9 +1,9 @@
 // Stopping a batch in the middle of a job. Stopping ends only the job's own
 // processes, so these tests run beside the others.
-#include "shared/userfolders.h"
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
 #include "settings/globalvars.h"
+#include "shared/userfolders.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
 #include "support/testfiles.h"

@@ -1,9 +1,9 @@
 // Jobs end to end: a preset's templates, the job scripts, the redirector and
 // the console parser, with the real encoder and with the test encoder.
-#include "shared/userfolders.h"
 #include "engine/jobvalues.h"
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 #include "support/apps.h"
 #include "support/media.h"

@@ -1,6 +1,5 @@
 // Batches started from the main window itself, and the program ended from
 // outside in the middle of one.
-#include "shared/userfolders.h"
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
 #include "lang/marbeckmessages.h"
@@ -9,6 +8,7 @@
 #include "settings/globalvars.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
+#include "shared/userfolders.h"
 #include "shell/tfrmmain.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"

@@ -285,10 +285,9 @@ TEST(MainWindowStart, AnUnreadableLanguageFileIsNamedWithItsSettingAndEnglishIsU
         TfrmMain window;
         ASSERT_TRUE(window.FormCreate()) << name.toStdString();
         ASSERT_GE(script->asked.size(), 1);
-        EXPECT_EQ(script->asked[0].text,
-                  "LanguageFile in " + inst.path("vuzu.ini") + " names \"" +
-                      inst.path("Skins/tools/lang/" + name) +
-                      "\", which cannot be read; English is used.");
+        EXPECT_EQ(script->asked[0].text, "LanguageFile in " + inst.path("vuzu.ini") + " names \"" +
+                                             inst.path("Skins/tools/lang/" + name) +
+                                             "\", which cannot be read; English is used.");
         EXPECT_EQ(window.LabelProfile()->text(), "Profile:");
         EXPECT_EQ(globals().LanguageFile, "english.ini");
         window.close();
