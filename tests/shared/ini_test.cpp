@@ -168,7 +168,7 @@ TEST(IniWriting, AValueWithALineBreakIsRefusedNotChanged)
 {
     // Changed, "/in/a\nb.avi" would become another, existing file's name.
     IniFile ini = IniFile::fromBytes("[S]\nK=old\n");
-    for (const QString value :
+    for (const QString &value :
          {QString("first\nInjected=1"), QString("a\rb"), QString("a") + QChar(0)})
         EXPECT_FALSE(ini.writeString(u"S", u"K", value));
     EXPECT_FALSE(ini.writeString(u"S", u"New", "x\ny"));

@@ -57,7 +57,7 @@ TEST(OutputCheck, EachBrokenOutputIsToldApartAndAWholeOnePasses)
     ASSERT_TRUE(source.readable && source.video && source.audio);
     ASSERT_NEAR(double(source.durationMs.value_or(0)), 6000.0, 200.0);
     const auto check = [&](const QString &path, bool video = true, bool audio = true) {
-        return CheckOutput({path, video, audio}, source, english);
+        return CheckOutput({path, video, audio, {}}, source, english);
     };
 
     const QString whole = dir.filePath("whole.mp4");
@@ -84,7 +84,7 @@ TEST(OutputCheck, EachBrokenOutputIsToldApartAndAWholeOnePasses)
     const QString cut = encode(clip, {"-t", "2"}, dir.filePath("cut.mp4"));
     EXPECT_EQ(check(cut), u"The output is 2 s long, the source 6 s.");
     // Without a known source duration the length is not judged.
-    EXPECT_EQ(CheckOutput({cut, true, true}, MediaFacts{true, true, true, false, {}}, english),
+    EXPECT_EQ(CheckOutput({cut, true, true, {}}, MediaFacts{true, true, true, false, {}}, english),
               std::nullopt);
 
     // The reason is read in the user's language.

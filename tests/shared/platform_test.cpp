@@ -289,8 +289,9 @@ TEST(Platform, DataFilesAreReadBounded)
         ReadRefusal why{};
         const auto bytes = readRegularFile(c.path, 1024, &why);
         EXPECT_EQ(bytes.has_value(), !c.refusal) << c.path;
-        if (c.refusal)
+        if (c.refusal) {
             EXPECT_EQ(why, *c.refusal) << c.path;
+        }
     }
     EXPECT_EQ(readRegularFile(dir.filePath("small").toStdString()), "[S]\nK=v\n");
 
