@@ -38,11 +38,12 @@ QString titleOf(const QString &profileFile)
     return title.isEmpty() ? orm::RemoveFileExt(orm::ExtractFileName(profileFile)) : title;
 }
 
+// The names the outputs take: the final names, where a private one stands for it.
 QStringList pathsOf(const QList<orm::ExpectedOutput> &outputs)
 {
     QStringList paths;
     for (const orm::ExpectedOutput &output : outputs)
-        paths << output.path;
+        paths << (output.shownPath.isEmpty() ? output.path : output.shownPath);
     return paths;
 }
 
@@ -126,6 +127,17 @@ bool ConvertRun::Start()
             MainOutputFile(pathsOf(m_outputGuard.expectedOutputs()),
                            orm::IniFile(m_profileFile).readString(job.section, u"EXT", {}));
         job.aviSynthRoute = orm::TakesAviSynthRoute(m_handOff.TempFile, false, m_avsExtensions);
+        // Missing, or no regular file (a FIFO or a device is never read).
+        if (!orm::IniFile(job.profileFile).exists()) {
+            orm::ShowMessageBox(
+                QStringLiteral("The profile \"%1\" that ProfilePath names in \"%2\" "
+                               "is missing or is not a file.")
+                    .arg(QDir::toNativeSeparators(job.profileFile),
+                         QDir::toNativeSeparators(m_handOffFile)),
+                QStringLiteral("Error"), orm::mb::kIconExclamation);
+            m_errorOccurred = true;
+            return false;
+        }
         if (!hasCommands(job.profileFile, job.section)) {
             orm::ShowMessageBox(QStringLiteral("The preset \"%1\" of the profile \"%2\" has no "
                                                "command to run.")
@@ -141,7 +153,7 @@ bool ConvertRun::Start()
             return false;
         }
         const QString script = orm::WriteJobScripts(job);
-        m_job->Start(script, 2, 0);
+        m_job->Start(script, 2, 0, m_outputGuard.privateFiles());
         return true;
     } catch (const orm::Error &e) {
         // Nothing is left to run: the program closes with the error result.
@@ -192,7 +204,7 @@ void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
         if (!m_errorLine.isEmpty() || !end.recentLines.isEmpty()) {
             orm::FailureContext context;
             context.lines = end.recentLines;
-            context.errorLine = m_errorLine;
+            context.errorLine = m_outputGuard.shownText(m_errorLine);
             context.exitStatus = end.exitStatus;
             context.inputFile = m_handOff.TempFile;
             context.outputFolder = orm::ExtractFilePath(m_handOff.OutputFile);
@@ -234,7 +246,8 @@ void ConvertRun::Close(const std::optional<orm::Placement> &placement)
 void ConvertRun::ReportResult(const std::optional<orm::Placement> &placement)
 {
     // A stop the user chose needs no box; a failure says so and, where
-    // something was written down, offers the log.
+    // something was written down, offers the log. The log file is written
+    // either way, so that it never tells an older run's failures.
     if (m_errorOccurred && !m_stopped) {
         if (m_failures.isEmpty())
             orm::ShowMessageBox(msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS),
@@ -243,13 +256,16 @@ void ConvertRun::ReportResult(const std::optional<orm::Placement> &placement)
             orm::OfferFailureLog(m_failures,
                                  msg(Msg::MSG_ANERROROCCURRED) + u'\n' + msg(Msg::MSG_VIEWLOG),
                                  msg(Msg::MSG_OOPS));
+    } else {
+        orm::WriteFailureLog(m_failures);
     }
     QString writeError;
     try {
         // The file the job really wrote, whatever name the parent asked for.
         if (!m_errorOccurred)
             m_outputFile = MainOutputFile(
-                pathsOf(m_outputGuard.expectedOutputs()),
+                m_outputGuard.published().isEmpty() ? pathsOf(m_outputGuard.expectedOutputs())
+                                                    : m_outputGuard.published(),
                 orm::IniFile(m_profileFile).readString(m_handOff.ProfileItem, u"EXT", {}));
         WriteRipResult(m_handOffFile,
                        msg(m_errorOccurred ? Msg::MSG_CONVERT_ERROR : Msg::MSG_CONVERT_COMPLETE),

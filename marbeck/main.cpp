@@ -1,6 +1,7 @@
 #include "lang/marbeckmessages.h"
 #include "platform/platform.h"
 #include "settings/globalvars.h"
+#include "shared/conversionjob.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/ui/qtinteraction.h"
@@ -45,6 +46,9 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ormolux.Marbeck")); // the menu entry
     orm::RegisterLayoutFonts();
     orm::InstallInteraction();
+    // What a killed run of either program left: its jobs' processes, scripts
+    // and unfinished outputs.
+    orm::EndLeftoversOfCrashedRuns();
     orm::SetErrorBoxCaption([] { return marbeck::msg(marbeck::Msg::MSG_APPLICATION_TITLE); });
     orm::SetShellOpenTexts([] { return marbeck::msg(marbeck::Msg::MSG_SHELL_OPEN_FAILED); },
                            [] { return marbeck::msg(marbeck::Msg::MSG_ERROR); });

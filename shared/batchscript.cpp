@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "ini.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "presethealth.h"
 #include "userfolders.h"
@@ -53,15 +54,13 @@ bool TakesAviSynthRoute(const QString &source, bool useDirectShow, const QString
 
 QStringList ReadTextLines(const QString &path, bool *ok)
 {
-    QFile file(QString::fromStdString(platform::resolveCaseInsensitive(path.toStdString())));
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (ok)
-            *ok = false;
-        return {};
-    }
+    const auto read = platform::readRegularFile(
+        platform::resolveCaseInsensitive(QFile::encodeName(path).toStdString()));
     if (ok)
-        *ok = true;
-    const QByteArray bytes = file.readAll();
+        *ok = read.has_value();
+    if (!read)
+        return {};
+    const QByteArray bytes = QByteArray::fromStdString(*read);
     QString text = QString::fromStdString(
         platform::decodeText(std::string_view(bytes.constData(), size_t(bytes.size()))));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');

@@ -1,13 +1,14 @@
 #include "conversionjob.h"
 
+#include "userfolders.h"
+
 #include <mutex>
 
 namespace orm {
 
 ConversionJob::ConversionJob(JobListener &listener) : m_model(listener), m_parser(listener)
 {
-    static std::once_flag leftovers;
-    std::call_once(leftovers, [] { platform::endLeftoverJobs(); });
+    EndLeftoversOfCrashedRuns();
     m_redirector.setDefaultErrorMode(true);
     m_redirector.KillOnDestroy = true;
     const auto onData = [this](TRedirector &, const char *data, qsizetype n) {
@@ -18,7 +19,17 @@ ConversionJob::ConversionJob(JobListener &listener) : m_model(listener), m_parse
     m_redirector.OnTerminated = [this](TRedirector &) { processEnded(); };
 }
 
-void ConversionJob::Start(const QString &scriptPath, quint8 initialPriority, qint64 fileSize)
+void EndLeftoversOfCrashedRuns()
+{
+    static std::once_flag leftovers;
+    std::call_once(leftovers, [] {
+        platform::endLeftoverJobs();
+        UserFolders::removeLeftoverJobFiles();
+    });
+}
+
+void ConversionJob::Start(const QString &scriptPath, quint8 initialPriority, qint64 fileSize,
+                          const QStringList &ownFiles)
 {
     m_parser.reset();
     m_model.startJob(fileSize);
@@ -26,7 +37,11 @@ void ConversionJob::Start(const QString &scriptPath, quint8 initialPriority, qin
     m_redirector.setInitialPriority(initialPriority);
     m_redirector.setCommandLine(scriptPath);
     m_redirector.Execute();
-    m_record = platform::JobRecord::create(m_redirector.ProcessId(), scriptPath.toStdString());
+    std::vector<std::string> files;
+    for (const QString &file : ownFiles)
+        files.push_back(file.toStdString());
+    m_record =
+        platform::JobRecord::create(m_redirector.ProcessId(), scriptPath.toStdString(), files);
 }
 
 void ConversionJob::Stop()
@@ -48,7 +63,10 @@ void ConversionJob::consoleText(const char *data, qsizetype count)
 
 void ConversionJob::processEnded()
 {
-    m_record.remove();
+    // The record stays until the end has been dealt with: the job's own files
+    // are published or removed there, and a run killed before that leaves
+    // them listed.
+    const platform::JobRecord record = std::move(m_record);
     if (!m_stopped) {
         m_parser.finish();
         if (OnProgress)

@@ -7,8 +7,9 @@
 // start; they all belong to one process group of the job's own. Stopping ends
 // exactly these (never another program's encoder), and they also end when the
 // program dies, even by SIGKILL. Each running job is recorded in the user's
-// runtime folder; the first job object of a program ends what a crashed earlier
-// run of the same program left and removes its script.
+// runtime folder with the files it writes under its own names; the start of
+// either program (or its first job object) ends what a crashed earlier run
+// left and removes its scripts and unfinished outputs.
 #include "consoleparser.h"
 #include "platform/jobrecord.h"
 #include "progressmodel.h"
@@ -26,6 +27,8 @@ struct JobEnd {
     // For a failed job that printed no known error line: the encoder's own
     // last message, or the reason the job could not go on.
     QString message;
+    // A converted job's outputs under the names they were published with.
+    QStringList outputs;
     // The encoder's last message lines, oldest first: where a failure's most
     // telling line and its likely cause are found.
     QStringList recentLines;
@@ -41,8 +44,11 @@ public:
     // end becomes its outcome.
     std::function<void(const JobEnd &end)> OnEnded;
 
-    // Starts the script. Throws orm::Error when it cannot be started.
-    void Start(const QString &scriptPath, quint8 initialPriority, qint64 fileSize);
+    // Starts the script; `ownFiles` are the names it writes that only this
+    // job uses, recorded so that a crashed run's are removed. Throws
+    // orm::Error when it cannot be started.
+    void Start(const QString &scriptPath, quint8 initialPriority, qint64 fileSize,
+               const QStringList &ownFiles = {});
     // Ends the running job's own processes (its process group and everything
     // its script started) at once; its end follows as Stopped.
     void Stop();
@@ -59,6 +65,10 @@ private:
     platform::JobRecord m_record;
     bool m_stopped = false;
 };
+
+// Ends the processes, and removes the job files and unfinished outputs, that
+// crashed runs of the programs left; once per process, at its start.
+void EndLeftoversOfCrashedRuns();
 
 // What the user is told about a failed job that showed no error line.
 QString FailureMessage(const JobEnd &end);

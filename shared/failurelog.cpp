@@ -45,25 +45,32 @@ QString FailureLogPath()
     return QDir(UserFolders::runtimeFolder()).filePath(name + QStringLiteral(" log.txt"));
 }
 
+std::optional<QString> WriteFailureLog(const FailureLog &log)
+{
+    const QString path = FailureLogPath();
+    QSaveFile file(path);
+    const QByteArray body =
+        (QDateTime::currentDateTime().toString(Qt::ISODate) + u'\n' + u'\n' + log.text()).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
+        return QStringLiteral("Cannot write the log file \"%1\": %2")
+            .arg(QDir::toNativeSeparators(path), file.errorString());
+    return std::nullopt;
+}
+
 void OfferFailureLog(const FailureLog &log, const QString &question, const QString &caption)
 {
+    const std::optional<QString> writeError = WriteFailureLog(log);
     if (log.isEmpty()) {
         ShowMessageBox(question, caption, mb::kIconExclamation); // nothing to show but the notice
         return;
     }
     if (ShowMessageBox(question, caption, mb::kIconExclamation | mb::kYesNo) != IdYes)
         return;
-    const QString path = FailureLogPath();
-    QSaveFile file(path);
-    const QByteArray body =
-        (QDateTime::currentDateTime().toString(Qt::ISODate) + u'\n' + u'\n' + log.text()).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
-        ShowMessageBox(QStringLiteral("Cannot write the log file \"%1\": %2")
-                           .arg(QDir::toNativeSeparators(path), file.errorString()),
-                       caption, mb::kIconError);
+    if (writeError) {
+        ShowMessageBox(*writeError, caption, mb::kIconError);
         return;
     }
-    ShellOpen(path);
+    ShellOpen(FailureLogPath());
 }
 
 } // namespace orm

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace orm {
 
 class FailureLog {
@@ -31,9 +33,14 @@ private:
 // folder (UserFolders::runtimeFolder), replaced by each run.
 QString FailureLogPath();
 
-// Asks `question` with Yes and No; on Yes writes the log to FailureLogPath()
-// and opens it. A log that cannot be written is reported in a box; an empty
-// log leaves only the notice with its OK button.
+// Writes the log to FailureLogPath(), replacing an older run's (an empty log
+// too, so the file never shows an older run's failures as this one's). The
+// reason when it cannot be written.
+std::optional<QString> WriteFailureLog(const FailureLog &log);
+
+// Writes the log, then asks `question` with Yes and No, and on Yes opens it.
+// A log that cannot be written is reported in a box on Yes; an empty log
+// leaves only the notice with its OK button.
 void OfferFailureLog(const FailureLog &log, const QString &question, const QString &caption);
 
 } // namespace orm

@@ -1,6 +1,7 @@
 #include "ini.h"
 
 #include "error.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "utilfuncs.h"
 
@@ -80,10 +81,10 @@ QStringList limitedNameList(const QList<QByteArray> &names)
 IniFile::IniFile(const QString &path)
 {
     m_path = QString::fromStdString(platform::resolveCaseInsensitive(path.toStdString()));
-    QFile file(m_path);
-    if (file.open(QIODevice::ReadOnly)) {
+    // A FIFO, a device or a folder is no data file: it counts as missing.
+    if (const auto bytes = platform::readRegularFile(QFile::encodeName(m_path).toStdString())) {
         m_exists = true;
-        load(file.readAll());
+        load(QByteArray::fromStdString(*bytes));
     }
 }
 
@@ -245,8 +246,12 @@ bool IniFile::hasSection(QStringView section) const
     return findSection(section) != nullptr;
 }
 
-void IniFile::writeString(QStringView section, QStringView key, const QString &value)
+bool IniFile::writeString(QStringView section, QStringView key, const QString &value)
 {
+    // A line break would end the value early, and a changed value may name a
+    // different file: such a value is refused whole.
+    if (value.contains(u'\n') || value.contains(u'\r') || value.contains(QChar(0)))
+        return false;
     const QByteArray valueBytes = lineSafe(value);
     if (const Key *k = findKey(section, key)) {
         m_lines[k->line] = m_lines[k->line].left(k->valueStart) + valueBytes;
@@ -261,6 +266,7 @@ void IniFile::writeString(QStringView section, QStringView key, const QString &v
         }
     }
     parse();
+    return true;
 }
 
 void IniFile::writeInteger(QStringView section, QStringView key, qint32 value)

@@ -38,8 +38,9 @@ public:
     QStringList sectionValues(QStringView section) const;
     bool hasSection(QStringView section) const;
 
-    // Writing a key creates its section (and, on save, the file).
-    void writeString(QStringView section, QStringView key, const QString &value);
+    // Writing a key creates its section (and, on save, the file). A value
+    // holding a line break (or a NUL) is refused: false, and nothing changes.
+    bool writeString(QStringView section, QStringView key, const QString &value);
     void writeInteger(QStringView section, QStringView key, qint32 value);
     void writeBool(QStringView section, QStringView key, bool value);
 

@@ -13,8 +13,12 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
 
 namespace orm {
@@ -27,6 +31,13 @@ constexpr qint64 kDurationSlackMs = 2000;
 constexpr double kDurationSlackShare = 0.05;
 // How many names are tried before a job writes over an existing file after all.
 constexpr int kNameTries = 100000;
+// How often publication starts again when a name was taken meanwhile.
+constexpr int kPublishTries = 100;
+// A private name begins so: hidden, and unlike any name a user gives.
+constexpr auto kPrivateMark = u".orm-";
+
+// The jobs of this process, numbered from 1: a private name is never used twice.
+std::atomic<int> g_jobNumber{0};
 
 // "%s" and "%d" of a message text filled in order.
 QString filled(const QString &pattern, const QStringList &arguments)
@@ -72,15 +83,7 @@ QString plainExpanded(QStringView text, const PlaceholderValues &v)
     return out;
 }
 
-// An output name as a command template writes it, e.g.
-// "<%OutputPath%>MAQ<%RandomNumber5%>.THM", and what its command keeps.
-struct NameTemplate {
-    QString text;
-    bool numbered = false;
-    bool fromOutputFile = false;
-    bool keepsVideo = true;
-    bool keepsAudio = true;
-};
+using NameTemplate = OutputGuard::NameTemplate;
 
 bool hasWord(const QString &line, QStringView word)
 {
@@ -185,7 +188,8 @@ std::optional<QString> CheckOutput(const ExpectedOutput &output, const MediaFact
                                    const OutputTexts &texts)
 {
     const QFileInfo info(output.path);
-    const QStringList name{QDir::toNativeSeparators(output.path)};
+    const QStringList name{
+        QDir::toNativeSeparators(output.shownPath.isEmpty() ? output.path : output.shownPath)};
     if (!info.exists())
         return filled(texts(OutputMessage::MSG_OUTPUT_MISSING), name);
     if (!info.isFile())
@@ -231,31 +235,23 @@ void OutputGuard::begin(const QString &profileFile, const QString &section,
     beginCommands(lines, profile.readString(section, QStringLiteral("EXT"), {}), values);
 }
 
-void OutputGuard::beginCommands(const QStringList &commandTemplates, const QString &extension,
-                                PlaceholderValues &values)
-{
-    m_begun = true;
-    m_named.clear();
-    m_folder =
-        values.OutputPath.isEmpty() ? QDir::currentPath() : QDir(values.OutputPath).absolutePath();
-    const QStringList entries = QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden |
-                                                         QDir::System | QDir::NoDotAndDotDot);
-    m_before = QSet<QString>(entries.begin(), entries.end());
-    m_sourcePath = values.InputFile;
-    m_source.reset();
-    if (!m_probeLater)
-        probeSource();
+namespace {
 
-    const QList<NameTemplate> names = outputNameTemplates(commandTemplates);
-    const auto anyTaken = [&](auto &&which) {
-        return std::any_of(names.begin(), names.end(), [&](const NameTemplate &n) {
-            return which(n) && taken(plainExpanded(n.text, values));
-        });
-    };
-    // A numbered name takes the next free number; the temporary file keeps
-    // sharing its digits where it did.
-    for (int i = 0; i < kNameTries && anyTaken([](const NameTemplate &n) { return n.numbered; });
-         ++i) {
+bool anyTaken(const QList<NameTemplate> &names, const PlaceholderValues &values,
+              bool (*which)(const NameTemplate &))
+{
+    return std::any_of(names.begin(), names.end(), [&](const NameTemplate &n) {
+        return which(n) && taken(plainExpanded(n.text, values));
+    });
+}
+
+// Moves the output names off existing files: a numbered name takes the next
+// free number (the temporary file keeps sharing its digits where it did); a
+// name from the source's takes the first free "name (n)".
+void chooseFreeNames(const QList<NameTemplate> &names, PlaceholderValues &values)
+{
+    const auto numbered = [](const NameTemplate &n) { return n.numbered; };
+    for (int i = 0; i < kNameTries && anyTaken(names, values, numbered); ++i) {
         const QString old5 = values.RandomNumber5;
         values.RandomNumber5 = nextNumber(values.RandomNumber5);
         values.RandomNumber3 = nextNumber(values.RandomNumber3);
@@ -264,27 +260,78 @@ void OutputGuard::beginCommands(const QStringList &commandTemplates, const QStri
             values.TemporaryFile += values.RandomNumber5;
         }
     }
-    // A name from the source's takes the first free "name (n)".
+    const auto fromOutputFile = [](const NameTemplate &n) { return n.fromOutputFile; };
     const QString base = values.OutputFile;
-    for (int n = 2;
-         n < kNameTries && anyTaken([](const NameTemplate &t) { return t.fromOutputFile; }); ++n)
+    for (int n = 2; n < kNameTries && anyTaken(names, values, fromOutputFile); ++n)
         values.OutputFile =
             QStringLiteral("%1 (%2)%3").arg(RemoveFileExt(base)).arg(n).arg(ExtractFileExt(base));
+}
 
-    for (const NameTemplate &n : names) {
-        const QString path = QFileInfo(plainExpanded(n.text, values)).absoluteFilePath();
-        const auto same = [&](const ExpectedOutput &o) { return o.path == path; };
-        if (std::none_of(m_named.begin(), m_named.end(), same))
-            m_named << ExpectedOutput{path, n.keepsVideo, n.keepsAudio};
-    }
+// The values with which the commands write the job's private names: the same
+// folder, a hidden name start with the process id and the job's number.
+PlaceholderValues privateValues(const PlaceholderValues &values, const QString &mark)
+{
+    PlaceholderValues p = values;
+    p.OutputFile = ExtractFilePath(values.OutputFile) + mark + ExtractFileName(values.OutputFile);
+    p.OutputPath = values.OutputPath + mark;
+    return p;
+}
+
+} // namespace
+
+QString OutputGuard::pathOf(const NameTemplate &name, const PlaceholderValues &values) const
+{
+    return QDir(m_currentFolder).absoluteFilePath(plainExpanded(name.text, values));
+}
+
+void OutputGuard::beginCommands(const QStringList &commandTemplates, const QString &extension,
+                                PlaceholderValues &values)
+{
+    m_begun = true;
+    m_named.clear();
+    m_private.clear();
+    m_published.clear();
+    m_currentFolder = QDir::currentPath();
+    m_folder =
+        values.OutputPath.isEmpty() ? QDir::currentPath() : QDir(values.OutputPath).absolutePath();
+    const QStringList entries = QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                         QDir::System | QDir::NoDotAndDotDot);
+    m_before = QSet<QString>(entries.begin(), entries.end());
+    m_sourcePath = values.InputFile;
+    m_sourceIdentity = platform::fileIdentity(QFile::encodeName(values.InputFile).toStdString());
+    m_source.reset();
+    if (!m_probeLater)
+        probeSource();
+
+    m_templates = outputNameTemplates(commandTemplates);
     const bool usesOutputFile =
         std::any_of(commandTemplates.begin(), commandTemplates.end(), [](const QString &l) {
             return l.contains(u"<%OutputFile%>", Qt::CaseInsensitive);
         });
-    if (m_named.isEmpty() && usesOutputFile && !extension.isEmpty())
-        m_named << ExpectedOutput{
-            QFileInfo(RemoveFileExt(values.OutputFile) + u'.' + extension).absoluteFilePath(), true,
-            true};
+    if (m_templates.isEmpty() && usesOutputFile && !extension.isEmpty()) {
+        NameTemplate name;
+        name.text = QStringLiteral("<%OutputFile%>.") + extension;
+        name.fromOutputFile = true;
+        m_templates << name;
+    }
+    m_baseOutputFile = values.OutputFile;
+    chooseFreeNames(m_templates, values);
+    m_planned = values;
+
+    const QString mark = QString::fromUtf16(kPrivateMark) + QString::number(::getpid()) + u'-' +
+                         QString::number(++g_jobNumber) + u'-';
+    const PlaceholderValues own = privateValues(values, mark);
+    for (const NameTemplate &n : std::as_const(m_templates)) {
+        const QString path = pathOf(n, m_planned);
+        const auto same = [&](const ExpectedOutput &o) { return o.path == path; };
+        if (std::any_of(m_named.begin(), m_named.end(), same))
+            continue;
+        m_named << ExpectedOutput{path, n.keepsVideo, n.keepsAudio, {}};
+        m_private << pathOf(n, own);
+    }
+    // With no output named there is nothing to call the job's own.
+    if (!m_named.isEmpty())
+        values = own;
 }
 
 void OutputGuard::probeSource()
@@ -295,24 +342,10 @@ void OutputGuard::probeSource()
 
 QStringList OutputGuard::createdFiles() const
 {
-    if (!m_begun)
-        return {};
-    // A new file is the job's when it bears the name of one of its outputs
-    // ("clip (2).3gp", "clip (2).3gp.part", "MAQ00042.THM" beside
-    // "MAQ00042.MP4"): a file someone else saves in the folder meanwhile is
-    // neither judged nor removed.
-    const QStringList stems = this->stems();
-    const auto isTheJobs = [&](const QString &name) {
-        return m_named.isEmpty() || std::any_of(stems.begin(), stems.end(), [&](const QString &s) {
-                   return name == s || name.startsWith(s + u'.');
-               });
-    };
     QStringList created;
-    const QDir folder(m_folder);
-    for (const QString &name :
-         folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (!m_before.contains(name) && isTheJobs(name))
-            created << folder.absoluteFilePath(name);
+    for (const QString &path : m_private) {
+        if (taken(path))
+            created << path;
     }
     return created;
 }
@@ -330,11 +363,20 @@ QStringList OutputGuard::stems() const
 
 QList<ExpectedOutput> OutputGuard::expectedOutputs() const
 {
-    QList<ExpectedOutput> outputs = m_named;
-    for (const QString &path : createdFiles()) {
-        const auto same = [&](const ExpectedOutput &o) { return o.path == path; };
-        if (std::none_of(outputs.begin(), outputs.end(), same))
-            outputs << ExpectedOutput{path, false, false};
+    QList<ExpectedOutput> outputs;
+    for (qsizetype i = 0; i < m_named.size(); ++i) {
+        ExpectedOutput output = m_named.at(i);
+        output.shownPath = output.path;
+        output.path = m_private.at(i);
+        outputs << output;
+    }
+    if (!m_begun || !m_templates.isEmpty())
+        return outputs;
+    const QDir folder(m_folder);
+    for (const QString &name :
+         folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (!m_before.contains(name))
+            outputs << ExpectedOutput{folder.absoluteFilePath(name), false, false, {}};
     }
     return outputs;
 }
@@ -355,6 +397,47 @@ std::optional<QString> OutputGuard::verify(const OutputTexts &texts) const
     return std::nullopt;
 }
 
+std::optional<QString> OutputGuard::publish(const OutputTexts &texts)
+{
+    m_published.clear();
+    if (m_templates.isEmpty())
+        return std::nullopt; // the commands wrote their files under their own names
+    const auto native = [](const QString &path) { return QFile::encodeName(path).toStdString(); };
+    PlaceholderValues values = m_planned;
+    for (int attempt = 0; attempt < kPublishTries; ++attempt) {
+        // The next free names now, from the source's name on.
+        values.OutputFile = m_baseOutputFile;
+        chooseFreeNames(m_templates, values);
+        QStringList finals;
+        for (const NameTemplate &n : std::as_const(m_templates)) {
+            const QString path = pathOf(n, values);
+            if (!finals.contains(path))
+                finals << path;
+        }
+        qsizetype done = 0;
+        int error = 0;
+        for (; done < m_private.size() && done < finals.size(); ++done) {
+            error = platform::renameNoReplace(native(m_private.at(done)), native(finals.at(done)));
+            if (error != 0)
+                break;
+        }
+        if (error == 0) {
+            m_published = finals.mid(0, m_private.size());
+            m_named.clear(); // the private names are gone; nothing of the job stays to remove
+            m_private.clear();
+            return std::nullopt;
+        }
+        // Taken back, so that the set is published under names of one choice.
+        for (qsizetype i = 0; i < done; ++i)
+            platform::renameNoReplace(native(finals.at(i)), native(m_private.at(i)));
+        if (error != EEXIST)
+            return filled(texts(OutputMessage::MSG_OUTPUT_NOT_NAMED),
+                          {QDir::toNativeSeparators(finals.at(done))});
+    }
+    return filled(texts(OutputMessage::MSG_OUTPUT_NOT_NAMED),
+                  {QDir::toNativeSeparators(m_named.value(0).path)});
+}
+
 QStringList OutputGuard::removeCreated()
 {
     QStringList removed;
@@ -365,13 +448,38 @@ QStringList OutputGuard::removeCreated()
     return removed;
 }
 
+QString OutputGuard::shownText(const QString &text) const
+{
+    QString shown = text;
+    for (qsizetype i = 0; i < m_private.size(); ++i) {
+        shown.replace(m_private.at(i), m_named.at(i).path);
+        shown.replace(QFileInfo(m_private.at(i)).fileName(),
+                      QFileInfo(m_named.at(i).path).fileName());
+    }
+    return shown;
+}
+
+SourceRemoval OutputGuard::removeSource() const
+{
+    return RemoveSource(m_sourcePath, m_sourceIdentity ? m_sourceIdentity
+                                                       : std::optional(platform::FileIdentity{}));
+}
+
 JobEnd VerifiedJobEnd(OutputGuard &guard, const JobEnd &end, const OutputTexts &texts)
 {
     JobEnd verified = end;
+    verified.message = guard.shownText(verified.message);
+    for (QString &line : verified.recentLines)
+        line = guard.shownText(line);
     if (verified.outcome == JobOutcome::Converted) {
-        if (auto problem = guard.verify(texts)) {
+        auto problem = guard.verify(texts);
+        if (!problem)
+            problem = guard.publish(texts);
+        if (problem) {
             verified.outcome = JobOutcome::Failed;
             verified.message = *problem;
+        } else {
+            verified.outputs = guard.published();
         }
     }
     if (verified.outcome != JobOutcome::Converted)
@@ -422,8 +530,16 @@ void escapeTrashInfoPath(const QString &trashedFile, const QString &originalPath
 
 } // namespace
 
-SourceRemoval RemoveSource(const QString &path)
+QString SourceChangedText(const QString &path, const OutputTexts &texts)
 {
+    return filled(texts(OutputMessage::MSG_SOURCE_CHANGED), {QDir::toNativeSeparators(path)});
+}
+
+SourceRemoval RemoveSource(const QString &path,
+                           const std::optional<platform::FileIdentity> &identity)
+{
+    if (identity && platform::fileIdentity(QFile::encodeName(path).toStdString()) != identity)
+        return SourceRemoval::Changed;
     // A new account may not have its data folder yet; the trash lives in it.
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     QFile file(path);

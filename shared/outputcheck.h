@@ -1,10 +1,14 @@
 #pragma once
-// What a job leaves in its output folder, and whether it is whole: the
-// folder's files before the job, output names moved off existing files, the
-// check of every output with the media library, the removal of what a failed
-// or stopped job made, and the source's way to the trash.
+// What a job leaves in its output folder, and whether it is whole. The
+// commands write under private names of the job (a hidden name with the
+// program's process id and the job's number, the real extension last); each
+// output is checked with the media library and only then published under its
+// final name, the next free one, by a rename that never replaces a file. A
+// failed or stopped job removes its private names and nothing else. The
+// source goes to the trash only while it is the file that was converted.
 #include "commandtemplate.h"
 #include "outputmessages.h"
+#include "platform/files.h"
 
 #include <QList>
 #include <QSet>
@@ -38,6 +42,7 @@ struct ExpectedOutput {
     QString path;
     bool video = false; // the command that writes it keeps the source's video
     bool audio = false; // ... and its sound
+    QString shownPath;  // the name messages give it; empty: path
 };
 
 // Why one output is not whole, or nothing. A picture needs only to be
@@ -46,12 +51,14 @@ struct ExpectedOutput {
 std::optional<QString> CheckOutput(const ExpectedOutput &output, const MediaFacts &source,
                                    const OutputTexts &texts);
 
+enum class SourceRemoval { Trashed, Deleted, Failed, Changed };
+
 class OutputGuard {
 public:
-    // At a job's start, before its script is written: notes the files of the
-    // output folder and what the source holds, and moves every output name
-    // the commands would write off an existing file ("clip (2).mp4"; a
-    // numbered name takes the next free number).
+    // At a job's start, before its script is written: notes what the source
+    // is and holds, plans each output's final name off existing files
+    // ("clip (2).mp4"; a numbered name takes the next free number), and
+    // changes `values` so that the commands write the job's private names.
     void beginCommands(const QStringList &commandTemplates, const QString &extension,
                        PlaceholderValues &values);
     // The same with the preset's command lines and its "EXT" read from the profile.
@@ -62,41 +69,78 @@ public:
     void probeSourceLater() { m_probeLater = true; }
     void probeSource();
 
-    // The files the commands name, and every file that appeared in the
-    // output folder since begin() under the name of one of them (every new
-    // file when the commands name none).
+    // The private names the commands write, shown under their planned final
+    // names; when the commands name none, every file new in the output
+    // folder (checked, never removed or renamed).
     QList<ExpectedOutput> expectedOutputs() const;
     // After a job that ended well: why it must count as failed, in the
     // user's language; nothing when every output is there and whole.
     std::optional<QString> verify(const OutputTexts &texts) const;
-    // Removes the job's new files (those of createdFiles()) and returns them;
-    // a file that was there before is never touched.
+    // Gives each checked output its final name, the next free one at this
+    // moment (a numbered pair shares its number), never replacing a file.
+    // Why it could not, or nothing; published() then holds the names.
+    std::optional<QString> publish(const OutputTexts &texts);
+    QStringList published() const { return m_published; }
+    // Removes the job's private files that exist and returns them; no other
+    // file is ever touched.
     QStringList removeCreated();
-    // The new files of the output folder that bear the name of an output.
+    // The job's private files that exist.
     QStringList createdFiles() const;
+    // Every private name of the job, written or not.
+    QStringList privateFiles() const { return m_private; }
+    // A text of the encoder's with each private name replaced by the final
+    // name it stands for.
+    QString shownText(const QString &text) const;
+    // "Delete after encoding" for this job's source: only while the file at
+    // its path is the one that was there when the job began.
+    SourceRemoval removeSource() const;
     // The output folder, and the names of the outputs in it without
     // extension (none when the commands name no output there).
     const QString &folder() const { return m_folder; }
     QStringList stems() const;
 
+    // An output name as a command template writes it, e.g.
+    // "<%OutputPath%>MAQ<%RandomNumber5%>.THM", and what its command keeps.
+    struct NameTemplate {
+        QString text;
+        bool numbered = false;
+        bool fromOutputFile = false;
+        bool keepsVideo = true;
+        bool keepsAudio = true;
+    };
+
 private:
+    QString pathOf(const NameTemplate &name, const PlaceholderValues &values) const;
+
     bool m_begun = false;
     QString m_folder;
+    QString m_currentFolder; // where relative names resolve
     QSet<QString> m_before;
-    QList<ExpectedOutput> m_named;
+    QList<NameTemplate> m_templates;
+    PlaceholderValues m_planned;   // the final names' values
+    QString m_baseOutputFile;      // before any "(n)"
+    QList<ExpectedOutput> m_named; // planned final names
+    QStringList m_private;         // the same outputs' private names
+    QStringList m_published;
     QString m_sourcePath;
+    std::optional<platform::FileIdentity> m_sourceIdentity;
     bool m_probeLater = false;
     std::optional<MediaFacts> m_source;
 };
 
 // A job's end after its outputs were looked at: a job that ended well but
-// whose outputs are not whole has failed, with the reason as its message; a
-// job that did not convert leaves nothing new in the output folder.
+// whose outputs are not whole, or cannot be published, has failed, with the
+// reason as its message; a converted job's end lists its published outputs;
+// a job that did not convert leaves none of its private files. Messages name
+// the final files.
 JobEnd VerifiedJobEnd(OutputGuard &guard, const JobEnd &end, const OutputTexts &texts);
 
-enum class SourceRemoval { Trashed, Deleted, Failed };
 // "Delete after encoding": the source goes to the desktop's trash; only where
-// no trash can be had is it deleted for good.
-SourceRemoval RemoveSource(const QString &path);
+// no trash can be had is it deleted for good. With an identity, a file that
+// is no longer that one stays (Changed).
+// The log's line for a source kept because it changed during its job.
+QString SourceChangedText(const QString &path, const OutputTexts &texts);
+SourceRemoval RemoveSource(const QString &path,
+                           const std::optional<platform::FileIdentity> &identity = std::nullopt);
 
 } // namespace orm

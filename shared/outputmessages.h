@@ -11,7 +11,10 @@
     X(MSG_OUTPUT_UNREADABLE, "The output file \"%s\" cannot be read as a media file.")             \
     X(MSG_OUTPUT_NO_VIDEO, "The output file \"%s\" has no video.")                                 \
     X(MSG_OUTPUT_NO_AUDIO, "The output file \"%s\" has no sound.")                                 \
-    X(MSG_OUTPUT_DURATION, "The output is %d s long, the source %d s.")
+    X(MSG_OUTPUT_DURATION, "The output is %d s long, the source %d s.")                            \
+    X(MSG_OUTPUT_NOT_NAMED, "The output file \"%s\" could not be given its name.")                 \
+    X(MSG_SOURCE_CHANGED,                                                                          \
+      "The source \"%s\" was changed or replaced while it was converted: it was kept.")
 
 namespace orm {
 

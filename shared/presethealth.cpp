@@ -1,5 +1,7 @@
 #include "presethealth.h"
 
+#include "platform/files.h"
+
 #include "commandtemplate.h"
 #include "ini.h"
 
@@ -147,10 +149,13 @@ QSet<QString> fromJson(const QJsonValue &value)
 std::optional<EncoderAbilities> cachedAbilities(const QFileInfo &encoder, const QString &stamp,
                                                 const QString &cacheFile)
 {
-    QFile file(cacheFile);
-    if (cacheFile.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (cacheFile.isEmpty())
         return std::nullopt;
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    // Only a regular file, and bounded: never a FIFO or a device.
+    const auto bytes = platform::readRegularFile(QFile::encodeName(cacheFile).toStdString());
+    if (!bytes)
+        return std::nullopt;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(*bytes)).object();
     if (root["encoder"].toString() != encoder.absoluteFilePath() ||
         root["stamp"].toString() != stamp)
         return std::nullopt;

@@ -1,8 +1,11 @@
 #include "userfolders.h"
 
+#include "platform/processes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +14,7 @@ namespace orm {
 
 namespace {
 constexpr auto kFolderName = u"ormolux";
+constexpr auto kJobFilesPrefix = u"jobs-";
 
 // A folder only this user can enter: in a shared temporary folder another
 // user must not be able to put a script in our place.
@@ -57,7 +61,7 @@ QString UserFolders::settingsFile(QStringView name) const
 
 QString UserFolders::scriptFile(QStringView name) const
 {
-    return inFolder(m_portable ? m_programFolder : runtimeFolder(), name);
+    return inFolder(jobFilesFolder(), name);
 }
 
 QString UserFolders::handOffFile(QStringView name) const
@@ -87,6 +91,49 @@ QString UserFolders::runtimeFolder()
         return privateFolder(inFolder(runtime, kFolderName));
     return privateFolder(inFolder(QDir::tempPath(), QString::fromUtf16(kFolderName) + u'-' +
                                                         QString::number(::geteuid())));
+}
+
+} // namespace orm
+
+namespace orm {
+
+QString UserFolders::jobFilesFolder()
+{
+    static const QString name = [] {
+        const qint64 pid = ::getpid();
+        const auto start = platform::processStartTime(int(pid));
+        return QString::fromUtf16(kJobFilesPrefix) + QString::number(pid) + u'-' +
+               QString::number(start.value_or(0));
+    }();
+    const QString folder = inFolder(runtimeFolder(), name);
+    // Made again when something removed it meanwhile.
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    // A program that ends normally takes its folder with it once it is empty
+    // (its jobs' files are removed as each job ends).
+    static const struct Remover {
+        QByteArray path;
+        ~Remover() { ::rmdir(path.constData()); }
+    } remover{QFile::encodeName(folder)};
+    return folder;
+}
+
+int UserFolders::removeLeftoverJobFiles()
+{
+    static const QRegularExpression pattern(QStringLiteral("^jobs-(\\d+)-(\\d+)$"));
+    const QDir runtime(runtimeFolder());
+    int removed = 0;
+    for (const QString &name : runtime.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const auto match = pattern.match(name);
+        if (!match.hasMatch())
+            continue;
+        const int pid = match.captured(1).toInt();
+        const auto start = platform::processStartTime(pid);
+        if (start && QString::number(*start) == match.captured(2) && !platform::isZombie(pid))
+            continue; // that process still runs
+        if (QDir(runtime.filePath(name)).removeRecursively())
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace orm

@@ -84,7 +84,7 @@ void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
         }
         if (!preset)
             throw orm::Error(QStringLiteral("List index out of bounds (-1)"));
-        if (!EnsureOutputFolder(outputFolderText))
+        if (!EnsureWritableOutputFolder(outputFolderText))
             return;
         emit outputPathChanged(outputFolderText);
         m_options = options;

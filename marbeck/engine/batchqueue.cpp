@@ -258,8 +258,10 @@ void BatchQueue::onEnded(int slotIndex, const JobResult &result)
     if (result.outcome == orm::JobOutcome::Converted) {
         row.state = RowState::Converted;
         ++m_counts.done;
-        if (m_switches.deleteSources)
-            slot.runner->removeSource(); // to the trash; a failure is passed over
+        if (m_switches.deleteSources) {
+            if (const auto kept = slot.runner->removeSource())
+                m_failures.add(row.item.source, *kept);
+        }
         emit jobEnded(slotIndex, rowIndex);
         emit rowConverted(row.item.source);
     } else {

@@ -122,7 +122,8 @@ tl::expected<void, JobRefusal> ConversionRunner::start(const JobSpec &spec)
         return tl::unexpected(JobRefusal{e.text(), sourceOnly});
     }
     try {
-        m_conversion->Start(script, MapPriority(m_settings.priority), spec.item.fileSize);
+        m_conversion->Start(script, MapPriority(m_settings.priority), spec.item.fileSize,
+                            job.outputs.privateFiles());
     } catch (const orm::Error &e) {
         orm::DeleteTempFiles(m_settings.programFolder, m_slot);
         return tl::unexpected(JobRefusal{e.text(), false});
@@ -140,10 +141,12 @@ bool ConversionRunner::active() const
     return m_conversion->Active();
 }
 
-void ConversionRunner::removeSource()
+std::optional<QString> ConversionRunner::removeSource()
 {
-    if (m_job)
-        orm::RemoveSource(m_job->source);
+    // To the trash; a failure is passed over, a source changed meanwhile is kept.
+    if (m_job && m_job->outputs.removeSource() == orm::SourceRemoval::Changed)
+        return orm::SourceChangedText(m_job->source, outputText);
+    return std::nullopt;
 }
 
 void ConversionRunner::jobEnded(const orm::JobEnd &jobEnd)
@@ -160,7 +163,7 @@ void ConversionRunner::jobEnded(const orm::JobEnd &jobEnd)
         if (!m_console->firstError.isEmpty() || !end.recentLines.isEmpty()) {
             orm::FailureContext context;
             context.lines = end.recentLines;
-            context.errorLine = m_console->firstError;
+            context.errorLine = m_job->outputs.shownText(m_console->firstError);
             context.exitStatus = end.exitStatus;
             context.inputFile = m_job->source;
             context.outputFolder = m_settings.outputFolder;

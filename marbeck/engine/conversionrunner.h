@@ -36,7 +36,7 @@ public:
     tl::expected<void, JobRefusal> start(const JobSpec &spec) override;
     void stop() override;
     bool active() const override;
-    void removeSource() override;
+    std::optional<QString> removeSource() override;
 
 private:
     struct Job;

@@ -11,6 +11,7 @@
 #include <tl/expected.hpp>
 
 #include <functional>
+#include <optional>
 
 namespace marbeck {
 
@@ -74,8 +75,9 @@ public:
     // Ends the running job's own processes at once; it ends as Stopped.
     virtual void stop() = 0;
     virtual bool active() const = 0;
-    // "Delete after encoding" for the job that just converted.
-    virtual void removeSource() = 0;
+    // "Delete after encoding" for the job that just converted; what the
+    // failure log is told when the source stayed (it changed meanwhile).
+    virtual std::optional<QString> removeSource() = 0;
 
     std::function<void(const JobProgress &)> progressed;
     std::function<void(const JobResult &)> ended;

@@ -131,6 +131,12 @@
     X(MSG_PROFILE_NO_PRESETS, "%s has no preset with commands; choose another profile.")           \
     X(MSG_TYPE_FILE_UNUSABLE, "%s lists no accepted file types, so no file can be added.")         \
     X(MSG_LANGUAGE_FILE_UNUSABLE, "%s holds none of the program's texts; English is used.")        \
+    X(MSG_LANGUAGE_SETTING_UNUSABLE,                                                               \
+      "LanguageFile in %s names \"%s\", which cannot be read; English is used.")                   \
+    X(MSG_PROFILE_SETTING_UNUSABLE, "ProfilePath in %s names \"%s\", which is missing or is not "  \
+                                    "a file; please choose a profile.")                            \
+    X(MSG_OUTPUT_DIR_READONLY,                                                                     \
+      "The output folder \"%s\" cannot be written to. Please choose another output folder.")       \
     X(MSG_ADD_FOLDER, "Add Folder...")                                                             \
     X(MSG_ADD_FOLDER_TITLE, "Choose a folder to add with its subfolders")                          \
     X(MSG_STOP_ADDING, "Stop Adding")                                                              \

@@ -52,6 +52,8 @@ void RunAfterBatch(const BatchResult &result, const orm::FailureLog &failures, c
         orm::OfferFailureLog(failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
         return;
     }
+    // The log is this batch's whatever happened: a kept source is noted there too.
+    orm::WriteFailureLog(failures);
     if (!g.ShutdownWindowsWhenDone || result.stoppedNow)
         return;
     QPointer<TfrmShutdown> countdown =

@@ -308,6 +308,7 @@ bool TfrmMain::FormCreate()
     m_listViewFiles->setOutputPath(g.OutputPath);
     m_listViewFiles->setInputFolder(g.InputPath);
 
+    checkLanguageSetting();
     // The language is not loaded yet, so this box speaks English.
     if (!checkTypeFile(msg(Msg::MSG_ERROR), orm::mb::kIconExclamation))
         return false;
@@ -348,6 +349,24 @@ void TfrmMain::showEvent(QShowEvent *event)
             ApplyMainSkin(*this, skin(), AppRelativePath(globals(), globals().SkinFolder));
         });
     UpdateBatchWarning();
+}
+
+void TfrmMain::checkLanguageSetting()
+{
+    TGlobalVars &g = globals();
+    const QString english = QStringLiteral("english.ini");
+    if (g.LanguageFile.compare(english, Qt::CaseInsensitive) == 0)
+        return; // the built-in texts need no file
+    // A language file that cannot be read is the setting's fault; a missing
+    // type file beside a readable language file is the installation's.
+    const QString languagePath = AppRelativePath(g, g.LanguageFolder + g.LanguageFile);
+    if (orm::IniFile(languagePath).exists())
+        return;
+    orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_LANGUAGE_SETTING_UNUSABLE),
+                                           {QDir::toNativeSeparators(SettingsFileName(g)),
+                                            QDir::toNativeSeparators(languagePath)}),
+                        msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
+    g.LanguageFile = english;
 }
 
 bool TfrmMain::checkTypeFile(const QString &captionText, unsigned icon)
@@ -490,6 +509,13 @@ void TfrmMain::LoadProfileItems()
     TGlobalVars &g = globals();
     g.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
     g.ProfilePath = ProfileInFolder(g.ProfilePath, AppRelativePath(g, g.ProfileFolderName));
+    // Missing, or no regular file (a FIFO or a device is never read): said
+    // at once, with the setting that names it.
+    if (!g.ProfilePath.isEmpty() && !orm::IniFile(g.ProfilePath).exists())
+        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PROFILE_SETTING_UNUSABLE),
+                                               {QDir::toNativeSeparators(SettingsFileName(g)),
+                                                QDir::toNativeSeparators(g.ProfilePath)}),
+                            msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
     const ProfilePresets presets = marbeck::LoadProfileItems(g.ProfilePath);
     m_presets = presets.presets;
     m_comboBoxProfile->clear();

@@ -109,6 +109,9 @@ private:
     // The posted "show the main window" message of the last start-up step.
     void showMainWindow();
     void endProgram(int exitCode);
+    // A LanguageFile setting that names no readable language file falls
+    // back to English, with a message naming the setting.
+    void checkLanguageSetting();
     bool checkTypeFile(const QString &captionText, unsigned icon);
     // The accepted-types file of the current language into the list.
     void loadTypeLists();

@@ -9,9 +9,12 @@
 #include "typelists.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocale>
 
 #include <algorithm>
+
+#include <unistd.h>
 
 namespace marbeck {
 
@@ -74,6 +77,20 @@ bool EnsureOutputFolder(const QString &folder)
         return false;
     }
     return true;
+}
+
+bool EnsureWritableOutputFolder(const QString &folder)
+{
+    if (!EnsureOutputFolder(folder))
+        return false;
+    // A folder the batch could write nothing to is refused before any job
+    // runs, rather than failing each job in its own box.
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0)
+        return true;
+    orm::ShowMessageBox(
+        orm::FormatMessage(msg(Msg::MSG_OUTPUT_DIR_READONLY), {QDir::toNativeSeparators(folder)}),
+        msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
+    return false;
 }
 
 int SelectionTarget(int index, int rowCount)

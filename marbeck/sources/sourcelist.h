@@ -40,6 +40,8 @@ QString AddingStatusText(int done, int total, const QLocale &numbers = QLocale::
 // Refuses a blank folder and offers to create a missing one (with all its
 // parents); true when the folder exists afterwards.
 bool EnsureOutputFolder(const QString &folder);
+// The same, and a folder this user cannot write to is refused with a message.
+bool EnsureWritableOutputFolder(const QString &folder);
 
 // The row a SelectItem call for `index` selects: past the last row means the
 // last row; -1 for an empty list.

@@ -3,6 +3,7 @@
 #include "cordane/parentnotice.h"
 #include "platform/jobrecord.h"
 #include "shared/ini.h"
+#include "shared/userfolders.h"
 #include "support/media.h"
 #include "support/testfiles.h"
 
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -57,7 +59,17 @@ struct StubRun {
     QString ripOutputFile;
     int notices = -1;
     QByteArray output;
+    qint64 cordane = 0; // the process id Cordane ran under
 };
+
+// The folder of a Cordane process's job files, while it exists.
+QString jobFolderOf(qint64 pid)
+{
+    const QDir runtime(orm::UserFolders::runtimeFolder());
+    const QStringList found =
+        runtime.entryList({"jobs-" + QString::number(pid) + "-*"}, QDir::Dirs | QDir::Hidden);
+    return found.isEmpty() ? QString() : runtime.filePath(found.first());
+}
 
 StubRun runStub(const QString &installation, const QStringList &arguments)
 {
@@ -79,6 +91,8 @@ StubRun runStub(const QString &installation, const QStringList &arguments)
             run.ripOutputFile = QString::fromUtf8(line.mid(14));
         if (line.startsWith("notices="))
             run.notices = line.mid(8).toInt();
+        if (line.startsWith("cordane="))
+            run.cordane = line.mid(8).toLongLong();
     }
     return run;
 }
@@ -98,7 +112,8 @@ TEST(CordaneRun, TheDefaultProfileMakesAnIpodVideo)
     EXPECT_EQ(p.videoCodec(), u"h264");
     EXPECT_EQ(p.frameSize(), QSize(320, 240));
     EXPECT_EQ(p.audioCodec(), u"aac");
-    EXPECT_FALSE(QFile::exists(app + "/~ConvertCore.bat"));
+    ASSERT_GT(run.cordane, 0);
+    EXPECT_EQ(jobFolderOf(run.cordane), QString()); // its script went, and its folder
 }
 
 TEST(CordaneRun, TheResultComesInTheParentsLanguage)
@@ -176,9 +191,39 @@ TEST(CordaneRun, APresetTheEncoderCannotRunIsNamedThenRefusedBeforeItRuns)
         EXPECT_EQ(stub.ripResult, u"Convert Error!") << run;
         EXPECT_TRUE(stub.output.contains("lacks the encoder \"libx264\""))
             << stub.output.toStdString();
-        // The first run: the job and the three questions; the second: nothing more.
-        EXPECT_EQ(readFile(calls).count('\n'), 4) << run;
+        // The first run: the source's streams listed, the job and the three
+        // questions; the second: nothing more.
+        EXPECT_EQ(readFile(calls).count('\n'), 5) << run;
     }
+}
+
+// A FIFO or a device named as the profile is refused as a missing one is,
+// at once; a hand-off the stand-in parent cannot write is reported by it.
+TEST(CordaneRun, WhatCannotBeReadOrHandedOverIsReportedAtOnce)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(app + "/default_setting/fifo.ini").constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", app + "/default_setting/zero.ini"));
+    const QString clip = sharedClip("cordane clip.mp4", 3);
+    for (const QString profile :
+         {"default_setting\\fifo.ini", "default_setting\\zero.ini", "default_setting\\gone.ini"}) {
+        QElapsedTimer took;
+        took.start();
+        const StubRun run = runStub(app, {"--profile", profile, clip, dir.filePath("o.mp4")});
+        RecordProperty(("ms_" + profile.section('\\', 1)).toStdString(), int(took.elapsed()));
+        EXPECT_EQ(run.ripResult, u"Convert Error!") << run.output.toStdString();
+        EXPECT_TRUE(run.output.contains("that ProfilePath names in")) << run.output.toStdString();
+        EXPECT_TRUE(run.output.contains(profile.section('\\', 1).toUtf8()))
+            << run.output.toStdString();
+    }
+
+    // A folder in lnh.ini's place.
+    QFile::remove(app + "/lnh.ini");
+    QDir(app).mkdir("lnh.ini");
+    const StubRun broken = runStub(app, {clip, dir.filePath("o.mp4")});
+    EXPECT_EQ(broken.exitCode, 2);
+    EXPECT_TRUE(broken.output.contains("Unable to write to")) << broken.output.toStdString();
 }
 
 TEST(CordaneRun, ANameThatLooksLikeACommandIsJustAName)
@@ -203,10 +248,13 @@ TEST(CordaneRun, ANameWithALineBreakCannotReachTheEncoder)
     const QString app = cordaneInstallation(dir.filePath("app"));
     const QString input = dir.filePath("two\nlines.mp4");
     QFile::copy(sharedClip("cordane clip.mp4", 3), input);
+    // Written without its break, the name would be another file's: the
+    // stand-in parent refuses to hand it over, and Cordane never starts.
+    writeFile(dir.filePath("twolines.mp4"), "another file");
     const StubRun run = runStub(app, {input, dir.filePath("out.mp4")});
-    EXPECT_EQ(run.ripResult, u"Convert Error!") << run.output.toStdString();
-    EXPECT_EQ(run.notices, 1);
-    EXPECT_TRUE(run.output.contains("No such file")) << run.output.toStdString();
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.output.contains("TempFile holds a line break")) << run.output.toStdString();
+    EXPECT_EQ(run.cordane, 0);
     EXPECT_FALSE(QFile::exists(dir.filePath("out.mp4")));
 }
 
@@ -349,12 +397,13 @@ qint64 cordaneProcess(const QString &app)
     return 0;
 }
 
-// A shell still running a script of the installation.
-bool scriptRunning(const QString &app)
+// A shell still running a script of that Cordane process.
+bool scriptRunning(qint64 cordane)
 {
+    const QByteArray folder = "/jobs-" + QByteArray::number(cordane) + "-";
     for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
         const QByteArray cmdline = readFile("/proc/" + pid + "/cmdline");
-        if (cmdline.contains(app.toUtf8() + "/~ConvertCore.bat") &&
+        if (cmdline.contains(folder) && cmdline.contains("/~ConvertCore.bat") &&
             readFile("/proc/" + pid + "/stat").split(' ').value(2) != "Z")
             return true;
     }
@@ -403,7 +452,8 @@ TEST(CordaneRun, StoppingOneLeavesAnotherProgramsEncoderRunning)
 }
 
 // SIGKILL is the one end Cordane cannot report: the parent sees the connection
-// close, the job's processes end with Cordane, and the next start removes the
+// close, the job's processes end with Cordane, the unfinished output has only
+// its private name, and the next start of either program removes it and the
 // script that run left.
 TEST(CordaneRun, KilledOutrightItsJobEndsAndTheNextStartCleansUp)
 {
@@ -414,17 +464,26 @@ TEST(CordaneRun, KilledOutrightItsJobEndsAndTheNextStartCleansUp)
     // The job's record is written once it has started.
     ASSERT_TRUE(waitFor([&] { return encoderRunning(app + "/cores") && jobRecordsOf(app) == 1; }));
 
-    ::kill(pid_t(cordaneProcess(app)), SIGKILL);
+    const qint64 cordane = cordaneProcess(app);
+    const QString jobFolder = jobFolderOf(cordane);
+    ASSERT_FALSE(jobFolder.isEmpty());
+    ::kill(pid_t(cordane), SIGKILL);
     QElapsedTimer killed;
     killed.start();
-    waitFor([&] { return !encoderRunning(app + "/cores") && !scriptRunning(app); }, 1000);
+    waitFor([&] { return !encoderRunning(app + "/cores") && !scriptRunning(cordane); }, 1000);
     EXPECT_FALSE(encoderRunning(app + "/cores")) << "after " << killed.elapsed() << " ms";
-    EXPECT_FALSE(scriptRunning(app));
+    EXPECT_FALSE(scriptRunning(cordane));
     const StubRun run = finish(*stub);
     EXPECT_EQ(run.notices, 0);
     EXPECT_EQ(closedWithoutNotice(run), 1) << run.output.toStdString();
-    EXPECT_TRUE(QFile::exists(app + "/~ConvertCore.bat"));
+    EXPECT_TRUE(QFile::exists(jobFolder + "/~ConvertCore.bat"));
     EXPECT_EQ(jobRecordsOf(app), 1);
+    const auto outputs = [&] {
+        return QDir(dir.path()).entryList({"out*", ".orm-*"}, QDir::Files | QDir::Hidden);
+    };
+    ASSERT_EQ(outputs().size(), 1);
+    EXPECT_TRUE(outputs()[0].startsWith(".orm-" + QString::number(cordane) + "-"))
+        << outputs()[0].toStdString();
 
     // The next start, here with nothing to convert, clears what the killed run left.
     writeFile(app + "/lnh.ini", "[ExternApp]\nParent=0\n");
@@ -433,6 +492,7 @@ TEST(CordaneRun, KilledOutrightItsJobEndsAndTheNextStartCleansUp)
     next.setProcessChannelMode(QProcess::MergedChannels);
     next.start(app + "/Cordane", {});
     ASSERT_TRUE(next.waitForFinished(20000));
-    EXPECT_FALSE(QFile::exists(app + "/~ConvertCore.bat")) << next.readAll().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(jobFolder)) << next.readAll().toStdString();
     EXPECT_EQ(jobRecordsOf(app), 0);
+    EXPECT_EQ(outputs(), QStringList());
 }

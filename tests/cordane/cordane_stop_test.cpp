@@ -4,6 +4,7 @@
 #include "cordane/tfrmconvert.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
+#include "shared/userfolders.h"
 #include "support/apps.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
@@ -189,7 +190,8 @@ TEST(CordaneStop, EveryWayOutReportsOnce)
         EXPECT_TRUE(waitFor([&] { return listener.notices() > 0; })) << name;
         EXPECT_EQ(listener.notices(), 1) << name;
         EXPECT_FALSE(encoderRunning(folder)) << name;
-        EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat")) << name;
+        EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"))
+            << name;
         EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
                   cordane::msg(cordane::Msg::MSG_CONVERT_ERROR))
             << name;
@@ -229,7 +231,7 @@ TEST(CordaneStop, CancelAsksAndOnlyStopNowStops)
     window->cancelButton()->click();
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
-    EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     const orm::IniFile ini(folder + "/lnh.ini");
     EXPECT_EQ(ini.readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
@@ -258,7 +260,7 @@ TEST(CordaneStop, AnEndRequestFromOutsideStopsWithoutAskingAndStillReports)
     EXPECT_EQ(QApplication::exec(), 0);
     waitFor([&] { return !encoderRunning(folder); });
     EXPECT_FALSE(encoderRunning(folder));
-    EXPECT_FALSE(QFile::exists(folder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFile::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     EXPECT_EQ(orm::IniFile(folder + "/lnh.ini").readString(u"ExternApp", u"RipResult", {}),
               cordane::msg(cordane::Msg::MSG_CONVERT_ERROR));
     // Neither a stop question nor an error box holds up the end.

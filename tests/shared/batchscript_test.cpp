@@ -1,5 +1,6 @@
 #include "shared/batchscript.h"
 #include "shared/error.h"
+#include "shared/userfolders.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -47,12 +48,12 @@ TEST(BatchScript, OneLinePerCommandKeyEachEndedByALineBreak)
 {
     Installation inst;
     const QString script = WriteJobScripts(inst.job("/in/clip.avi"));
-    EXPECT_EQ(script, inst.folder() + "/~ConvertCore.bat");
+    EXPECT_EQ(script, orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat");
     EXPECT_EQ(readFile(script), ("set -e\n" + inst.folder() +
                                  "/cores/avcore.dll -i /in/clip.avi /video/clip.mp4\n"
                                  "rm /video/04817\n")
                                     .toUtf8());
-    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow.avs"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/DirectShow.avs"));
 
     WriteJobScripts(inst.job("/in/clip.avi", false, "Item1"));
     EXPECT_EQ(readFile(script), "");
@@ -62,10 +63,11 @@ TEST(BatchScript, TheAviSynthRouteReadsTheSourceThroughTheTemplate)
 {
     Installation inst;
     const QString script = WriteJobScripts(inst.job("/in/my clip.avi", true));
-    EXPECT_TRUE(readFile(script).startsWith(
-        ("set -e\n" + inst.folder() + "/cores/avcore.dll -i " + inst.folder() + "/DirectShow.avs ")
-            .toUtf8()));
-    EXPECT_EQ(readFile(inst.folder() + "/DirectShow.avs"),
+    EXPECT_TRUE(
+        readFile(script).startsWith(("set -e\n" + inst.folder() + "/cores/avcore.dll -i " +
+                                     orm::UserFolders::jobFilesFolder() + "/DirectShow.avs ")
+                                        .toUtf8()));
+    EXPECT_EQ(readFile(orm::UserFolders::jobFilesFolder() + "/DirectShow.avs"),
               "# source\nDirectShowSource(\"/in/my clip.avi\")\nx=\"/in/my clip.avi\"\n");
 
     EXPECT_TRUE(TakesAviSynthRoute("/in/movie.rmvb", false, {".rm", ".rmvb"}));
@@ -80,7 +82,7 @@ TEST(BatchScript, AMissingTemplateStopsTheJobBeforeAnyScript)
     Installation inst;
     QFile::remove(inst.folder() + "/cores/DirectShow.avs");
     EXPECT_THROW(WriteJobScripts(inst.job("/in/clip.avi", true)), Error);
-    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
 }
 
 TEST(BatchScript, ARefusedNameOrAMissingFolderIsAnError)
@@ -93,8 +95,9 @@ TEST(BatchScript, ARefusedNameOrAMissingFolderIsAnError)
         EXPECT_TRUE(e.text().contains("line break"));
     }
     // A folder in the script's place cannot be replaced by a file.
-    ASSERT_TRUE(QDir(inst.folder()).mkdir("~ConvertCore.bat"));
+    ASSERT_TRUE(QDir(orm::UserFolders::jobFilesFolder()).mkdir("~ConvertCore.bat"));
     EXPECT_THROW(WriteJobScripts(inst.job("/in/clip.avi")), Error);
+    QDir(orm::UserFolders::jobFilesFolder()).rmdir("~ConvertCore.bat");
 }
 
 TEST(BatchScript, DeletingTheGeneratedFiles)
@@ -102,20 +105,22 @@ TEST(BatchScript, DeletingTheGeneratedFiles)
     Installation inst;
     WriteJobScripts(inst.job("/in/clip.avi", true));
     DeleteTempFiles(inst.folder());
-    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore.bat"));
-    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow.avs"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/DirectShow.avs"));
     DeleteTempFiles(inst.folder()); // nothing left: no error
 
     // A job of a batch that runs several at once has files of its own.
     ScriptJob second = inst.job("/in/other.avi", true);
     second.slot = 1;
-    EXPECT_EQ(WriteJobScripts(second), inst.folder() + "/~ConvertCore-2.bat");
-    EXPECT_TRUE(readFile(inst.folder() + "/~ConvertCore-2.bat").contains("DirectShow-2.avs"));
-    EXPECT_TRUE(readFile(inst.folder() + "/DirectShow-2.avs").contains("/in/other.avi"));
-    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore.bat"));
+    EXPECT_EQ(WriteJobScripts(second), orm::UserFolders::jobFilesFolder() + "/~ConvertCore-2.bat");
+    EXPECT_TRUE(readFile(orm::UserFolders::jobFilesFolder() + "/~ConvertCore-2.bat")
+                    .contains("DirectShow-2.avs"));
+    EXPECT_TRUE(readFile(orm::UserFolders::jobFilesFolder() + "/DirectShow-2.avs")
+                    .contains("/in/other.avi"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     DeleteTempFiles(inst.folder(), 1);
-    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/~ConvertCore-2.bat"));
-    EXPECT_FALSE(QFileInfo::exists(inst.folder() + "/DirectShow-2.avs"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore-2.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/DirectShow-2.avs"));
 }
 
 TEST(BatchScript, TheFirstFailingCommandEndsTheScriptWithItsStatus)

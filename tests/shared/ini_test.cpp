@@ -164,12 +164,18 @@ TEST(IniWriting, WritingCreatesFileAndSectionAndKeepsEverythingElse)
                               "Added=yes\r\n\r\n[form]\r\nx=1\r\n");
 }
 
-TEST(IniWriting, AValueCannotBreakTheFileIntoLines)
+TEST(IniWriting, AValueWithALineBreakIsRefusedNotChanged)
 {
-    IniFile ini = IniFile::fromBytes("[S]\n");
-    ini.writeString(u"S", u"K", "first\nInjected=1\r");
-    EXPECT_EQ(ini.readString(u"S", u"K", {}), u"firstInjected=1");
+    // Changed, "/in/a\nb.avi" would become another, existing file's name.
+    IniFile ini = IniFile::fromBytes("[S]\nK=old\n");
+    for (const QString &value :
+         {QString("first\nInjected=1"), QString("a\rb"), QString("a") + QChar(0)})
+        EXPECT_FALSE(ini.writeString(u"S", u"K", value));
+    EXPECT_FALSE(ini.writeString(u"S", u"New", "x\ny"));
+    EXPECT_EQ(ini.readString(u"S", u"K", {}), u"old");
     EXPECT_EQ(ini.keyNames(u"S"), QStringList{"K"});
+    EXPECT_TRUE(ini.writeString(u"S", u"K", "new"));
+    EXPECT_EQ(ini.readString(u"S", u"K", {}), u"new");
 }
 
 TEST(IniWriting, AFailedWriteReportsTheFileAndLeavesNoPartialFile)

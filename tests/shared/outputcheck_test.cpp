@@ -1,7 +1,8 @@
 // The output check with real media: what each broken output is told apart
-// by, the names a job takes beside existing files, what a failed job leaves,
-// and the source's way to the trash.
+// by, the private names a job writes and the free names it publishes, what a
+// failed job leaves, and the source's way to the trash.
 #include "lang/marbeckmessages.h"
+#include "shared/conversionjob.h"
 #include "shared/outputcheck.h"
 #include "support/media.h"
 #include "support/testfiles.h"
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <memory>
 
@@ -54,7 +57,7 @@ TEST(OutputCheck, EachBrokenOutputIsToldApartAndAWholeOnePasses)
     ASSERT_TRUE(source.readable && source.video && source.audio);
     ASSERT_NEAR(double(source.durationMs.value_or(0)), 6000.0, 200.0);
     const auto check = [&](const QString &path, bool video = true, bool audio = true) {
-        return CheckOutput({path, video, audio}, source, english);
+        return CheckOutput({path, video, audio, {}}, source, english);
     };
 
     const QString whole = dir.filePath("whole.mp4");
@@ -81,7 +84,7 @@ TEST(OutputCheck, EachBrokenOutputIsToldApartAndAWholeOnePasses)
     const QString cut = encode(clip, {"-t", "2"}, dir.filePath("cut.mp4"));
     EXPECT_EQ(check(cut), u"The output is 2 s long, the source 6 s.");
     // Without a known source duration the length is not judged.
-    EXPECT_EQ(CheckOutput({cut, true, true}, MediaFacts{true, true, true, false, {}}, english),
+    EXPECT_EQ(CheckOutput({cut, true, true, {}}, MediaFacts{true, true, true, false, {}}, english),
               std::nullopt);
 
     // The reason is read in the user's language.
@@ -90,64 +93,100 @@ TEST(OutputCheck, EachBrokenOutputIsToldApartAndAWholeOnePasses)
     marbeck::messages().resetToEnglish();
 }
 
-TEST(OutputGuard, NamesMoveOffExistingFilesAndOnlyWhatTheJobMadeIsRemoved)
+TEST(OutputGuard, OutputsArePrivateUntilPublishedUnderTheNextFreeNames)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("out") + "/";
     QDir().mkpath(out);
+    const QString clip = sharedClip("verify clip.mp4", 6, {320, 240});
     const QMap<QString, QByteArray> users{{"clip.mp4", "the user's own clip"},
                                           {"clip (2).mp4", "another one"},
                                           {"MAQ00041.MP4", "an older PSP video"},
                                           {"MAQ00042.THM", "an older thumbnail"}};
     for (auto it = users.begin(); it != users.end(); ++it)
         writeFile(out + it.key(), it.value());
+    const auto converted = [](OutputGuard &guard) {
+        JobEnd end;
+        end.outcome = JobOutcome::Converted;
+        return VerifiedJobEnd(guard, end, english);
+    };
 
     PlaceholderValues v;
     v.OutputPath = out;
-    v.InputFile = out + "clip.mp4"; // the source lies in the output folder
+    v.InputFile = clip;
     v.OutputFile = out + "clip.mp4";
     OutputGuard plain;
-    plain.beginCommands({"enc -y -i \"<%InputFile%>\" -vn \"<%OutputFile%>.mp4\""}, "mp4", v);
-    EXPECT_EQ(v.OutputFile, out + "clip (3).mp4");
-    ASSERT_EQ(plain.expectedOutputs().size(), 1);
-    EXPECT_EQ(plain.expectedOutputs()[0].path, out + "clip (3).mp4");
+    plain.beginCommands({"enc -y -i \"<%InputFile%>\" \"<%OutputFile%>.mp4\""}, "mp4", v);
+    // The command writes a hidden name of this process and job, extension last.
+    const QString own = v.OutputFile;
+    EXPECT_TRUE(QFileInfo(own).fileName().startsWith(".orm-" + QString::number(getpid()) + "-"))
+        << own.toStdString();
+    EXPECT_TRUE(own.endsWith("-clip (3).mp4")) << own.toStdString();
+    ASSERT_EQ(plain.privateFiles(), QStringList{own});
+    EXPECT_EQ(plain.shownText("cannot write '" + own + "'"),
+              "cannot write '" + out + "clip (3).mp4'");
+    // Another program takes the planned name meanwhile: the output takes the
+    // next free one, and that file stays as it was.
+    QFile::copy(clip, own);
+    writeFile(out + "clip (3).mp4", "saved during the job");
+    const JobEnd end = converted(plain);
+    EXPECT_EQ(end.outcome, JobOutcome::Converted) << end.message.toStdString();
+    EXPECT_EQ(end.outputs, QStringList{out + "clip (4).mp4"});
+    EXPECT_EQ(readFile(out + "clip (4).mp4"), readFile(clip));
+    EXPECT_EQ(readFile(out + "clip (3).mp4"), "saved during the job");
+    EXPECT_FALSE(QFileInfo::exists(own));
 
+    // The PSP's pair gets one number at publication, free for both names.
     PlaceholderValues psp;
     psp.OutputPath = out;
+    psp.InputFile = clip;
     psp.OutputFile = out + "clip.mp4";
     psp.RandomNumber5 = "00041";
-    psp.TemporaryFile = out + "00041";
     OutputGuard numbered;
     numbered.beginCommands(
         {"enc -y -i \"<%InputFile%>\" -f psp \"<%OutputPath%>MAQ<%RandomNumber5%>.MP4\"",
          "enc -y -i \"<%InputFile%>\" -an -f image2 <%OutputPath%>MAQ<%RandomNumber5%>.THM"},
         "MP4", psp);
-    EXPECT_EQ(psp.RandomNumber5, u"00043"); // 41 holds a video, 42 a thumbnail
-    EXPECT_EQ(psp.TemporaryFile, out + "00043");
-    EXPECT_EQ(psp.OutputFile, out + "clip.mp4"); // the numbered names do not use it
     const QList<ExpectedOutput> outputs = numbered.expectedOutputs();
     ASSERT_EQ(outputs.size(), 2);
-    EXPECT_EQ(outputs[0].path, out + "MAQ00043.MP4");
-    EXPECT_EQ(outputs[1].path, out + "MAQ00043.THM");
-    EXPECT_FALSE(outputs[1].audio); // "-an"
-
-    // The job made two files, one of them not named by its commands; the
-    // user saved a file of their own meanwhile.
-    writeFile(out + "MAQ00043.MP4", "half a video");
-    writeFile(out + "MAQ00043.MP4.part", "x");
-    writeFile(out + "notes.txt", "saved during the job");
-    EXPECT_EQ(numbered.expectedOutputs().size(), 3);
-    QStringList removed = numbered.removeCreated();
-    removed.sort();
-    EXPECT_EQ(removed, (QStringList{out + "MAQ00043.MP4", out + "MAQ00043.MP4.part"}));
-    QStringList left = QDir(out).entryList(QDir::Files | QDir::Hidden);
-    left.sort();
-    EXPECT_EQ(left, QStringList(users.keys()) << "notes.txt");
-    EXPECT_EQ(readFile(out + "notes.txt"), "saved during the job");
+    EXPECT_EQ(outputs[0].shownPath, out + "MAQ00043.MP4"); // 41 holds a video, 42 a thumbnail
+    EXPECT_FALSE(outputs[1].audio);                        // "-an"
+    EXPECT_TRUE(outputs[1].path.startsWith(out + ".orm-")) << outputs[1].path.toStdString();
+    QFile::copy(clip, outputs[0].path);
+    encode(clip, {"-frames:v", "1", "-f", "image2"}, outputs[1].path);
+    writeFile(out + "MAQ00043.MP4", "another PSP video, saved during the job");
+    const JobEnd pair = converted(numbered);
+    EXPECT_EQ(pair.outputs, (QStringList{out + "MAQ00044.MP4", out + "MAQ00044.THM"}))
+        << pair.message.toStdString();
     for (auto it = users.begin(); it != users.end(); ++it)
         EXPECT_EQ(readFile(out + it.key()), it.value()) << it.key().toStdString();
     // A job that wrote nothing at all has failed.
     EXPECT_EQ(OutputGuard().verify(english), english(OutputMessage::MSG_OUTPUT_NONE));
+}
+
+TEST(OutputGuard, AFailedOrStoppedJobRemovesItsOwnNamesOnly)
+{
+    for (const JobOutcome outcome : {JobOutcome::Failed, JobOutcome::Stopped}) {
+        QTemporaryDir dir;
+        const QString out = dir.path() + "/";
+        PlaceholderValues v;
+        v.OutputPath = out;
+        v.InputFile = "/in/clip.avi";
+        v.OutputFile = out + "clip.avi";
+        OutputGuard guard;
+        guard.beginCommands({"enc -i \"<%InputFile%>\" \"<%OutputFile%>.mp4\""}, "mp4", v);
+        // Half an output of the job; files of other programs bearing its name.
+        writeFile(guard.privateFiles().value(0), "half a video");
+        writeFile(out + "clip.mp4", "another program's clip");
+        writeFile(out + "clip.txt", "notes");
+        writeFile(out + "clip.mp4.part", "a download");
+        JobEnd end;
+        end.outcome = outcome;
+        VerifiedJobEnd(guard, end, english);
+        QStringList left = QDir(out).entryList(QDir::Files | QDir::Hidden);
+        left.sort();
+        EXPECT_EQ(left, (QStringList{"clip.mp4", "clip.mp4.part", "clip.txt"}));
+    }
 }
 
 TEST(OutputGuard, StemsAreTheOutputsNamesInTheOutputFolder)
@@ -201,4 +240,41 @@ TEST(SourceRemoval, ASourceGoesToTheTrashOfTheDesktopWithItsInformation)
             << value.toStdString();
         EXPECT_FALSE(value.contains(' ')) << value.toStdString();
     }
+}
+
+TEST(SourceRemoval, ASourceChangedOrReplacedDuringItsJobStays)
+{
+    QTemporaryDir home;
+    const EnvScope homeScope("HOME", home.path());
+    const EnvScope dataScope("XDG_DATA_HOME", home.filePath("data"));
+    const QString source = home.filePath("take.mp4");
+    const auto begun = [&] {
+        writeFile(source, "the first take");
+        PlaceholderValues v;
+        v.OutputPath = home.path() + "/";
+        v.InputFile = source;
+        v.OutputFile = home.filePath("take.mp4");
+        auto guard = std::make_unique<OutputGuard>();
+        guard->beginCommands({"enc -i \"<%InputFile%>\" \"<%OutputFile%>.3gp\""}, "3gp", v);
+        return guard;
+    };
+    // A newer take saved under the same name (a new file renamed over it).
+    auto guard = begun();
+    writeFile(source + ".new", "a newer take");
+    QFile::remove(source);
+    QFile::rename(source + ".new", source);
+    EXPECT_EQ(guard->removeSource(), SourceRemoval::Changed);
+    EXPECT_EQ(readFile(source), "a newer take");
+    // The same file written to meanwhile.
+    guard = begun();
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(" and more");
+    file.close();
+    EXPECT_EQ(guard->removeSource(), SourceRemoval::Changed);
+    EXPECT_TRUE(QFileInfo::exists(source));
+    // The file that was converted goes.
+    EXPECT_EQ(begun()->removeSource(), SourceRemoval::Trashed);
+    EXPECT_FALSE(QFileInfo::exists(source));
+    EXPECT_NE(SourceChangedText(source, english).indexOf("take.mp4"), -1);
 }

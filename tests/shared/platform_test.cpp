@@ -1,4 +1,5 @@
 #include "platform/childprocess.h"
+#include "platform/files.h"
 #include "platform/jobrecord.h"
 #include "platform/module.h"
 #include "platform/pipewait.h"
@@ -12,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -209,9 +212,13 @@ TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
         SCOPED_TRACE(leaderFile);
         setJobHolderPath(leaderFile == holder ? holder : dir.filePath("none").toStdString());
         writeFile(dir.filePath("script.bat"), "x");
+        // An unfinished output of the job, and a file it did not make.
+        const std::string own = dir.filePath(".orm-1-1-out.mp4").toStdString();
+        writeFile(QString::fromStdString(own), "half");
+        writeFile(dir.filePath("out.mp4"), "someone else's");
         ChildProcess job = start(true);
         const JobRecord record =
-            JobRecord::create(job.pid(), dir.filePath("script.bat").toStdString());
+            JobRecord::create(job.pid(), dir.filePath("script.bat").toStdString(), {own});
         ASSERT_FALSE(record.path().empty());
         EXPECT_TRUE(
             readFile(QString::fromStdString(record.path()))
@@ -226,9 +233,25 @@ TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(processesInGroup(job.pid()), QList<int>());
         EXPECT_FALSE(fileExists(dir.filePath("script.bat").toStdString()));
+        EXPECT_FALSE(fileExists(own));
+        EXPECT_TRUE(fileExists(dir.filePath("out.mp4").toStdString()));
         EXPECT_FALSE(fileExists(record.path()));
     }
     setJobHolderPath({});
+
+    // A record of the other program of this folder is cleaned as well; one
+    // of a program elsewhere is not this start's business.
+    for (const auto &[program, cleaned] : {std::pair{programFolder() + "/other-program", 1},
+                                           std::pair{std::string("/elsewhere/program"), 0}}) {
+        const JobRecord record = JobRecord::create(::getpid(), {});
+        leftBehind(record);
+        const QString path = QString::fromStdString(record.path());
+        writeFile(path, readFile(path).replace(
+                            "program=" + QByteArray::fromStdString(programPath()) + "\n",
+                            "program=" + QByteArray::fromStdString(program) + "\n"));
+        EXPECT_EQ(endLeftoverJobs(), cleaned) << program;
+        ::unlink(record.path().c_str());
+    }
 
     // Another program's process: its record goes, the process runs on.
     ChildProcess other = start(false);
@@ -240,4 +263,44 @@ TEST(Platform, LeftoverJobsAreEndedOnlyThroughTheirOwnHolder)
     // Had it been killed, it would not end by a later SIGTERM.
     ::kill(other.pid(), SIGTERM);
     EXPECT_EQ(other.wait(), 128 + SIGTERM);
+}
+
+// Data files are read only when they are regular files under the limit; a
+// FIFO, a device or a folder is refused at once, without a read.
+TEST(Platform, DataFilesAreReadBounded)
+{
+    QTemporaryDir dir;
+    const std::string fifo = dir.filePath("fifo").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    writeFile(dir.filePath("big"), QByteArray(2048, 'x'));
+    writeFile(dir.filePath("small"), "[S]\nK=v\n");
+    const struct {
+        std::string path;
+        std::optional<ReadRefusal> refusal;
+    } cases[] = {
+        {dir.filePath("small").toStdString(), std::nullopt},
+        {dir.filePath("gone").toStdString(), ReadRefusal::Missing},
+        {fifo, ReadRefusal::NotRegular},
+        {"/dev/zero", ReadRefusal::NotRegular},
+        {dir.path().toStdString(), ReadRefusal::NotRegular},
+        {dir.filePath("big").toStdString(), ReadRefusal::TooLarge},
+    };
+    for (const auto &c : cases) {
+        ReadRefusal why{};
+        const auto bytes = readRegularFile(c.path, 1024, &why);
+        EXPECT_EQ(bytes.has_value(), !c.refusal) << c.path;
+        if (c.refusal) {
+            EXPECT_EQ(why, *c.refusal) << c.path;
+        }
+    }
+    EXPECT_EQ(readRegularFile(dir.filePath("small").toStdString()), "[S]\nK=v\n");
+
+    // Publishing never replaces a file.
+    writeFile(dir.filePath("a"), "mine");
+    writeFile(dir.filePath("b"), "theirs");
+    EXPECT_EQ(renameNoReplace(dir.filePath("a").toStdString(), dir.filePath("b").toStdString()),
+              EEXIST);
+    EXPECT_EQ(readFile(dir.filePath("b")), "theirs");
+    EXPECT_EQ(renameNoReplace(dir.filePath("a").toStdString(), dir.filePath("c").toStdString()), 0);
+    EXPECT_EQ(readFile(dir.filePath("c")), "mine");
 }

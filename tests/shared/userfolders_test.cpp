@@ -38,13 +38,15 @@ struct Folders {
 
 } // namespace
 
-TEST(UserFolders, AWritableProgramFolderKeepsEverythingBesideTheProgram)
+TEST(UserFolders, AWritableProgramFolderKeepsSettingsBesideTheProgram)
 {
     Folders f;
     const UserFolders here(f.program);
     EXPECT_TRUE(here.isPortable());
     EXPECT_EQ(here.settingsFile(u"vuzu.ini"), f.program + "/vuzu.ini");
-    EXPECT_EQ(here.scriptFile(u"~ConvertCore.bat"), f.program + "/~ConvertCore.bat");
+    // Scripts never: two programs of one folder would run each other's.
+    EXPECT_EQ(here.scriptFile(u"~ConvertCore.bat"),
+              UserFolders::jobFilesFolder() + "/~ConvertCore.bat");
     // The hand-off file: beside the program when there (or nowhere), else the user's.
     EXPECT_EQ(here.handOffFile(u"lnh.ini"), f.program + "/lnh.ini");
     EXPECT_FALSE(QFileInfo::exists(f.config)) << "a portable copy made the user's folder";
@@ -63,7 +65,10 @@ TEST(UserFolders, AnInstalledCopyWritesIntoTheUsersFolders)
     EXPECT_EQ(installed.settingsFile(u"vuzu.ini"), f.config + "/ormolux/vuzu.ini");
     EXPECT_TRUE(QFileInfo(f.config + "/ormolux").isDir()) << "settings folder not made";
     const QString script = installed.scriptFile(u"~ConvertCore.bat");
-    EXPECT_EQ(script, f.runtime + "/ormolux/~ConvertCore.bat");
+    const QString own = UserFolders::jobFilesFolder();
+    EXPECT_TRUE(own.startsWith(f.runtime + "/ormolux/jobs-" + QString::number(::getpid()) + "-"))
+        << own.toStdString();
+    EXPECT_EQ(script, own + "/~ConvertCore.bat");
     EXPECT_EQ(QFile::permissions(f.runtime + "/ormolux") & 0x0077, 0)
         << "the script folder is open to others";
     EXPECT_EQ(installed.handOffFile(u"lnh.ini"), f.config + "/ormolux/lnh.ini");
@@ -89,13 +94,34 @@ TEST(UserFolders, AnInstalledCopyWritesIntoTheUsersFolders)
     job.values.InputFile = "/in/clip.avi";
     job.aviSynthRoute = true;
     EXPECT_EQ(WriteJobScripts(job), script);
-    EXPECT_EQ(readFile(script), ("set -e\n" + f.program + "/cores/avcore.dll -i " + f.runtime +
-                                 "/ormolux/DirectShow.avs\n")
-                                    .toUtf8());
+    EXPECT_EQ(
+        readFile(script),
+        ("set -e\n" + f.program + "/cores/avcore.dll -i " + own + "/DirectShow.avs\n").toUtf8());
     EXPECT_EQ(f.programFiles(), before) << "a script was written beside an installed program";
     DeleteTempFiles(f.program);
     EXPECT_FALSE(QFileInfo::exists(script));
-    EXPECT_FALSE(QFileInfo::exists(f.runtime + "/ormolux/DirectShow.avs"));
+    EXPECT_FALSE(QFileInfo::exists(own + "/DirectShow.avs"));
+}
+
+// A crashed process's job files go at the next start; a running process's
+// stay, and a folder whose id now names a later process is the dead one's.
+TEST(UserFolders, JobFilesOfProcessesThatAreGoneAreRemoved)
+{
+    Folders f;
+    const QString own = UserFolders::jobFilesFolder();
+    writeFile(own + "/~ConvertCore.bat", "mine");
+    const QString runtime = UserFolders::runtimeFolder();
+    const QString reused = runtime + "/jobs-" + QString::number(::getpid()) + "-1";
+    const QString gone = runtime + "/jobs-999999999-5";
+    for (const QString &folder : {reused, gone})
+        writeFile(folder + "/~ConvertCore.bat", "a crashed run's");
+    writeFile(runtime + "/jobs-notes/keep.txt", "not a job folder");
+    EXPECT_EQ(UserFolders::removeLeftoverJobFiles(), 2);
+    EXPECT_FALSE(QFileInfo::exists(reused));
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    EXPECT_EQ(readFile(own + "/~ConvertCore.bat"), "mine");
+    EXPECT_TRUE(QFileInfo::exists(runtime + "/jobs-notes/keep.txt"));
+    QFile::remove(own + "/~ConvertCore.bat");
 }
 
 TEST(UserFolders, TheTemporaryFolderStandsInForTheRuntimeFolderButNeverAStrangersFolder)

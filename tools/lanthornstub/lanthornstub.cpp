@@ -13,6 +13,7 @@
 #include "cordane/cordanemessages.h"
 #include "cordane/handoff.h"
 #include "cordane/parentnotice.h"
+#include "shared/error.h"
 #include "shared/ini.h"
 #include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
@@ -55,16 +56,37 @@ int main(int argc, char *argv[])
 
     orm::IniFile ini(handOff);
     ini.writeInteger(u"ExternApp", u"Parent", qint32(parent));
-    ini.writeString(u"ExternApp", u"TempFile", QFileInfo(args[0]).absoluteFilePath());
-    ini.writeString(u"ExternApp", u"OutputFile", QFileInfo(args[1]).absoluteFilePath());
-    ini.writeString(u"ExternApp", u"ProfilePath",
-                    profile.isEmpty() ? cordane::kDefaultProfile.toString() : profile);
-    ini.writeString(u"ExternApp", u"ProfileItem",
-                    preset.isEmpty() ? cordane::kDefaultPreset.toString() : preset);
-    ini.writeString(u"ExternApp", u"RipResult", {});
-    ini.writeString(u"config", u"LanguagePath", QStringLiteral("lang\\"));
-    ini.writeString(u"config", u"LanguageFileName", language);
-    ini.save();
+    const struct {
+        const char16_t *section, *key;
+        QString value;
+    } values[] = {
+        {u"ExternApp", u"TempFile", QFileInfo(args[0]).absoluteFilePath()},
+        {u"ExternApp", u"OutputFile", QFileInfo(args[1]).absoluteFilePath()},
+        {u"ExternApp", u"ProfilePath",
+         profile.isEmpty() ? cordane::kDefaultProfile.toString() : profile},
+        {u"ExternApp", u"ProfileItem",
+         preset.isEmpty() ? cordane::kDefaultPreset.toString() : preset},
+        {u"ExternApp", u"RipResult", {}},
+        {u"config", u"LanguagePath", QStringLiteral("lang\\")},
+        {u"config", u"LanguageFileName", language},
+    };
+    // A value cut or changed on its way would make Cordane convert another file.
+    bool written = true;
+    for (const auto &[section, key, value] : values) {
+        if (!ini.writeString(section, key, value)) {
+            std::fprintf(stderr, "%s holds a line break and cannot be handed over in %s\n",
+                         qPrintable(QString::fromUtf16(key)), qPrintable(handOff));
+            written = false;
+        }
+    }
+    if (!written)
+        return 2;
+    try {
+        ini.save();
+    } catch (const orm::Error &e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+        return 2;
+    }
 
     const QString socketPath = cordane::ParentSocketPath(parent);
     QLocalServer::removeServer(socketPath);
@@ -129,6 +151,7 @@ int main(int argc, char *argv[])
         }
     });
     cordane.start(folder + QStringLiteral("/Cordane"), {});
+    const qint64 cordanePid = cordane.processId();
     const int status = app.exec();
     if (status == 2)
         return 2;
@@ -136,9 +159,9 @@ int main(int argc, char *argv[])
     cordane::messages().LoadLanguage(
         cordane::CordaneLanguageFile(folder, QStringLiteral("lang\\"), language));
     const QString complete = cordane::msg(cordane::Msg::MSG_CONVERT_COMPLETE);
-    std::printf("RipResult=%s\nRipOutputFile=%s\nnotices=%d\nclosed=%d\n",
+    std::printf("RipResult=%s\nRipOutputFile=%s\nnotices=%d\nclosed=%d\ncordane=%lld\n",
                 result.toUtf8().constData(), outputFile.toUtf8().constData(), notices,
-                closedWithoutNotice);
+                closedWithoutNotice, static_cast<long long>(cordanePid));
     std::fflush(stdout);
     return result == complete && notices == 1 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "../jobrecord.h"
 
 #include "../childprocess.h"
+#include "../files.h"
 #include "../platform.h"
 #include "../processes.h"
 
@@ -23,11 +24,11 @@ namespace orm::platform {
 
 namespace {
 
-// Records of one program file share a name start: FNV-1a of its path.
+// Records of the programs of one folder share a name start: FNV-1a of its path.
 std::string programKey()
 {
     std::uint64_t hash = 1469598103934665603ULL;
-    for (const unsigned char c : programPath()) {
+    for (const unsigned char c : programFolder()) {
         hash ^= c;
         hash *= 1099511628211ULL;
     }
@@ -38,17 +39,31 @@ std::string programKey()
 
 using Fields = std::map<std::string, std::string>;
 
-Fields readRecord(const std::string &path)
+// A record is a line per field; "file" lines, one per own file, are kept apart.
+Fields readRecord(const std::string &path, std::vector<std::string> *files = nullptr)
 {
     Fields fields;
-    std::ifstream in(path);
+    std::istringstream in(readRegularFile(path, 1024 * 1024).value_or(std::string()));
     std::string line;
     while (std::getline(in, line)) {
         const size_t eq = line.find('=');
-        if (eq != std::string::npos)
+        if (eq == std::string::npos)
+            continue;
+        if (line.compare(0, eq, "file") == 0) {
+            if (files)
+                files->push_back(line.substr(eq + 1));
+        } else {
             fields[line.substr(0, eq)] = line.substr(eq + 1);
+        }
     }
     return fields;
+}
+
+// The recorded program lies in this program's folder.
+bool ofThisFolder(const std::string &program)
+{
+    const size_t slash = program.find_last_of('/');
+    return slash != std::string::npos && program.substr(0, slash) == programFolder();
 }
 
 std::optional<long long> numberOf(const Fields &fields, const std::string &key)
@@ -83,17 +98,21 @@ bool killIfSame(int pid, long long start)
 }
 
 // The program file a job's leader ran: the holder program of this
-// installation, or this program file for a holder forked from it (also when
-// the record names none: the leader then has to run this program file).
+// installation, or the recorded program file (one of this folder) for a
+// holder forked from it (also when the record names none: the leader then has
+// to run that program file).
 std::optional<std::string> leaderProgramOf(const Fields &record)
 {
+    const auto program = record.find("program");
     auto it = record.find("leader_program");
     if (it == record.end() || it->second.empty())
-        it = record.find("program");
+        it = program;
     if (it == record.end())
         return std::nullopt;
     const std::string &file = it->second;
-    if (file == programPath() || (!file.empty() && file == jobHolderPath()))
+    if (!file.empty() &&
+        (file == jobHolderPath() ||
+         (program != record.end() && file == program->second && ofThisFolder(file))))
         return file;
     return std::nullopt;
 }
@@ -150,7 +169,8 @@ std::string jobRecordFolder()
     return runtimeFolder() + "/ormolux-jobs-" + std::to_string(::getuid());
 }
 
-JobRecord JobRecord::create(int leader, const std::string &scriptPath)
+JobRecord JobRecord::create(int leader, const std::string &scriptPath,
+                            const std::vector<std::string> &ownFiles)
 {
     JobRecord record;
     const std::string folder = jobRecordFolder();
@@ -169,6 +189,10 @@ JobRecord JobRecord::create(int leader, const std::string &scriptPath)
          << "\nleader_start=" << *leaderStart << "\nprogram=" << programPath()
          << "\nleader_program=" << leaderProgram.value_or(std::string())
          << "\nscript=" << scriptPath << "\n";
+    for (const std::string &file : ownFiles) {
+        if (file.find('\n') == std::string::npos)
+            text << "file=" << file << "\n";
+    }
     const std::string path = folder + "/" + programKey() + "-" + std::to_string(self) + "-" +
                              std::to_string(leader) + ".job";
     const std::string temporary = path + ".new";
@@ -228,12 +252,17 @@ int endLeftoverJobs()
         const auto ownerStart = numberOf(record, "owner_start");
         if (owner && ownerStart && sameProcess(int(*owner), *ownerStart))
             continue; // that run is still going
-        if (record.count("program") && record.at("program") != programPath())
+        if (record.count("program") && !ofThisFolder(record.at("program")))
             continue;
         endLeftoverJob(record);
         if (const auto script = record.find("script");
             script != record.end() && !script->second.empty())
             ::unlink(script->second.c_str());
+        // The job's processes are gone: what it wrote under its own names is unfinished.
+        std::vector<std::string> files;
+        readRecord(path.string(), &files);
+        for (const std::string &file : files)
+            ::unlink(file.c_str());
         ::unlink(path.c_str());
         ++cleaned;
     }

@@ -2,6 +2,7 @@
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
 #include "settings/globalvars.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -26,10 +28,11 @@ QString clip()
     return sharedClip("batch clip.mp4", 3, {320, 240});
 }
 
-// Every generated script of the program folder.
-QStringList scripts(const BatchSetup &s)
+// Every generated script of this program.
+QStringList scripts(const BatchSetup &)
 {
-    return QDir(s.appFolder).entryList({"~ConvertCore*", "DirectShow*"}, QDir::Files);
+    return QDir(orm::UserFolders::jobFilesFolder())
+        .entryList({"~ConvertCore*", "DirectShow*"}, QDir::Files);
 }
 
 // A row of a file that is no video at all: its job fails at once.
@@ -212,4 +215,84 @@ TEST(BatchParallel, WithdrawingWhenDoneFillsTheSlotsThatWentIdle)
     EXPECT_EQ(s.driver->queue().counts().done, 2);
     EXPECT_EQ(s.driver->queue().counts().failed, 1);
     EXPECT_EQ(s.rows(), QStringList{bad});
+}
+
+// A batch and Cordane runs from one program folder, and a second Cordane
+// started while the first converts: each converts its own input. The test
+// encoder copies its input, and every input differs in its last bytes.
+TEST(BatchParallel, ProgramsInOneFolderEachConvertTheirOwnInput)
+{
+    constexpr int kRounds = 20;
+    BatchSetup s(BatchSetup::Encoder::Test, "--copy-input --steps=10 --interval-ms=60");
+    for (const char *program : {"Cordane", "lanthorn-stub"})
+        QFile::copy(stageDir() + "/" + program, s.appFolder + "/" + program);
+    QDir(s.appFolder).mkpath("lang");
+    for (const QString &file : QDir(stageDir() + "/lang").entryList(QDir::Files))
+        QFile::copy(stageDir() + "/lang/" + file, s.appFolder + "/lang/" + file);
+    writeFile(s.appFolder + "/default_setting/cordane.ini",
+              "[Item0]\nCommand=<%AppPath%>cores/avcore.dll -y -i \"<%InputFile%>\" --copy-input "
+              "--steps=10 --interval-ms=100 \"<%OutputFile%>.mp4\"\n");
+    const QByteArray media = readFile(clip());
+    const auto input = [&](const QString &path, const QByteArray &mark) {
+        writeFile(path, media + mark);
+        return path;
+    };
+    for (int i = 0; i < kRounds; ++i) {
+        const QString name = QString("b%1.mp4").arg(i);
+        input(s.inFolder + "/" + name, "batch " + QByteArray::number(i));
+        ASSERT_EQ(s.list->AddFile(s.inFolder + "/" + name), AddResult::Added);
+    }
+    QDir(s.dir.path()).mkpath("c");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORM_ANSWER_DIALOGS", "1");
+    const auto startStub = [&](const QString &in, const QString &out) {
+        auto stub = std::make_unique<QProcess>();
+        stub->setProcessEnvironment(env);
+        stub->setProcessChannelMode(QProcess::MergedChannels);
+        stub->start(s.appFolder + "/lanthorn-stub",
+                    {"--profile", "default_setting\\cordane.ini", in, out});
+        return stub;
+    };
+    // A round: one Cordane, and a second once the first's encoder writes.
+    int round = 0;
+    QStringList results;
+    const auto cordaneRound = [&] {
+        const QString c = s.dir.filePath("c/") + QString::number(round);
+        auto first =
+            startStub(input(c + "a.in", "first " + QByteArray::number(round)), c + "a.mp4");
+        waitFor(
+            [&] {
+                return !QDir(s.dir.filePath("c"))
+                            .entryList({".orm-*"}, QDir::Hidden | QDir::Files)
+                            .isEmpty();
+            },
+            20000);
+        auto second =
+            startStub(input(c + "b.in", "second " + QByteArray::number(round)), c + "b.mp4");
+        for (QProcess *stub : {first.get(), second.get()}) {
+            EXPECT_TRUE(stub->waitForFinished(60000));
+            results << QString::fromUtf8(stub->readAll());
+        }
+        ++round;
+    };
+    s.whileRunning([&](TfrmProgress &) {
+        cordaneRound();
+        return round == kRounds;
+    });
+    s.run(s.preset("test.ini"));
+    while (round < kRounds)
+        cordaneRound();
+
+    EXPECT_EQ(s.driver->queue().counts().done, kRounds);
+    for (int i = 0; i < kRounds; ++i) {
+        EXPECT_EQ(readFile(s.outFolder + QString("/b%1.mp4").arg(i)),
+                  media + "batch " + QByteArray::number(i))
+            << i;
+        const QString c = s.dir.filePath("c/") + QString::number(i);
+        EXPECT_EQ(readFile(c + "a.mp4"), media + "first " + QByteArray::number(i)) << i;
+        EXPECT_EQ(readFile(c + "b.mp4"), media + "second " + QByteArray::number(i)) << i;
+    }
+    for (const QString &result : results)
+        EXPECT_TRUE(result.contains("RipResult=Convert Complete!")) << result.toStdString();
 }

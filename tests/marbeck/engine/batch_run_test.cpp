@@ -3,6 +3,7 @@
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
 #include "settings/globalvars.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
@@ -74,7 +75,7 @@ TEST(BatchRun, ThreeGoodClipsBecomePhoneVideosAndTheWindowClosesByItself)
         EXPECT_EQ(p.audioCodec(), u"aac");
         EXPECT_TRUE(QFileInfo::exists(s.inFolder + "/" + name)); // not asked to delete
     }
-    EXPECT_FALSE(QFileInfo::exists(s.appFolder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     // The countdown ran out: index 0 closes the program and asks nothing of the system.
     waitFor([&] { return s.programCloses > 0; }, 2000);
     EXPECT_EQ(s.programCloses, 1);

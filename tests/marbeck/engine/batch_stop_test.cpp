@@ -3,6 +3,7 @@
 #include "batchsetup.h"
 #include "lang/marbeckmessages.h"
 #include "settings/globalvars.h"
+#include "shared/userfolders.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
 #include "support/testfiles.h"
@@ -31,6 +32,9 @@ TEST(BatchStop, StopNowEndsTheEncoderAndLeavesTheSourceFirst)
         if (w.ProgressBarStatus()->value() < 10)
             return false;
         encoderSeen = encoderRunning(s.appFolder);
+        // Another program saves files of the source's name meanwhile.
+        writeFile(s.outFolder + "/long.txt", "notes");
+        writeFile(s.outFolder + "/long.mkv", "another program's video");
         s.script->answers = {orm::IdYes}; // "Stop now"
         w.ButtonCancel()->click();
         return true;
@@ -44,12 +48,13 @@ TEST(BatchStop, StopNowEndsTheEncoderAndLeavesTheSourceFirst)
     gone.start();
     EXPECT_TRUE(waitFor([&] { return !encoderRunning(s.appFolder); }, 5000));
     RecordProperty("encoders_gone_ms", int(gone.elapsed()));
-    EXPECT_FALSE(QFileInfo::exists(s.appFolder + "/~ConvertCore.bat"));
-    EXPECT_FALSE(QFileInfo::exists(s.appFolder + "/DirectShow.avs"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/DirectShow.avs"));
     EXPECT_EQ(s.rows(), QStringList({longClip, next}));
     EXPECT_TRUE(QFileInfo::exists(longClip));
-    // The half-written output does not stay under its final name.
-    EXPECT_EQ(QDir(s.outFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    // The half-written output does not stay, and nothing else is touched.
+    EXPECT_EQ(QDir(s.outFolder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"long.mkv", "long.txt"}));
     EXPECT_EQ(s.driver->lastModalResult(), 2);
     EXPECT_EQ(s.driver->queue().counts().done + s.driver->queue().counts().failed, 0);
     // Only the question was asked: no notice, no countdown.
@@ -81,7 +86,7 @@ TEST(BatchStop, TheMainWindowClosingMidJobEndsEverythingAndLateNoticesChangeNoth
     s.run(s.preset("test.ini"));
     EXPECT_TRUE(waitFor([&] { return !encoderRunning(s.appFolder); }, 5000));
     EXPECT_FALSE(s.driver->Active());
-    EXPECT_FALSE(QFileInfo::exists(s.appFolder + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     QApplication::processEvents();
     EXPECT_EQ(s.rows().size(), 1);
     EXPECT_TRUE(s.script->asked.isEmpty());

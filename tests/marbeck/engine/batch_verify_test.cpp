@@ -79,14 +79,22 @@ TEST(BatchVerify, AFailedJobKeepsItsSourceAndLeavesNothingNew)
         EXPECT_EQ(filesIn(s.outFolder), QStringList());
     }
     {
-        // An encoder that writes half a file and exits with status 1.
-        BatchSetup s(BatchSetup::Encoder::Test, "--bytes=50000 --exit=1");
+        // An encoder that writes half a file and exits with status 1, while
+        // another program saves files of the source's name beside it.
+        BatchSetup s(BatchSetup::Encoder::Test,
+                     "--bytes=50000 --exit=1 --steps=20 --interval-ms=100");
         const QString source = s.addCopy(clip(), "half.mp4");
         writeFile(s.outFolder + "/keep.txt", "the user's");
+        s.whileRunning([&](TfrmProgress &) {
+            writeFile(s.outFolder + "/half.txt", "notes");
+            writeFile(s.outFolder + "/half.mkv", "another program's video");
+            return true;
+        });
         globals().DeleteFileAfterProcessing = true;
         s.run(s.preset("test.ini"));
         EXPECT_TRUE(QFileInfo::exists(source));
-        EXPECT_EQ(filesIn(s.outFolder), QStringList{"keep.txt"});
+        EXPECT_EQ(s.driver->queue().counts().failed, 1);
+        EXPECT_EQ(filesIn(s.outFolder), (QStringList{"half.mkv", "half.txt", "keep.txt"}));
     }
     {
         // An encoder that ends well but writes something that is no video.
@@ -159,4 +167,27 @@ TEST(BatchVerify, AnExistingNameIsKeptAndTheConvertedSourceIsInTheTrash)
     const QString trash = s.dir.filePath("share/Trash");
     EXPECT_EQ(readFile(trash + "/files/one.mp4"), readFile(clip()));
     EXPECT_TRUE(readFile(trash + "/info/one.mp4.trashinfo").contains("Path="));
+}
+
+TEST(BatchVerify, ASourceReplacedDuringItsJobIsKept)
+{
+    BatchSetup s;
+    const QString source = s.addCopy(clip(), "take.mp4");
+    const QByteArray newer = readFile(sharedClip("batch long.mp4", 10, {320, 240}));
+    s.whileRunning([&](TfrmProgress &w) {
+        if (w.ProgressBarStatus()->value() < 10)
+            return false;
+        // A newer take saved under the same name, as an editor saves it.
+        writeFile(source + ".new", newer);
+        QFile::remove(source);
+        QFile::rename(source + ".new", source);
+        return true;
+    });
+    globals().DeleteFileAfterProcessing = true;
+    s.run(s.slowPreset());
+    EXPECT_EQ(s.driver->queue().counts().done, 1);
+    EXPECT_EQ(readFile(source), newer);
+    EXPECT_FALSE(QFileInfo::exists(s.dir.filePath("share/Trash/files/take.mp4")));
+    EXPECT_TRUE(s.driver->failures().text().contains("was changed or replaced"))
+        << s.driver->failures().text().toStdString();
 }

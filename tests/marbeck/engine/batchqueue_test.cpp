@@ -35,7 +35,11 @@ struct FakeRunners {
         }
         void stop() override { ++stops; }
         bool active() const override { return running; }
-        void removeSource() override { all.removed << current.item.source; }
+        std::optional<QString> removeSource() override
+        {
+            all.removed << current.item.source;
+            return std::nullopt;
+        }
 
         FakeRunners &all;
         int slot;

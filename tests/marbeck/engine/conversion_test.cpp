@@ -3,6 +3,7 @@
 #include "engine/jobvalues.h"
 #include "shared/batchscript.h"
 #include "shared/conversionjob.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 #include "support/apps.h"
 #include "support/media.h"
@@ -97,7 +98,7 @@ TEST(Conversion, ARealClipBecomesAPhoneVideoWithProgressUpTo100)
     ASSERT_FALSE(run.percents.isEmpty());
     EXPECT_EQ(run.percents.last(), 100);
     EXPECT_TRUE(std::is_sorted(run.percents.begin(), run.percents.end()));
-    EXPECT_FALSE(QFileInfo::exists(app + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     const Probe p = probe(out + "/engine clip 'x'.3gp");
     EXPECT_EQ(p.videoCodec(), u"h263");
     EXPECT_EQ(p.frameSize(), QSize(176, 144));

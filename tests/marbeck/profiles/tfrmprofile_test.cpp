@@ -175,6 +175,7 @@ TEST(ChooserState, StoredRowsAndFamilyOutsideTheirRangeSelectNothing)
     state.showFamily(Format3GP);
     state.setDoNotDisplay(true);
     ASSERT_TRUE(state.apply());
+    KeepChooserSettings(g, state.settings());
     EXPECT_EQ(g.FormatType, Format3GP);
     EXPECT_EQ(g.ProfilePath, state.list(Format3GP).at(1).FileName);
     EXPECT_FALSE(g.ShowWindow);
@@ -186,7 +187,7 @@ TEST(ChooserState, StoredRowsAndFamilyOutsideTheirRangeSelectNothing)
     // A French record reads the French folder, missing here.
     g.LanguageFile = "French.ini";
     ChooserState french(ChooserSettingsOf(g));
-    EXPECT_EQ(g.ProfileFolderName, "default_setting_fr");
+    EXPECT_EQ(french.settings().ProfileFolderName, "default_setting_fr");
     ScriptedScope script;
     EXPECT_FALSE(french.prepare());
 }

@@ -8,6 +8,7 @@
 #include "settings/globalvars.h"
 #include "shared/ini.h"
 #include "shared/ui/termination.h"
+#include "shared/userfolders.h"
 #include "shell/tfrmmain.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
@@ -210,7 +211,7 @@ TEST(MainWindowBatch, AnEndRequestMidBatchStopsTheEncoderAndStillSavesTheSetting
     EXPECT_EQ(QApplication::exec(), 0);
 
     EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
-    EXPECT_FALSE(QFileInfo::exists(inst.app + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     EXPECT_TRUE(QFileInfo::exists(source));
     EXPECT_TRUE(power.requests.isEmpty());
     const orm::IniFile ini(inst.app + "/vuzu.ini");
@@ -250,7 +251,7 @@ TEST(MainWindowBatch, TheMainWindowDestroyedMidBatchEndsTheEncoderAndRemovesItsF
     ASSERT_TRUE(waitFor([&] { return destroyed; }, 60000));
 
     EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
-    EXPECT_FALSE(QFileInfo::exists(inst.app + "/~ConvertCore.bat"));
+    EXPECT_FALSE(QFileInfo::exists(orm::UserFolders::jobFilesFolder() + "/~ConvertCore.bat"));
     EXPECT_TRUE(QFileInfo::exists(source));
     EXPECT_TRUE(power.requests.isEmpty());
 }

@@ -38,6 +38,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace marbeck;
 using namespace ormtest;
 
@@ -232,31 +234,42 @@ TEST(MainWindowStart, AnIPodStartWithoutTheChooserAfterAPspChoiceConvertsForTheI
 
 TEST(MainWindowStart, GarbageSettingsAndAMissingProfileStartAnEmptyPresetBox)
 {
-    Installation inst;
-    writeFile(inst.settingsFile(),
-              "[System]\nShowWindow=0\nPriority=lots\nFormatType=999999\nShutdownFlag=-4\n"
-              "ProfilePath=" +
-                  inst.path("nowhere.ini").toUtf8() +
-                  "\n\x01\x02garbage\n[form]\n"
-                  "x=-99999\ny=zz\nwidth=0\n");
-    TfrmMain window;
-    ASSERT_TRUE(window.FormCreate());
-    QApplication::processEvents();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.ComboBoxProfile()->count(), 0);
-    EXPECT_EQ(window.LabelProfileInfo()->text(), "()");
-    EXPECT_EQ(window.selectedPreset(), nullptr);
-    // Convert names the profile that gave no preset, not a list index.
-    window.listViewFiles()->sources().append(TFileItem{});
-    ScriptedScope script;
-    window.ButtonConvert()->click();
-    ASSERT_EQ(script->asked.size(), 1);
-    EXPECT_EQ(script->asked[0].text,
-              inst.path("nowhere.ini") + " has no preset with commands; choose another profile.");
-    // The place is kept on the screen whatever the file says.
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_TRUE(screen.intersects(window.geometry()));
-    window.close();
+    // Missing, a device, a FIFO: each is named with its setting at once, and
+    // the start never waits on it.
+    for (const QString name : {"nowhere.ini", "zero.ini", "fifo.ini"}) {
+        Installation inst;
+        QFile::link("/dev/zero", inst.path("zero.ini"));
+        ::mkfifo(QFile::encodeName(inst.path("fifo.ini")).constData(), 0600);
+        writeFile(inst.settingsFile(),
+                  "[System]\nShowWindow=0\nPriority=lots\nFormatType=999999\nShutdownFlag=-4\n"
+                  "ProfilePath=" +
+                      inst.path(name).toUtf8() +
+                      "\n\x01\x02garbage\n[form]\n"
+                      "x=-99999\ny=zz\nwidth=0\n");
+        ScriptedScope script;
+        TfrmMain window;
+        ASSERT_TRUE(window.FormCreate());
+        QApplication::processEvents();
+        EXPECT_TRUE(window.isVisible());
+        ASSERT_EQ(script->asked.size(), 1) << name.toStdString();
+        EXPECT_EQ(script->asked[0].text, "ProfilePath in " + inst.settingsFile() + " names \"" +
+                                             inst.path(name) +
+                                             "\", which is missing or is not a file; please "
+                                             "choose a profile.");
+        EXPECT_EQ(window.ComboBoxProfile()->count(), 0);
+        EXPECT_EQ(window.LabelProfileInfo()->text(), "()");
+        EXPECT_EQ(window.selectedPreset(), nullptr);
+        // Convert names the profile that gave no preset, not a list index.
+        window.listViewFiles()->sources().append(TFileItem{});
+        window.ButtonConvert()->click();
+        ASSERT_EQ(script->asked.size(), 2);
+        EXPECT_EQ(script->asked[1].text,
+                  inst.path(name) + " has no preset with commands; choose another profile.");
+        // The place is kept on the screen whatever the file says.
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        EXPECT_TRUE(screen.intersects(window.geometry()));
+        window.close();
+    }
 }
 
 TEST(MainWindowStart, AMissingAcceptedTypesFileEndsTheProgramWithAnEnglishMessage)
@@ -276,18 +289,26 @@ TEST(MainWindowStart, AMissingAcceptedTypesFileEndsTheProgramWithAnEnglishMessag
     EXPECT_EQ(script->asked[0].flags, orm::mb::kIconExclamation);
 }
 
-TEST(MainWindowStart, AMissingLanguageFileKeepsTheEnglishTexts)
+TEST(MainWindowStart, AnUnreadableLanguageFileIsNamedWithItsSettingAndEnglishIsUsed)
 {
-    Installation inst;
-    inst.writeSettings("LanguageFile=klingon.ini\n");
-    // The type file is there, the language file is not.
-    writeFile(inst.path("Skins/tools/lang/type_klingon.dat"),
-              readFile(inst.path("Skins/tools/lang/type_english.dat")));
-    TfrmMain window;
-    ASSERT_TRUE(window.FormCreate());
-    EXPECT_EQ(window.LabelProfile()->text(), "Profile:");
-    EXPECT_FALSE(menuCaptions(window.LanguagesMI()).join(',').contains('*'));
-    window.close();
+    // Missing (with or without its type file), or a device.
+    for (const QString name : {"klingon.ini", "vulcan.ini", "zero.ini"}) {
+        Installation inst;
+        inst.writeSettings(("LanguageFile=" + name + "\n").toUtf8());
+        writeFile(inst.path("Skins/tools/lang/type_klingon.dat"),
+                  readFile(inst.path("Skins/tools/lang/type_english.dat")));
+        QFile::link("/dev/zero", inst.path("Skins/tools/lang/zero.ini"));
+        ScriptedScope script;
+        TfrmMain window;
+        ASSERT_TRUE(window.FormCreate()) << name.toStdString();
+        ASSERT_GE(script->asked.size(), 1);
+        EXPECT_EQ(script->asked[0].text, "LanguageFile in " + inst.path("vuzu.ini") + " names \"" +
+                                             inst.path("Skins/tools/lang/" + name) +
+                                             "\", which cannot be read; English is used.");
+        EXPECT_EQ(window.LabelProfile()->text(), "Profile:");
+        EXPECT_EQ(globals().LanguageFile, "english.ini");
+        window.close();
+    }
 }
 
 TEST(MainWindowStart, AGarbageLanguageOrTypeFileIsNamedAndTheProgramGoesOn)
