@@ -3,6 +3,7 @@
 #include "benchapp.h"
 #include "shared/mediainfo.h"
 #include "sources/listviewfiles.h"
+#include "sources/probeworker.h"
 #include "sources/sourceadder.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
@@ -145,16 +146,22 @@ void BM_SourcesProbeThreads(benchmark::State &state)
 BENCHMARK(BM_SourcesProbeThreads)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // 2,000 real files added as the user adds them: through the background adder
-// into a shown list. A 5 ms timer records how late it fires meanwhile (the
-// longest the event loop was held). The machine is shared, so the pool and one
-// worker thread take turns three times: the rates are the best of each, the
-// stall the median of the three runs' longest.
+// into a shown list, each worker thread with its probe helper process. A 5 ms
+// timer records how late it fires meanwhile (the longest the event loop was
+// held). The machine is shared, so the pool, one worker, and one worker
+// probing in this process (as before the helpers) take turns three times: the
+// rates are the best of each, the stall the median of the three runs' longest.
+// probe_parallel_speedup is the pool's rate over one worker's; and
+// probe_one_worker_vs_in_process_ratio one worker with its helper over one
+// thread probing in this process (1 or more: the helper costs nothing).
 double addToShownList(const QStringList &files, const QStringList &types, int threads,
-                      double &stallMs, double &sliceMs)
+                      double &stallMs, double &sliceMs, bool inProcess = false)
 {
     ListViewFiles view;
     view.setInputFileTypes(types);
     view.adder().setThreadCount(threads);
+    if (inProcess)
+        view.adder().setProbe([](const QString &path) { return ProbeFile(path); });
     view.resize(617, 200);
     view.show();
     QCoreApplication::processEvents();
@@ -190,20 +197,27 @@ void BM_SourcesAddInBackground(benchmark::State &state)
         return;
     }
     const QStringList types = {"Video=*.mp4;*.avi;*.mkv;*.wmv"};
+    if (ProbeProgramPath().isEmpty()) {
+        state.SkipWithError("no ormolux-probe beside the build's programs");
+        return;
+    }
+    MediaInfoLibrary::shared(); // for the in-process runs, loaded before their threads
     const int pool = DefaultProbeThreads();
-    double poolRate = 0, oneRate = 0, longestSlice = 0;
+    double poolRate = 0, oneRate = 0, inProcessRate = 0, longestSlice = 0;
     std::vector<double> stalls;
     for (auto _ : state) {
         for (int round = 0; round < 3; ++round) {
             double stall = 0, slice = 0, unused = 0;
             const double p = addToShownList(set.files, types, pool, stall, slice);
             const double one = addToShownList(set.files, types, 1, unused, unused);
-            if (p == 0 || one == 0) {
+            const double here = addToShownList(set.files, types, 1, unused, unused, true);
+            if (p == 0 || one == 0 || here == 0) {
                 state.SkipWithError("not every file was added");
                 return;
             }
             poolRate = std::max(poolRate, p);
             oneRate = std::max(oneRate, one);
+            inProcessRate = std::max(inProcessRate, here);
             stalls.push_back(stall);
             longestSlice = std::max(longestSlice, slice);
         }
@@ -216,7 +230,9 @@ void BM_SourcesAddInBackground(benchmark::State &state)
     state.counters["add_files_pool_files_per_s:files/s"] = poolRate;
     state.counters["add_files_one_thread_files_per_s:files/s"] = oneRate;
     state.counters["add_files_pool_threads:threads"] = pool;
+    state.counters["add_files_in_process_files_per_s:files/s"] = inProcessRate;
     state.counters["probe_parallel_speedup:ratio"] = poolRate / oneRate;
+    state.counters["probe_one_worker_vs_in_process_ratio:ratio"] = oneRate / inProcessRate;
 }
 BENCHMARK(BM_SourcesAddInBackground)->Iterations(1)->Unit(benchmark::kMillisecond);
 
