@@ -141,8 +141,13 @@ struct SourceAdder::Run {
         if (!helper) {
             QString error;
             helper = ProbeWorker::start(helperProgram, error);
-            if (helper)
+            if (helper) {
                 helpers->use(helper.get());
+                // Cancelled before cancelling could reach the new helper.
+                const std::lock_guard lock(mutex);
+                if (cancelled)
+                    helper->interrupt();
+            }
             if (!helper) {
                 qCWarning(lcSources, "Probing %s in this process: %s", qUtf8Printable(path),
                           qUtf8Printable(error));
