@@ -3,6 +3,7 @@
 #include "benchapp.h"
 #include "shared/mediainfo.h"
 #include "sources/listviewfiles.h"
+#include "sources/probeworker.h"
 #include "sources/sourceadder.h"
 #include "sources/sourcelist.h"
 #include "sources/sourcelistmodel.h"
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -145,40 +147,80 @@ void BM_SourcesProbeThreads(benchmark::State &state)
 BENCHMARK(BM_SourcesProbeThreads)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // 2,000 real files added as the user adds them: through the background adder
-// into a shown list. A 5 ms timer records how late it fires meanwhile (the
-// longest the event loop was held). The machine is shared, so the pool and one
-// worker thread take turns three times: the rates are the best of each, the
-// stall the median of the three runs' longest.
-double addToShownList(const QStringList &files, const QStringList &types, int threads,
-                      double &stallMs, double &sliceMs)
-{
-    ListViewFiles view;
-    view.setInputFileTypes(types);
-    view.adder().setThreadCount(threads);
-    view.resize(617, 200);
-    view.show();
-    QCoreApplication::processEvents();
+// into a shown list, each worker thread with its probe helper process. A 5 ms
+// timer records how late it fires meanwhile (the longest the event loop was
+// held). The machine is shared, so the pool, one worker, and one worker
+// probing in this process (as before the helpers) take turns three times: the
+// rates are the best of each, the stall the median of the three runs' longest.
+// probe_parallel_speedup is the pool's rate over one worker's; and
+// probe_one_worker_vs_in_process_ratio one worker with its helper over one
+// thread probing in this process (1 or more: the helper costs nothing).
+//
+// Wall-clock rates need idle cores. Beside them, what the one-worker runs
+// cost in processor time per file (median of three), in this program (the
+// window's thread and the worker thread) and in the helper, which the load of
+// others does not change: with h the helper's and p the program's time per
+// file, two idle cores let two workers reach a speedup of about 2h / (h + p)
+// (probe_parallel_speedup_cpu_estimate; a little more where one worker's own
+// round trips leave its helper waiting).
+struct CpuUse {
+    double program = 0; // seconds
+    double helpers = 0;
+};
 
-    constexpr qint64 kTickNs = 5'000'000;
-    QElapsedTimer sinceTick;
-    qint64 worst = 0;
-    QTimer tick;
-    tick.setInterval(int(kTickNs / 1'000'000));
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        worst = std::max(worst, sinceTick.nsecsElapsed() - kTickNs);
-        sinceTick.restart();
-    });
-    sinceTick.start();
-    tick.start();
-    QElapsedTimer clock;
-    clock.start();
-    view.BeginAdding(files);
-    view.WaitForAdding();
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    tick.stop();
-    stallMs = worst / 1e6;
-    sliceMs = view.adder().longestSliceNs() / 1e6;
-    return view.sources().count() == files.size() ? files.size() / seconds : 0;
+CpuUse cpuNow()
+{
+    const auto seconds = [](const rusage &u) {
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    rusage self{}, children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return {seconds(self), seconds(children)};
+}
+
+double addToShownList(const QStringList &files, const QStringList &types, int threads,
+                      double &stallMs, double &sliceMs, bool inProcess = false,
+                      CpuUse *cpu = nullptr)
+{
+    const CpuUse before = cpuNow();
+    // The helpers end with the view's adder, and only then count as children.
+    const double rate = [&] {
+        ListViewFiles view;
+        view.setInputFileTypes(types);
+        view.adder().setThreadCount(threads);
+        if (inProcess)
+            view.adder().setProbe([](const QString &path) { return ProbeFile(path); });
+        view.resize(617, 200);
+        view.show();
+        QCoreApplication::processEvents();
+
+        constexpr qint64 kTickNs = 5'000'000;
+        QElapsedTimer sinceTick;
+        qint64 worst = 0;
+        QTimer tick;
+        tick.setInterval(int(kTickNs / 1'000'000));
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            worst = std::max(worst, sinceTick.nsecsElapsed() - kTickNs);
+            sinceTick.restart();
+        });
+        sinceTick.start();
+        tick.start();
+        QElapsedTimer clock;
+        clock.start();
+        view.BeginAdding(files);
+        view.WaitForAdding();
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        tick.stop();
+        stallMs = worst / 1e6;
+        sliceMs = view.adder().longestSliceNs() / 1e6;
+        return view.sources().count() == files.size() ? files.size() / seconds : 0;
+    }();
+    const CpuUse after = cpuNow();
+    if (cpu)
+        *cpu = {after.program - before.program, after.helpers - before.helpers};
+    return rate;
 }
 
 void BM_SourcesAddInBackground(benchmark::State &state)
@@ -190,25 +232,41 @@ void BM_SourcesAddInBackground(benchmark::State &state)
         return;
     }
     const QStringList types = {"Video=*.mp4;*.avi;*.mkv;*.wmv"};
+    if (ProbeProgramPath().isEmpty()) {
+        state.SkipWithError("no ormolux-probe beside the build's programs");
+        return;
+    }
+    MediaInfoLibrary::shared(); // for the in-process runs, loaded before their threads
     const int pool = DefaultProbeThreads();
-    double poolRate = 0, oneRate = 0, longestSlice = 0;
-    std::vector<double> stalls;
+    double poolRate = 0, oneRate = 0, inProcessRate = 0, longestSlice = 0;
+    std::vector<double> stalls, programMs, helperMs;
     for (auto _ : state) {
         for (int round = 0; round < 3; ++round) {
             double stall = 0, slice = 0, unused = 0;
+            CpuUse cpu;
             const double p = addToShownList(set.files, types, pool, stall, slice);
-            const double one = addToShownList(set.files, types, 1, unused, unused);
-            if (p == 0 || one == 0) {
+            const double one = addToShownList(set.files, types, 1, unused, unused, false, &cpu);
+            const double here = addToShownList(set.files, types, 1, unused, unused, true);
+            if (p == 0 || one == 0 || here == 0) {
                 state.SkipWithError("not every file was added");
                 return;
             }
             poolRate = std::max(poolRate, p);
             oneRate = std::max(oneRate, one);
+            inProcessRate = std::max(inProcessRate, here);
             stalls.push_back(stall);
             longestSlice = std::max(longestSlice, slice);
+            programMs.push_back(cpu.program * 1e3 / set.files.size());
+            helperMs.push_back(cpu.helpers * 1e3 / set.files.size());
         }
     }
     std::sort(stalls.begin(), stalls.end());
+    std::sort(programMs.begin(), programMs.end());
+    std::sort(helperMs.begin(), helperMs.end());
+    const double h = helperMs.at(1), p = programMs.at(1);
+    state.counters["add_files_helper_cpu_ms_per_file:ms"] = h;
+    state.counters["add_files_program_cpu_ms_per_file:ms"] = p;
+    state.counters["probe_parallel_speedup_cpu_estimate:ratio"] = 2 * h / (h + p);
     state.counters["add_files_ui_stall_ms_max:ms"] = stalls.at(stalls.size() / 2);
     // The part of the stall that is the adder's own work on the window's
     // thread; the rest is the thread waiting for a core.
@@ -216,7 +274,9 @@ void BM_SourcesAddInBackground(benchmark::State &state)
     state.counters["add_files_pool_files_per_s:files/s"] = poolRate;
     state.counters["add_files_one_thread_files_per_s:files/s"] = oneRate;
     state.counters["add_files_pool_threads:threads"] = pool;
+    state.counters["add_files_in_process_files_per_s:files/s"] = inProcessRate;
     state.counters["probe_parallel_speedup:ratio"] = poolRate / oneRate;
+    state.counters["probe_one_worker_vs_in_process_ratio:ratio"] = oneRate / inProcessRate;
 }
 BENCHMARK(BM_SourcesAddInBackground)->Iterations(1)->Unit(benchmark::kMillisecond);
 

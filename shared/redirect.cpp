@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -32,13 +33,26 @@ struct TRedirector::Job {
 
     std::atomic<bool> exited{false};
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> handlerFailed{false};
 
-    // Read into and handed to the handlers by the main thread only.
-    QByteArray buffer;
-    std::mutex callMutex;
-    std::condition_variable callDone;
-    bool turnDone = false;
+    // Chunks the reader has read and the main thread has not yet taken. Each
+    // chunk is a buffer of its own, handed over whole: the reader never
+    // touches it again.
+    struct Chunk {
+        Stream stream;
+        QByteArray bytes;
+    };
+    std::mutex queueMutex;
+    std::condition_variable roomFreed;
+    std::deque<Chunk> queue;
+    qsizetype queuedBytes = 0; // read and not yet handled
+    bool deliveryPosted = false;
     QString handlerError;
+
+    // The main thread's own: a delivery under way (a handler may run a
+    // nested loop), and an end notice that waits for it.
+    bool delivering = false;
+    bool endPending = false;
 
     // Written by the reader before it posts the end notice.
     int exitStatus = 0;
@@ -74,10 +88,13 @@ platform::Pipe createPipe(const char *text)
     return std::move(*pipe);
 }
 
-// A large pipe lets a talkative child write on while the main thread is busy,
-// and each hand-over carry more: fewer round trips between the threads.
+// A large pipe lets a talkative child write on while the reader is busy, and
+// each read carry more.
 constexpr int kPipeSize = 1024 * 1024;
 constexpr qsizetype kMinimumRead = 4096;
+// The reader stops reading while this much waits for the main thread: a busy
+// main thread then holds up the child, as a full pipe would.
+constexpr qsizetype kMostQueued = 4 * kPipeSize;
 
 } // namespace
 
@@ -94,9 +111,9 @@ TRedirector::~TRedirector()
     m_job->cancelled = true;
     m_job->wake.signal();
     {
-        std::lock_guard lock(m_job->callMutex);
+        std::lock_guard lock(m_job->queueMutex);
     }
-    m_job->callDone.notify_all();
+    m_job->roomFreed.notify_all();
     if (m_job->thread.joinable())
         m_job->thread.join();
     // The reader has gone; a child that is to go on by itself is let go.
@@ -174,7 +191,6 @@ void TRedirector::Execute()
     platform::prepareReadEnd(job->stdoutRead.get(), kPipeSize);
     platform::prepareReadEnd(job->stderrRead.get(), kPipeSize);
     job->wake = platform::WakeEvent::create();
-    job->buffer = QByteArray(kPipeSize, Qt::Uninitialized);
     m_failure.clear();
     m_exitStatus = 0;
     m_job = job;
@@ -195,66 +211,74 @@ void TRedirector::killChild(Job &job)
         platform::killProcessGroup(job.pid);
 }
 
-// What one read on the main thread gave.
-struct TRedirector::Turn {
-    platform::ReadStatus status = platform::ReadStatus::Empty;
-    bool full = false;   // the read filled what was asked: more may wait
-    bool handled = true; // the handler ran without failing
-    bool cancelled = false;
-    int error = 0;
-};
-
-TRedirector::Turn TRedirector::readChunk(TRedirector *self, const std::shared_ptr<Job> &job,
-                                         Stream stream)
+void TRedirector::queueChunk(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
+                             QByteArray bytes)
 {
+    bool post = false;
     {
-        std::lock_guard lock(job->callMutex);
-        job->turnDone = false;
+        std::lock_guard lock(job->queueMutex);
+        job->queuedBytes += bytes.size();
+        job->queue.push_back({stream, std::move(bytes)});
+        post = !std::exchange(job->deliveryPosted, true);
     }
-    auto result = std::make_shared<Turn>();
-    QMetaObject::invokeMethod(
-        self,
-        [self, job, stream, result] {
-            Turn turn;
+    // One call takes every chunk queued until it runs.
+    if (post)
+        QMetaObject::invokeMethod(
+            self, [self, job] { self->deliverChunks(job); }, Qt::QueuedConnection);
+}
+
+void TRedirector::deliverChunks(const std::shared_ptr<Job> &job)
+{
+    // A handler's nested loop may run this again: the outer call delivers
+    // what arrives meanwhile, so handlers never overlap and keep the order.
+    if (job != m_job || job->cancelled || job->delivering)
+        return;
+    job->delivering = true;
+    for (;;) {
+        std::deque<Job::Chunk> chunks;
+        {
+            std::lock_guard lock(job->queueMutex);
+            chunks.swap(job->queue);
+            job->deliveryPosted = false;
+        }
+        if (chunks.empty())
+            break;
+        for (const Job::Chunk &chunk : chunks) {
+            if (job->handlerFailed)
+                break;
+            // A copy: the handler may destroy the redirector that holds it.
+            const DataEvent handler = chunk.stream == Stream::Out ? OnStdOut : OnStdErr;
+            QString error;
+            try {
+                if (handler)
+                    handler(*this, chunk.bytes.constData(), chunk.bytes.size());
+            } catch (const std::exception &e) {
+                error = QString::fromUtf8(e.what());
+            } catch (...) {
+                error = QStringLiteral("Unknown error in an output handler");
+            }
             if (job->cancelled) {
-                turn.cancelled = true;
-            } else {
-                const int fd = (stream == Stream::Out ? job->stdoutRead : job->stderrRead).get();
-                const qsizetype size = std::min(qsizetype(platform::pendingBytes(fd, kMinimumRead)),
-                                                job->buffer.size());
-                const platform::ReadResult r =
-                    platform::readAvailable(fd, job->buffer.data(), size_t(size));
-                turn.status = r.status;
-                turn.error = r.error;
-                turn.full = qsizetype(r.count) == size;
-                // A copy: the handler may destroy the redirector that holds it.
-                const DataEvent handler = stream == Stream::Out ? self->OnStdOut : self->OnStdErr;
-                try {
-                    if (r.status == platform::ReadStatus::Data && handler)
-                        handler(*self, job->buffer.constData(), qsizetype(r.count));
-                } catch (const std::exception &e) {
-                    job->handlerError = QString::fromUtf8(e.what());
-                } catch (...) {
-                    job->handlerError = QStringLiteral("Unknown error in an output handler");
-                }
-                turn.handled = job->handlerError.isEmpty();
+                job->delivering = false;
+                return; // the redirector has gone
             }
             {
-                std::lock_guard lock(job->callMutex);
-                *result = turn;
-                job->turnDone = true;
+                std::lock_guard lock(job->queueMutex);
+                job->queuedBytes -= chunk.bytes.size();
+                if (!error.isEmpty()) {
+                    job->handlerError = error;
+                    job->handlerFailed = true;
+                }
             }
-            job->callDone.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(job->callMutex);
-    job->callDone.wait(lock, [&] { return job->turnDone || job->cancelled; });
-    if (!job->turnDone) {
-        Turn cancelled;
-        cancelled.cancelled = true;
-        return cancelled;
+            job->roomFreed.notify_all();
+            if (job->handlerFailed)
+                job->wake.signal();
+        }
+        if (job->handlerFailed)
+            break;
     }
-    return *result;
+    job->delivering = false;
+    if (std::exchange(job->endPending, false))
+        ProcessTerminated(job);
 }
 
 void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
@@ -264,22 +288,34 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     bool open[2] = {true, true};
     QString failure;
 
-    // Has the main thread read what a pipe holds now; false when the job must end.
+    // Reads what a pipe holds now and queues it; false when the job must end.
     auto drainPipe = [&](int i, bool &gotData) {
         for (;;) {
-            const Turn turn = readChunk(self, job, i == 0 ? Stream::Out : Stream::Err);
-            if (turn.cancelled || !turn.handled)
+            {
+                std::unique_lock lock(job->queueMutex);
+                job->roomFreed.wait(lock, [&] {
+                    return job->queuedBytes < kMostQueued || job->cancelled || job->handlerFailed;
+                });
+            }
+            if (job->cancelled || job->handlerFailed)
                 return false;
-            switch (turn.status) {
+            const qsizetype size = std::min(
+                qsizetype(platform::pendingBytes(pipes[i], kMinimumRead)), qsizetype(kPipeSize));
+            QByteArray chunk(size, Qt::Uninitialized);
+            const platform::ReadResult r =
+                platform::readAvailable(pipes[i], chunk.data(), size_t(size));
+            switch (r.status) {
             case platform::ReadStatus::Data:
                 gotData = true;
-                if (!turn.full)
+                chunk.truncate(qsizetype(r.count));
+                queueChunk(self, job, i == 0 ? Stream::Out : Stream::Err, std::move(chunk));
+                if (qsizetype(r.count) < size)
                     return true;
                 continue;
             case platform::ReadStatus::End: open[i] = false; return true;
             case platform::ReadStatus::Empty: return true;
             case platform::ReadStatus::Failed:
-                failure = QString::fromLatin1(readErrors[i]) + QString::number(turn.error);
+                failure = QString::fromLatin1(readErrors[i]) + QString::number(r.error);
                 return false;
             }
         }
@@ -289,7 +325,7 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     // Without a pidfd the end is looked for now and then.
     const int slice = exitFd >= 0 ? -1 : 20;
     bool ok = true;
-    while (ok && !job->cancelled && !job->exited) {
+    while (ok && !job->cancelled && !job->exited && !job->handlerFailed) {
         platform::WaitItem items[4] = {
             {open[0] ? pipes[0] : -1}, {open[1] ? pipes[1] : -1}, {exitFd}, {job->wake.fd()}};
         int error = 0;
@@ -330,8 +366,11 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     }
     if (job->cancelled)
         return;
-    if (!job->handlerError.isEmpty())
-        failure = job->handlerError;
+    {
+        std::lock_guard lock(job->queueMutex);
+        if (!job->handlerError.isEmpty())
+            failure = job->handlerError;
+    }
     if (!failure.isEmpty())
         killChild(*job); // a failed job releases its child
     {
@@ -349,6 +388,14 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
 void TRedirector::ProcessTerminated(const std::shared_ptr<Job> &job)
 {
     if (job != m_job || job->cancelled)
+        return;
+    if (job->delivering) {
+        job->endPending = true; // a handler is in a nested loop: the end follows it
+        return;
+    }
+    // The last chunks come first.
+    deliverChunks(job);
+    if (job->cancelled || job->endPending)
         return;
     if (job->thread.joinable())
         job->thread.join();

@@ -3,11 +3,13 @@
 // prints to the main thread, chunk by chunk, then tells once that it ended.
 //
 // A reader thread waits on the child's output pipes and on its end. It never
-// touches program data, nor the bytes: when a pipe has something to read, it
-// asks the thread the redirector lives in to read one chunk and run the
-// handler on it, and waits until that is done. So the chunk's buffer belongs
-// to that thread alone, handlers never overlap, and they run inside modal
-// loops too. The end notice follows the last chunk.
+// touches program data: it reads each chunk into a buffer of its own and
+// hands the buffer over whole, through a queue, to the thread the redirector
+// lives in, which runs the handlers on the chunks in order. So a buffer
+// belongs to one thread at a time, handlers never overlap, and they run
+// inside modal loops too. The end notice follows the last chunk. While much
+// waits in the queue the reader stops reading, so a busy main thread holds
+// up the child as a full pipe would.
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
@@ -68,8 +70,9 @@ private:
     enum class Stream { Out, Err };
 
     static void readerLoop(TRedirector *self, std::shared_ptr<Job> job);
-    struct Turn;
-    static Turn readChunk(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream);
+    static void queueChunk(TRedirector *self, const std::shared_ptr<Job> &job, Stream stream,
+                           QByteArray bytes);
+    void deliverChunks(const std::shared_ptr<Job> &job);
     void ProcessTerminated(const std::shared_ptr<Job> &job);
     static void killChild(Job &job);
 

@@ -142,7 +142,7 @@
     X(MSG_STOP_ADDING, "Stop Adding")                                                              \
     X(MSG_STATUS_ADDING, "Adding %d of %d… (Esc stops)")                                           \
     X(MSG_SIMULTANEOUS, "Simultaneous conversions:")                                               \
-    X(MSG_PER_CORE, "One per processor core (%d)")                                                 \
+    X(MSG_AUTOMATIC_JOBS, "Automatic (%d)")                                                        \
     X(MSG_SHELL_OPEN_FAILED, "Cannot open \"%s\": the desktop has no program for it.")             \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)

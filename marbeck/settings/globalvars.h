@@ -30,7 +30,7 @@ struct TGlobalVars {
     bool ShutdownWindowsWhenDone = false;
     quint8 Priority = 0;
     bool ShowErrorsAtOnce = true;
-    quint8 SimultaneousJobs = 1; // 0: one per processor core
+    quint8 SimultaneousJobs = 0; // 0: Automatic (as many as keep the cores busy)
 
     // Folders, each relative to the program folder.
     QString AppFolder; // the program folder, without a trailing separator
@@ -82,7 +82,7 @@ inline constexpr SettingKey kSystemSettings[] = {
     {"ShutdownWindowsWhenDone", &TGlobalVars::ShutdownWindowsWhenDone, 0},
     {"Priority", &TGlobalVars::Priority, 1},
     {"ShowErrorsAtOnce", &TGlobalVars::ShowErrorsAtOnce, 1},
-    {"SimultaneousJobs", &TGlobalVars::SimultaneousJobs, 1},
+    {"SimultaneousJobs", &TGlobalVars::SimultaneousJobs, 0},
 };
 
 // The values start-up puts into the record before the file is read.

@@ -2,6 +2,7 @@
 
 #include "lang/marbeckmessages.h"
 #include "poweractions.h"
+#include "profiles/jobcount.h"
 #include "settings/globalvars.h"
 #include "shared/failurelog.h"
 #include "tfrmshutdown.h"
@@ -13,15 +14,26 @@
 
 namespace marbeck {
 
-int SimultaneousJobsFor(quint8 stored)
+namespace {
+// A hand-edited number beyond the offered ones is taken, within reason; so
+// is a machine with very many cores.
+constexpr int kMostJobs = 16;
+} // namespace
+
+int AutomaticJobsFor(const TProfileDetailItem *preset)
 {
-    // A hand-edited number beyond the offered ones is taken, within reason.
-    constexpr int kMostJobs = 16;
     const int cores = std::max(1, QThread::idealThreadCount());
-    return stored == 0 ? std::min(cores, kMostJobs) : std::min(int(stored), kMostJobs);
+    const int threads = preset ? PresetThreadsPerJob(*preset, cores) : 1;
+    return std::min(AutomaticJobCount(cores, threads), kMostJobs);
 }
 
-BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthExtensions)
+int SimultaneousJobsFor(quint8 stored, int automaticJobs)
+{
+    return std::clamp(stored == 0 ? automaticJobs : int(stored), 1, kMostJobs);
+}
+
+BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthExtensions,
+                             const TProfileDetailItem *preset)
 {
     BatchOptions options;
     options.programFolder = g.AppFolder;
@@ -31,7 +43,8 @@ BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthEx
     options.useDirectShow = g.UseDirectShow;
     options.aviSynthExtensions = aviSynthExtensions;
     options.showErrorsAtOnce = g.ShowErrorsAtOnce;
-    options.simultaneousJobs = SimultaneousJobsFor(g.SimultaneousJobs);
+    options.simultaneousJobs = SimultaneousJobsFor(
+        g.SimultaneousJobs, g.SimultaneousJobs == 0 ? AutomaticJobsFor(preset) : 1);
     return options;
 }
 

@@ -18,12 +18,18 @@ namespace marbeck {
 
 struct TGlobalVars;
 
-// How many jobs a batch runs at once for the stored setting (0: one per
-// processor core).
-int SimultaneousJobsFor(quint8 stored);
+// "Automatic" for a preset: as many jobs as keep this machine's cores busy
+// when one job keeps busy what the preset's commands do (no preset: one core).
+int AutomaticJobsFor(const TProfileDetailItem *preset);
 
-// The batch's options from the record and the language's AviSynth extensions.
-BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthExtensions);
+// How many jobs a batch runs at once for the stored setting (0: Automatic,
+// which comes to `automaticJobs`).
+int SimultaneousJobsFor(quint8 stored, int automaticJobs);
+
+// The batch's options from the record, the language's AviSynth extensions and
+// the preset the batch converts with.
+BatchOptions BatchOptionsFor(const TGlobalVars &g, const QStringList &aviSynthExtensions,
+                             const TProfileDetailItem *preset = nullptr);
 
 // Keeps the record in step with what a batch changes: the output folder and
 // the progress window's two switches.

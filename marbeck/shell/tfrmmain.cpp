@@ -562,7 +562,7 @@ void TfrmMain::ActionConvertExecute()
         return;
     }
     m_batch->ActionConvertExecute(selectedPreset(), m_editOutputDir->text(),
-                                  BatchOptionsFor(globals(), m_typeLists.AVSExt));
+                                  BatchOptionsFor(globals(), m_typeLists.AVSExt, selectedPreset()));
 }
 
 void TfrmMain::ActionChooseProfileExecute()
@@ -573,7 +573,7 @@ void TfrmMain::ActionChooseProfileExecute()
 
 void TfrmMain::ButtonSettingsClick()
 {
-    RunSettingsDialog(this);
+    RunSettingsDialog(this, AutomaticJobsFor(selectedPreset()));
     UpdateBatchWarning();
 }
 

@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QThread>
 
 #include <algorithm>
 
@@ -22,7 +21,8 @@ namespace marbeck {
 namespace {
 
 constexpr int kPanelHeight = 39;
-// "Simultaneous conversions" offers 1 to this many, then one per core.
+// "Simultaneous conversions" offers "Automatic" (stored as 0), then 1 to this
+// many; a row's index is its stored value.
 constexpr int kSimultaneousChoices = 4;
 constexpr int kClientHeight = 400;
 
@@ -170,10 +170,10 @@ void TfrmSettings::ApplyLanguage()
     m_labelSimultaneous->adjustSize();
     const int choice = m_comboBoxSimultaneous->currentIndex();
     m_comboBoxSimultaneous->clear();
+    m_comboBoxSimultaneous->addItem(
+        orm::FormatMessage(msg(Msg::MSG_AUTOMATIC_JOBS), {QString::number(m_automaticJobs)}));
     for (int jobs = 1; jobs <= kSimultaneousChoices; ++jobs)
         m_comboBoxSimultaneous->addItem(QString::number(jobs));
-    m_comboBoxSimultaneous->addItem(orm::FormatMessage(
-        msg(Msg::MSG_PER_CORE), {QString::number(std::max(1, QThread::idealThreadCount()))}));
     m_comboBoxSimultaneous->setCurrentIndex(choice);
     const int comboTop = 20 + 3 * 21 + 2;
     m_labelSimultaneous->move(16, comboTop + 3);
@@ -201,12 +201,9 @@ void TfrmSettings::LoadControls(const TGlobalVars &g)
     m_checkBoxDelSource->setChecked(g.DeleteFileAfterProcessing);
     m_checkBoxShutdown->setChecked(g.ShutdownWindowsWhenDone);
     m_checkBoxShowErrors->setChecked(g.ShowErrorsAtOnce);
-    // 1 to 4 are the first entries, 0 (one per core) the last; another
-    // hand-edited number leaves the list without a selection and is kept.
-    m_comboBoxSimultaneous->setCurrentIndex(g.SimultaneousJobs == 0 ? kSimultaneousChoices
-                                            : g.SimultaneousJobs <= kSimultaneousChoices
-                                                ? g.SimultaneousJobs - 1
-                                                : -1);
+    // Another hand-edited number leaves the list without a selection and is kept.
+    m_comboBoxSimultaneous->setCurrentIndex(
+        g.SimultaneousJobs <= kSimultaneousChoices ? g.SimultaneousJobs : -1);
 }
 
 void TfrmSettings::StoreControls(TGlobalVars &g) const
@@ -219,12 +216,20 @@ void TfrmSettings::StoreControls(TGlobalVars &g) const
     g.ShowErrorsAtOnce = m_checkBoxShowErrors->isChecked();
     const int jobs = m_comboBoxSimultaneous->currentIndex();
     if (jobs >= 0)
-        g.SimultaneousJobs = jobs == kSimultaneousChoices ? 0 : quint8(jobs + 1);
+        g.SimultaneousJobs = quint8(jobs);
 }
 
-bool RunSettingsDialog(QWidget *owner)
+void TfrmSettings::setAutomaticJobs(int jobs)
+{
+    m_automaticJobs = jobs;
+    m_comboBoxSimultaneous->setItemText(
+        0, orm::FormatMessage(msg(Msg::MSG_AUTOMATIC_JOBS), {QString::number(jobs)}));
+}
+
+bool RunSettingsDialog(QWidget *owner, int automaticJobs)
 {
     TfrmSettings window(owner);
+    window.setAutomaticJobs(automaticJobs);
     if (owner) {
         const QRect main = owner->geometry();
         window.move(main.left() + (main.width() - window.width()) / 2,

@@ -23,6 +23,8 @@ public:
     explicit TfrmSettings(QWidget *owner = nullptr);
 
     void ApplyLanguage();
+    // The count "Automatic" stands for now, shown beside it.
+    void setAutomaticJobs(int jobs);
     void LoadControls(const TGlobalVars &g);
     void StoreControls(TGlobalVars &g) const;
 
@@ -58,6 +60,7 @@ private:
     QComboBox *m_comboBoxSimultaneous;
     QLabel *m_labelShutDown;
     QComboBox *m_comboBoxShutdownFlag;
+    int m_automaticJobs = 1;
     QWidget *m_panelBottom;
     QPushButton *m_buttonOK;
     QPushButton *m_buttonCancel;
@@ -66,6 +69,6 @@ private:
 // "Settings...": the window centred over the owner; OK stores the controls and
 // writes the settings file (a failure to write is shown to the user). True
 // when the user pressed OK.
-bool RunSettingsDialog(QWidget *owner);
+bool RunSettingsDialog(QWidget *owner, int automaticJobs = 1);
 
 } // namespace marbeck

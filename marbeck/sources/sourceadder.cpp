@@ -2,6 +2,8 @@
 
 #include "mediainfodll.h"
 #include "platform/platform.h"
+#include "probeworker.h"
+#include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/utilfuncs.h"
 #include "sourcelistmodel.h"
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QThread>
 
 #include <algorithm>
@@ -22,9 +25,21 @@ namespace marbeck {
 namespace {
 
 // The longest the owner's thread spends taking records before it lets the
-// event loop run again, and how often it looks for new ones.
+// event loop run again, and how often it looks for new ones. Each look that
+// takes rows repaints the list, and painting the rows' texts costs more of the
+// window's thread than taking them: at 25 looks a second the rows still flow,
+// and the window's thread leaves the cores to the probe helpers.
 constexpr qint64 kSliceMs = 15;
-constexpr int kPumpMs = 10;
+constexpr int kPumpMs = 40;
+
+// A helper still busy with one file after this long is taken to hang. The
+// library reads little of a file, so even a large one on a slow disk is
+// answered far sooner.
+constexpr int kProbeTimeLimitMs = 30'000;
+// Helpers left idle this long after the last run are ended.
+constexpr int kHelpersIdleMs = 60'000;
+
+Q_LOGGING_CATEGORY(lcSources, "ormolux.sources")
 
 void collectFolder(const QString &folder, const QStringList &types, QStringList &out)
 {
@@ -55,6 +70,50 @@ int DefaultProbeThreads()
     return std::clamp(QThread::idealThreadCount(), 1, 4);
 }
 
+// The helpers: those in use by a worker thread, so that cancelling can cut
+// their wait short, and those idle, kept for the next run.
+struct SourceAdder::Helpers {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<ProbeWorker>> idle;
+    std::vector<ProbeWorker *> busy;
+
+    std::unique_ptr<ProbeWorker> take()
+    {
+        const std::lock_guard lock(mutex);
+        if (idle.empty())
+            return nullptr;
+        auto helper = std::move(idle.back());
+        idle.pop_back();
+        busy.push_back(helper.get());
+        return helper;
+    }
+    void use(ProbeWorker *helper)
+    {
+        const std::lock_guard lock(mutex);
+        busy.push_back(helper);
+    }
+    // Before the helper is kept or destroyed.
+    void release(const std::unique_ptr<ProbeWorker> &helper)
+    {
+        const std::lock_guard lock(mutex);
+        std::erase(busy, helper.get());
+    }
+    void give(std::unique_ptr<ProbeWorker> helper)
+    {
+        release(helper);
+        if (!helper || !helper->usable())
+            return;
+        const std::lock_guard lock(mutex);
+        idle.push_back(std::move(helper));
+    }
+    void interruptBusy()
+    {
+        const std::lock_guard lock(mutex);
+        for (ProbeWorker *helper : busy)
+            helper->interrupt();
+    }
+};
+
 // One queue of files: the worker threads take paths from the front and leave
 // their records by index; the owner's thread takes the records in order.
 struct SourceAdder::Run {
@@ -73,9 +132,54 @@ struct SourceAdder::Run {
     bool cancelled = false;
     QStringList types;
     ProbeFunction probe;
+    QString helperProgram; // empty: probe in this process
+    int timeLimitMs = kProbeTimeLimitMs;
+    std::shared_ptr<Helpers> helpers;
+
+    TFileItem probeInHelper(std::unique_ptr<ProbeWorker> &helper, const QString &path)
+    {
+        if (!helper) {
+            QString error;
+            helper = ProbeWorker::start(helperProgram, error);
+            if (helper) {
+                helpers->use(helper.get());
+                // Cancelled before cancelling could reach the new helper.
+                const std::lock_guard lock(mutex);
+                if (cancelled)
+                    helper->interrupt();
+            }
+            if (!helper) {
+                qCWarning(lcSources, "Probing %s in this process: %s", qUtf8Printable(path),
+                          qUtf8Printable(error));
+                return ProbeFile(path);
+            }
+        }
+        ProbeWorker::Answer answer = helper->probe(path, timeLimitMs);
+        switch (answer.outcome) {
+        case ProbeWorker::Outcome::Probed: return std::move(answer.item);
+        case ProbeWorker::Outcome::Refused: throw orm::Error(answer.reason);
+        case ProbeWorker::Outcome::Crashed:
+        case ProbeWorker::Outcome::TimedOut: break;
+        }
+        // The next file gets a new helper.
+        helpers->release(helper);
+        helper.reset();
+        bool cancelledMeanwhile = false;
+        {
+            const std::lock_guard lock(mutex);
+            cancelledMeanwhile = cancelled;
+        }
+        if (!cancelledMeanwhile)
+            qCWarning(lcSources, "Probing %s failed: %s; it is listed without its media details.",
+                      qUtf8Printable(path), qUtf8Printable(answer.reason));
+        return BlankItem(path);
+    }
 
     static void work(const std::shared_ptr<Run> &run)
     {
+        std::unique_ptr<ProbeWorker> helper;
+        if (!run->helperProgram.isEmpty())
+            helper = run->helpers->take();
         for (;;) {
             std::size_t index = 0;
             QString path;
@@ -83,7 +187,7 @@ struct SourceAdder::Run {
                 const std::lock_guard lock(run->mutex);
                 if (run->cancelled || run->nextToProbe >= run->paths.size()) {
                     --run->workers;
-                    return;
+                    break;
                 }
                 index = run->nextToProbe++;
                 path = run->paths[index];
@@ -92,7 +196,9 @@ struct SourceAdder::Run {
             if (orm::platform::fileExists(path.toStdString()) &&
                 IsAcceptedType(orm::ExtractFileExt(path), run->types)) {
                 try {
-                    probed.item = run->probe ? run->probe(path) : ProbeFile(path);
+                    probed.item = run->probe                      ? run->probe(path)
+                                  : !run->helperProgram.isEmpty() ? run->probeInHelper(helper, path)
+                                                                  : ProbeFile(path);
                     probed.probed = true;
                 } catch (...) {
                     probed.error = std::current_exception();
@@ -102,12 +208,24 @@ struct SourceAdder::Run {
             const std::lock_guard lock(run->mutex);
             run->results[index] = std::move(probed);
         }
+        if (helper)
+            run->helpers->give(std::move(helper));
     }
 };
 
-SourceAdder::SourceAdder(SourceListModel &list, QObject *parent) : QObject(parent), m_list(list)
+SourceAdder::SourceAdder(SourceListModel &list, QObject *parent)
+    : QObject(parent), m_list(list), m_timeLimitMs(kProbeTimeLimitMs),
+      m_helpers(std::make_shared<Helpers>())
 {
     m_pool.setMaxThreadCount(DefaultProbeThreads());
+    m_helpersExpiry.setSingleShot(true);
+    m_helpersExpiry.setInterval(kHelpersIdleMs);
+    connect(&m_helpersExpiry, &QTimer::timeout, this, [this] {
+        if (!m_run) {
+            const std::lock_guard lock(m_helpers->mutex);
+            m_helpers->idle.clear();
+        }
+    });
     m_pump.setInterval(kPumpMs);
     connect(&m_pump, &QTimer::timeout, this, &SourceAdder::deliver);
 }
@@ -129,12 +247,16 @@ void SourceAdder::add(const QStringList &paths)
     if (paths.isEmpty())
         return;
     if (!m_run) {
+        m_helpersExpiry.stop();
         m_run = std::make_shared<Run>();
         m_run->types = m_inputFileTypes;
         m_run->probe = m_probe;
+        m_run->helperProgram = m_probe ? QString() : ProbeProgramPath();
+        m_run->timeLimitMs = m_timeLimitMs;
+        m_run->helpers = m_helpers;
         m_done = 0;
         // Loaded here, not by the first worker: loading sets the character type.
-        if (!m_probe)
+        if (!m_probe && m_run->helperProgram.isEmpty())
             MediaInfoLibrary::shared();
     }
     {
@@ -169,6 +291,8 @@ void SourceAdder::cancel()
         const std::lock_guard lock(m_run->mutex);
         m_run->cancelled = true;
     }
+    // A helper busy with a slow file would hold its thread until the time limit.
+    m_helpers->interruptBusy();
     finish(true);
 }
 
@@ -253,6 +377,7 @@ void SourceAdder::deliver()
 void SourceAdder::finish(bool cancelled)
 {
     m_pump.stop();
+    m_helpersExpiry.start();
     m_run.reset();
     m_done = 0;
     emit finished(cancelled);

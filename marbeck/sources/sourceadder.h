@@ -1,9 +1,11 @@
 #pragma once
 // Adding many files without holding the window: a few worker threads probe
-// ahead with the media library (each call opens its own library handle, so
-// the threads share nothing), while the owner's thread takes their records in
-// the order given and applies AddFile's rules to each, one short slice of the
-// event loop at a time.
+// ahead, each through a probe helper process of its own (probeworker.h), while
+// the owner's thread takes their records in the order given and applies
+// AddFile's rules to each, one short slice of the event loop at a time. A
+// helper that crashes or hangs on a file is replaced, and that file is listed
+// with blank media columns. Without the helper program the threads probe in
+// this process.
 #include "sourcelist.h"
 
 #include <QObject>
@@ -36,6 +38,8 @@ public:
     // Probes on the worker threads instead of the media library; it must be
     // safe to call from several threads at once.
     void setProbe(ProbeFunction probe) { m_probe = std::move(probe); }
+    // The longest a helper may take for one file before it is ended.
+    void setProbeTimeLimit(int ms) { m_timeLimitMs = ms; }
     void setThreadCount(int count);
     int threadCount() const { return m_pool.maxThreadCount(); }
 
@@ -63,6 +67,7 @@ signals:
 
 private:
     struct Run;
+    struct Helpers;
     void startWorkers();
     void deliver();
     void finish(bool cancelled);
@@ -70,6 +75,9 @@ private:
     SourceListModel &m_list;
     QStringList m_inputFileTypes;
     ProbeFunction m_probe;
+    int m_timeLimitMs;
+    std::shared_ptr<Helpers> m_helpers;
+    QTimer m_helpersExpiry;
     QThreadPool m_pool;
     QTimer m_pump;
     std::shared_ptr<Run> m_run;

@@ -19,6 +19,7 @@ deb=$(ls "$work"/ormolux_*.deb)
 # The package's own view: where things are, what it needs.
 dpkg-deb -c "$deb" >"$work/contents"
 for f in ./usr/bin/marbeck ./usr/bin/cordane ./usr/lib/ormolux/Marbeck ./usr/lib/ormolux/ormolux-jobholder \
+    ./usr/lib/ormolux/ormolux-probe \
     ./usr/lib/ormolux/cores/avcore.dll ./usr/share/applications/org.ormolux.Marbeck.desktop \
     ./usr/share/metainfo/org.ormolux.Marbeck.metainfo.xml ./usr/share/doc/ormolux/copyright \
     ./usr/share/icons/hicolor/256x256/apps/org.ormolux.Marbeck.png; do

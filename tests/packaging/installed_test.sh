@@ -36,7 +36,8 @@ for f in Marbeck Cordane avs.dat installed.txt cores/DirectShow.avs \
     Skins/tools/skin/skin.ini lang/english_Cordane.ini; do
     [ -f "$app/$f" ] || fail "missing $f"
 done
-[ -x "$app/Marbeck" ] && [ -x "$app/Cordane" ] && [ -x "$app/ormolux-jobholder" ] ||
+[ -x "$app/Marbeck" ] && [ -x "$app/Cordane" ] && [ -x "$app/ormolux-jobholder" ] &&
+    [ -x "$app/ormolux-probe" ] ||
     fail "the programs are not executable"
 [ "$(readlink "$app/cores/avcore.dll")" = /usr/bin/ffmpeg ] || fail "avcore.dll is not a link to ffmpeg"
 for f in vuzu.ini lnh.ini lanthorn-stub '~ConvertCore.bat'; do

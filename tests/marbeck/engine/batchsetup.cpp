@@ -49,6 +49,7 @@ BatchSetup::BatchSetup(Encoder encoder, const QByteArray &testEncoderOptions)
     g.ShutdownFlag = 1;
     g.Priority = 1;
     g.UseDirectShow = false;
+    g.SimultaneousJobs = 1; // one job at a time unless a test asks for more
 
     mainWindow.resize(760, 520);
     list = new marbeck::ListViewFiles(&mainWindow);

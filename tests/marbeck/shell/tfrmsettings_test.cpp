@@ -163,35 +163,41 @@ TEST(SettingsWindow, StoredValueOutsideItsListBecomes255OnOk)
                                   "Suspend"}));
 }
 
-TEST(SettingsWindow, SimultaneousConversionsOneToFourOrOnePerCore)
+TEST(SettingsWindow, SimultaneousConversionsAutomaticByDefaultThenOneToFour)
 {
     app();
     QTemporaryDir dir;
     TGlobalVars &g = freshGlobals(dir.path());
+    EXPECT_EQ(g.SimultaneousJobs, 0);
     TfrmSettings window;
+    window.setAutomaticJobs(6);
     QStringList choices;
     for (int i = 0; i < window.ComboBoxSimultaneous()->count(); ++i)
         choices << window.ComboBoxSimultaneous()->itemText(i);
-    EXPECT_EQ(choices.mid(0, 4), QStringList({"1", "2", "3", "4"}));
-    EXPECT_EQ(choices.value(4), QStringLiteral("One per processor core (%1)")
-                                    .arg(std::max(1, QThread::idealThreadCount())));
+    EXPECT_EQ(choices, QStringList({"Automatic (6)", "1", "2", "3", "4"}));
 
-    // Stored 1..4 are the first rows, 0 the last; a hand-edited 7 selects
+    // Automatic (0) is the first row, 1..4 follow; a hand-edited 7 selects
     // nothing and is kept.
-    for (const auto &[stored, row] : {std::pair{1, 0}, {3, 2}, {0, 4}, {7, -1}}) {
+    for (const auto &[stored, row] : {std::pair{0, 0}, {1, 1}, {4, 4}, {7, -1}}) {
         g.SimultaneousJobs = quint8(stored);
         window.LoadControls(g);
         EXPECT_EQ(window.ComboBoxSimultaneous()->currentIndex(), row) << stored;
         window.StoreControls(g);
         EXPECT_EQ(g.SimultaneousJobs, stored);
     }
-    window.ComboBoxSimultaneous()->setCurrentIndex(1);
-    window.StoreControls(g);
-    EXPECT_EQ(g.SimultaneousJobs, 2);
-    // What a batch takes from the stored value.
-    EXPECT_EQ(SimultaneousJobsFor(2), 2);
-    EXPECT_EQ(SimultaneousJobsFor(0), std::min(16, std::max(1, QThread::idealThreadCount())));
-    EXPECT_EQ(SimultaneousJobsFor(200), 16);
+    // What a batch takes from the stored value: Automatic follows the preset.
+    EXPECT_EQ(SimultaneousJobsFor(2, 5), 2);
+    EXPECT_EQ(SimultaneousJobsFor(0, 5), 5);
+    EXPECT_EQ(SimultaneousJobsFor(200, 5), 16);
+    const int cores = std::max(1, QThread::idealThreadCount());
+    const QString profiles = ormtest::stageDir() + "/default_setting/";
+    const TProfileDetailItem phone{profiles + "3GPP_Phone.ini", "Item0", {}};
+    const TProfileDetailItem h264{profiles + "MP4_H264.ini", "Item0", {}};
+    EXPECT_EQ(AutomaticJobsFor(&phone), std::min(cores, 16));
+    EXPECT_EQ(AutomaticJobsFor(&h264), 1);
+    EXPECT_EQ(AutomaticJobsFor(nullptr), std::min(cores, 16));
+    g.SimultaneousJobs = 0;
+    EXPECT_EQ(BatchOptionsFor(g, {}, &h264).simultaneousJobs, 1);
 }
 
 TEST(SettingsWindow, FileThatCannotBeWrittenIsReported)

@@ -1,0 +1,76 @@
+#pragma once
+// Probing in helper processes: the program ormolux-probe answers the fields
+// of the list for each path it is sent. A parser that crashes or hangs on a
+// file then takes only that helper with it, and helpers share nothing (the
+// media library serialises the threads of one process).
+//
+// The exchange on the helper's standard input and output: each request is a
+// path in UTF-8 ended by a zero byte; each answer is 'F' followed by the
+// library's seventeen fields of TFileItem, each ended by a zero byte, or 'E'
+// followed by the reason the library cannot probe, ended by a zero byte.
+#include "sourcelist.h"
+#include "tfileitem.h"
+
+#include "platform/channel.h"
+#include "platform/childprocess.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace marbeck {
+
+// The helper's loop: answers requests read from `inFd` on `outFd` until the
+// input ends; returns the exit status.
+int RunProbeWorker(int inFd, int outFd, const ProbeFunction &probe);
+
+// The helper program: beside the running program, else (for a program run
+// from the build tree) the build tree's; empty when there is none.
+QString ProbeProgramPath();
+// Uses `path` instead (tests); empty: found as above again.
+void SetProbeProgramPath(const QString &path);
+
+// The record of a file whose probe failed: listed by name and size, the
+// media columns blank.
+TFileItem BlankItem(const QString &path);
+
+// One helper process, used by one thread at a time.
+class ProbeWorker {
+public:
+    enum class Outcome {
+        Probed,   // the fields are in `item`
+        Refused,  // the library cannot probe at all: `reason` says why
+        Crashed,  // the helper ended; it is gone
+        TimedOut, // the helper took longer than allowed and was ended
+    };
+    struct Answer {
+        Outcome outcome = Outcome::Crashed;
+        TFileItem item;
+        QString reason;
+    };
+
+    // Starts `program`; null with `error` set when it cannot run.
+    static std::unique_ptr<ProbeWorker> start(const QString &program, QString &error);
+
+    // Sends one path and waits at most `timeLimitMs` for the answer. After
+    // Crashed or TimedOut the helper is gone and this worker is not usable.
+    Answer probe(const QString &path, int timeLimitMs);
+    bool usable() const { return m_child.running() && !m_interrupted; }
+    // From another thread: a probe under way ends at once as Crashed.
+    void interrupt();
+
+private:
+    ProbeWorker() = default;
+    Answer end(Outcome outcome, const QString &reason);
+
+    orm::platform::ChildProcess m_child;
+    std::mutex m_channelMutex; // the channel is closed only while no interrupt can use it
+    orm::platform::Fd m_channel;
+    std::atomic<bool> m_interrupted{false};
+    QByteArray m_pending;
+};
+
+} // namespace marbeck
