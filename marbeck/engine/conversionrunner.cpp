@@ -154,6 +154,8 @@ void ConversionRunner::jobEnded(const orm::JobEnd &jobEnd)
     orm::DeleteTempFiles(m_settings.programFolder, m_slot);
     JobResult result;
     result.outcome = end.outcome;
+    if (end.outcome == orm::JobOutcome::Converted)
+        result.outputs = m_job->outputs.createdFiles();
     if (end.outcome == orm::JobOutcome::Failed) {
         // What the encoder said, when it said anything; otherwise the reason
         // the job was failed for (its exit status, or an output that did not pass).
