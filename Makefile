@@ -29,9 +29,9 @@ bench: build
 	@$(NINJA) -C $(BUILD) orm_bench >/dev/null
 	@$(BUILD)/bench/orm_bench
 
-# What an installation holds: the programs and their jobs' holder, their staged
-# data, the icon, the changelog.
-INSTALL_TARGETS := Marbeck Cordane ormolux-jobholder stage_data skin_art desktop_icons package_changelog
+# What an installation holds: the programs and their jobs' holder, the
+# command-line converter, their staged data, the icon, the changelog.
+INSTALL_TARGETS := Marbeck Cordane ormolux-jobholder ormolux-convert stage_data skin_art desktop_icons package_changelog
 
 # Installs under PREFIX (/usr/local unless given); DESTDIR is honoured.
 PREFIX ?= /usr/local
