@@ -31,7 +31,8 @@ bench: build
 
 # What an installation holds: the programs and their jobs' holder, the
 # command-line converter, their staged data, the icon, the changelog.
-INSTALL_TARGETS := Marbeck Cordane ormolux-jobholder ormolux-convert stage_data skin_art desktop_icons package_changelog
+INSTALL_TARGETS := Marbeck Cordane ormolux-jobholder ormolux-convert stage_data skin_art desktop_icons package_changelog \
+	manual_pages
 
 # Installs under PREFIX (/usr/local unless given); DESTDIR is honoured.
 PREFIX ?= /usr/local

@@ -223,3 +223,12 @@ TEST(ConvertProgram, CtrlCStopsAtOnceAndLeavesNothing)
     EXPECT_EQ(summary["stopped"].toInt(), 3);
     EXPECT_EQ(summary["exitStatus"].toInt(), 130);
 }
+
+TEST(ConvertProgram, LinksNoWindowLibrary)
+{
+    const ProcessResult ldd = runProcess("ldd", {ORM_CONVERT_PROGRAM});
+    ASSERT_EQ(ldd.exitCode, 0) << ldd.output.toStdString();
+    EXPECT_TRUE(ldd.output.contains("libQt6Core"));
+    for (const char *library : {"libQt6Gui", "libQt6Widgets", "libQt6DBus"})
+        EXPECT_FALSE(ldd.output.contains(library)) << library;
+}
