@@ -222,6 +222,7 @@ bool Run::addSources(const QStringList &types, SourceListModel &list)
     watchTermination([&adder] { adder.cancel(); });
     adder.add(paths);
     adder.waitUntilDone();
+    m_onStop = nullptr; // the adder goes now
     return m_stopSignal == 0;
 }
 
