@@ -30,6 +30,27 @@ for name in one two "three and four" "it's \$(five)" sub/six; do
     cp "$work/clip.avi" "$work/in/$name.avi"
 done
 
+# Runs at once are safe only when each keeps its job files in a folder of its
+# own: a build that still writes every run's scripts under one name in the
+# shared script folder would have the runs convert each other's sources.
+mkdir -p "$work/config/ormolux/profiles"
+printf '[Info]\nTitleE=Probe\n[Item0]\nTitleE=Wait\nEXT=3gp\nCommand=sleep 2\n' \
+    >"$work/config/ormolux/profiles/Probe.ini"
+ormolux-convert --profile Probe.ini --preset Item0 --output "$work/probe" "$work/clip.avi" \
+    >/dev/null 2>&1 &
+probe=$!
+shared=
+for _ in $(seq 40); do
+    [ -e "$work/runtime/ormolux/~ConvertCore.bat" ] && shared=yes
+    sleep 0.05
+done
+wait "$probe" || true
+rm -rf "$work/probe" "$work/config/ormolux/profiles"
+if [ -n "$shared" ]; then
+    echo "SKIP: this build keeps every run's job scripts in one shared folder"
+    exit 77
+fi
+
 # The recipe, as the README gives it, with this machine alone as the host.
 find "$work/in" -type f -name '*.avi' -print0 |
     parallel -0 -j2 --halt never ormolux-convert --profile 3GPP_Phone.ini --preset Item0 \
