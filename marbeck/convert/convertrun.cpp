@@ -114,7 +114,8 @@ public:
     int exec();
 
 private:
-    bool loadSettings();
+    // Marbeck's settings and the language's message table.
+    void loadSettings();
     QList<ListedProfile> profiles() const;
     // The sources as the list would take them; false when stopped meanwhile.
     bool addSources(const QStringList &types, SourceListModel &list);
@@ -132,7 +133,7 @@ private:
     std::function<void()> m_onStop;
 };
 
-bool Run::loadSettings()
+void Run::loadSettings()
 {
     TGlobalVars &g = m_settings;
     g.AppFolder = orm::ExcludeBackslash(m_programFolder);
@@ -152,7 +153,6 @@ bool Run::loadSettings()
     const QString language = AppRelativePath(g, g.LanguageFolder + g.LanguageFile);
     if (messages().LoadLanguage(language) == 0)
         say(plainText(orm::FormatMessage(msg(Msg::MSG_LANGUAGE_FILE_UNUSABLE), {language})));
-    return true;
 }
 
 QList<ListedProfile> Run::profiles() const
