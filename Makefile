@@ -30,8 +30,9 @@ bench: build
 	@$(BUILD)/bench/orm_bench
 
 # What an installation holds: the programs, their jobs' holder, the probe
-# helper, their staged data, the icon, the changelog.
-INSTALL_TARGETS := Marbeck Cordane ormolux-jobholder ormolux-probe stage_data skin_art desktop_icons package_changelog
+# helper, the command-line converter, their staged data, the icon, the changelog.
+INSTALL_TARGETS := Marbeck Cordane ormolux-jobholder ormolux-probe ormolux-convert stage_data skin_art \
+	desktop_icons package_changelog manual_pages
 
 # Installs under PREFIX (/usr/local unless given); DESTDIR is honoured.
 PREFIX ?= /usr/local

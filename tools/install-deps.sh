@@ -37,6 +37,7 @@ file
 xdotool
 openbox
 dbus-daemon
+parallel
 "
 
 missing=""

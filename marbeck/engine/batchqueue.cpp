@@ -217,7 +217,7 @@ tl::expected<bool, QString> BatchQueue::startNextJob(int slotIndex)
                 this,
                 [this, slotIndex, batch = m_batchNumber, text = started.error().text] {
                     if (batch == m_batchNumber)
-                        onEnded(slotIndex, {orm::JobOutcome::Failed, text});
+                        onEnded(slotIndex, {orm::JobOutcome::Failed, text, {}});
                 },
                 Qt::QueuedConnection);
         }
@@ -257,6 +257,7 @@ void BatchQueue::onEnded(int slotIndex, const JobResult &result)
                                             std::numeric_limits<qint64>::max()));
     if (result.outcome == orm::JobOutcome::Converted) {
         row.state = RowState::Converted;
+        row.outputs = result.outputs;
         ++m_counts.done;
         if (m_switches.deleteSources) {
             if (const auto kept = slot.runner->removeSource())

@@ -23,6 +23,7 @@ struct BatchRow {
     RowState state = RowState::Waiting;
     int number = 0;       // its place among the batch's jobs once started
     QString failure;      // why its job failed
+    QStringList outputs;  // what its job made, once converted
     qint64 startedMs = 0; // on the batch's clock
     qint64 endedMs = 0;
 };

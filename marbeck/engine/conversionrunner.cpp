@@ -157,6 +157,8 @@ void ConversionRunner::jobEnded(const orm::JobEnd &jobEnd)
     orm::DeleteTempFiles(m_settings.programFolder, m_slot);
     JobResult result;
     result.outcome = end.outcome;
+    if (end.outcome == orm::JobOutcome::Converted)
+        result.outputs = end.outputs; // under their published names
     if (end.outcome == orm::JobOutcome::Failed) {
         // What the encoder said, when it said anything; otherwise the reason
         // the job was failed for (its exit status, or an output that did not pass).

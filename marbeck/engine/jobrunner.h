@@ -50,6 +50,7 @@ struct JobProgress {
 struct JobResult {
     orm::JobOutcome outcome = orm::JobOutcome::Failed;
     QString failureText; // a failed job: what the user is told
+    QStringList outputs; // a converted job: the files it made, by full path
 };
 
 // Why a job did not start.

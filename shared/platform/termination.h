@@ -9,7 +9,8 @@ namespace orm::platform {
 // the same descriptor.
 int terminationRequestFd();
 
-// Empties the descriptor once its requests have been seen.
-void takeTerminationRequests();
+// Empties the descriptor once its requests have been seen; returns the last
+// signal among them (0 when there was none).
+int takeTerminationRequests();
 
 } // namespace orm::platform

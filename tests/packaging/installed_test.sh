@@ -38,12 +38,13 @@ for f in Marbeck Cordane avs.dat installed.txt cores/DirectShow.avs \
 done
 [ -x "$app/Marbeck" ] && [ -x "$app/Cordane" ] && [ -x "$app/ormolux-jobholder" ] &&
     [ -x "$app/ormolux-probe" ] ||
+    [ -x "$app/ormolux-convert" ] ||
     fail "the programs are not executable"
 [ "$(readlink "$app/cores/avcore.dll")" = /usr/bin/ffmpeg ] || fail "avcore.dll is not a link to ffmpeg"
 for f in vuzu.ini lnh.ini lanthorn-stub '~ConvertCore.bat'; do
     [ ! -e "$app/$f" ] || fail "$f was installed"
 done
-for launcher in marbeck cordane; do
+for launcher in marbeck cordane ormolux-convert; do
     target=$(readlink -f "$root$prefix/bin/$launcher") || fail "no launcher $launcher"
     [ -x "$target" ] || fail "launcher $launcher leads nowhere"
 done
@@ -147,6 +148,15 @@ if grep -q '^\[message\]' "$work/out.log"; then
 fi
 [ -f "$work/clips/clip.avi" ] || fail "the source is gone"
 stop_app
+
+# The installed converter from a terminal with no display: the same clip by
+# its launcher, its summary, and nothing written beside the program either.
+$run_as env -u DISPLAY "$root$prefix/bin/ormolux-convert" --profile iPod_Classic.ini \
+    --preset Item0 --output "$work/out/cli" --json - "$work/clips/clip.avi" \
+    >"$work/cli.json" 2>"$work/cli.log" || { cat "$work/cli.log"; fail "ormolux-convert"; }
+grep -q '"result": "converted"' "$work/cli.json" || { cat "$work/cli.json"; fail "no converted source"; }
+[ "$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "$work/out/cli/clip.m4v")" = h264 ] ||
+    fail "ormolux-convert made no whole clip"
 
 find "$app" -printf '%p %s %T@\n' | sort >"$work/after"
 diff "$work/before" "$work/after" || fail "the program folder changed"

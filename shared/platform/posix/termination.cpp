@@ -11,10 +11,10 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 
-// Only async-signal-safe work here: one byte into the pipe.
-extern "C" void onTerminationSignal(int)
+// Only async-signal-safe work here: one byte, the signal's number, into the pipe.
+extern "C" void onTerminationSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
 }
 
@@ -39,11 +39,14 @@ int terminationRequestFd()
     return fd;
 }
 
-void takeTerminationRequests()
+int takeTerminationRequests()
 {
+    int last = 0;
     char bytes[16];
-    while (g_pipe[0] >= 0 && ::read(g_pipe[0], bytes, sizeof bytes) > 0) {
-    }
+    ssize_t count = 0;
+    while (g_pipe[0] >= 0 && (count = ::read(g_pipe[0], bytes, sizeof bytes)) > 0)
+        last = static_cast<unsigned char>(bytes[count - 1]);
+    return last;
 }
 
 } // namespace orm::platform

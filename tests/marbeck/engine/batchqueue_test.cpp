@@ -60,8 +60,12 @@ struct FakeRunners {
     }
     void end(int slot, JobOutcome outcome, const QString &text = "it broke")
     {
-        runners.at(slot)->running = false;
-        runners.at(slot)->ended({outcome, outcome == JobOutcome::Failed ? text : QString()});
+        Runner &runner = *runners.at(slot);
+        runner.running = false;
+        const bool converted = outcome == JobOutcome::Converted;
+        const QString made = "/out/" + QFileInfo(runner.current.item.source).completeBaseName();
+        runner.ended({outcome, outcome == JobOutcome::Failed ? text : QString(),
+                      converted ? QStringList{made + ".3gp"} : QStringList()});
     }
     void report(int slot, qint32 durationMs, qint32 positionMs)
     {
@@ -110,6 +114,9 @@ TEST(BatchQueue, ConvertedRowsGoFailedOnesMoveAndOnlyConvertedSourcesAreDeleted)
     EXPECT_EQ(q.counts().done, 2);
     EXPECT_EQ(q.counts().failed, 1);
     EXPECT_FALSE(q.failures().isEmpty());
+    // Each converted row keeps what its job made, for the command line's summary.
+    EXPECT_EQ(q.rows().at(0).outputs, QStringList{"/out/a.3gp"});
+    EXPECT_TRUE(q.rows().at(1).outputs.isEmpty());
     ASSERT_EQ(finished.count(), 1);
     const auto result = finished.at(0).at(0).value<BatchResult>();
     EXPECT_FALSE(result.stoppedNow);
