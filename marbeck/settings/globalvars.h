@@ -34,6 +34,7 @@ struct TGlobalVars {
     quint8 Priority = 0;
     bool ShowErrorsAtOnce = true;
     quint8 SimultaneousJobs = 1; // 0: one per processor core
+    bool KeepList = true;        // the source list outlives the program
 
     // Folders, each relative to the program folder.
     QString AppFolder; // the program folder, without a trailing separator
@@ -86,6 +87,7 @@ inline constexpr SettingKey kSystemSettings[] = {
     {"Priority", &TGlobalVars::Priority, 1},
     {"ShowErrorsAtOnce", &TGlobalVars::ShowErrorsAtOnce, 1},
     {"SimultaneousJobs", &TGlobalVars::SimultaneousJobs, 1},
+    {"KeepListBetweenRuns", &TGlobalVars::KeepList, 1},
 };
 
 // The values start-up puts into the record before the file is read.

@@ -33,6 +33,10 @@ private:
     std::string m_path;
 };
 
+// The process `pid` is still the one that started at `start` (clock ticks,
+// as processStartTime gives them) and has not ended.
+bool sameProcess(int pid, long long start);
+
 // Ends what earlier runs of this program file left behind: for each record
 // whose owner is gone, the job's processes (checked by start time and the
 // leader's program file - the holder program beside this program file, or
