@@ -71,6 +71,7 @@ int main(int argc, char *argv[])
         g.AppFolder = installation.path();
         SetDefaultSettings(g, DeviceFamily::All, installation.path());
         QFile::remove(installation.filePath("vuzu.ini"));
+        QFile::remove(installation.filePath("vuzu.list")); // each language starts empty
         QFile settings(installation.filePath("vuzu.ini"));
         settings.open(QIODevice::WriteOnly);
         settings.write(QStringLiteral("[System]\nLanguageFile=%1\nShowWindow=0\nOutputPath=%2\n"
@@ -93,6 +94,15 @@ int main(int argc, char *argv[])
             window.listViewFiles()->AddFiles(clips);
             if (!screenkit::save(&window, out + "/main_" + tag + ".png"))
                 ++failures;
+            {
+                // A second program while this one holds the list.
+                TfrmMain second;
+                if (!second.FormCreate())
+                    return 1;
+                second.show();
+                if (!screenkit::save(&second, out + "/main_" + tag + "_list_in_use.png"))
+                    ++failures;
+            }
 
             ListViewFiles &list = *window.listViewFiles();
             list.BeginAdding(many);
