@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -36,9 +37,19 @@ constexpr std::array<QString TFileItem::*, 19> kFields = {
 };
 
 // Tabs part the fields and line breaks the rows, so a name holding either
-// (legal on this platform) is escaped.
+// (legal on this platform) is escaped. Most fields hold none of them and go
+// in whole.
+bool isSpecial(QChar c)
+{
+    return c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
 void appendEscaped(QString &out, const QString &field)
 {
+    if (std::none_of(field.cbegin(), field.cend(), isSpecial)) {
+        out += field;
+        return;
+    }
     for (const QChar c : field) {
         switch (c.unicode()) {
         case u'\\': out += QLatin1StringView("\\\\"); break;
@@ -48,6 +59,32 @@ void appendEscaped(QString &out, const QString &field)
         default: out += c;
         }
     }
+}
+
+QString listHeader(qsizetype rows)
+{
+    QString text;
+    text.reserve(rows * 200 + 64);
+    text += kMagic;
+    text += QString::number(kVersion);
+    text += u'\n';
+    return text;
+}
+
+void appendRow(QString &text, const TFileItem &item, ListRowState state)
+{
+    text += QChar(char16_t(state));
+    for (const auto field : kFields) {
+        text += u'\t';
+        appendEscaped(text, item.*field);
+    }
+    text += u'\n';
+}
+
+QByteArray listEnd(QString &text, qsizetype rows)
+{
+    text += QLatin1StringView("end ") + QString::number(rows) + u'\n';
+    return text.toUtf8();
 }
 
 std::optional<QString> unescaped(QStringView field)
@@ -96,21 +133,10 @@ QByteArray lockText(qint64 pid)
 
 QByteArray SerializeList(const std::vector<SavedRow> &rows)
 {
-    QString text;
-    text.reserve(qsizetype(rows.size()) * 160 + 64);
-    text += kMagic;
-    text += QString::number(kVersion);
-    text += u'\n';
-    for (const SavedRow &row : rows) {
-        text += QChar(char16_t(row.state));
-        for (const auto field : kFields) {
-            text += u'\t';
-            appendEscaped(text, row.item.*field);
-        }
-        text += u'\n';
-    }
-    text += QLatin1StringView("end ") + QString::number(rows.size()) + u'\n';
-    return text.toUtf8();
+    QString text = listHeader(qsizetype(rows.size()));
+    for (const SavedRow &row : rows)
+        appendRow(text, row.item, row.state);
+    return listEnd(text, qsizetype(rows.size()));
 }
 
 tl::expected<std::vector<SavedRow>, QString> ParseList(const QByteArray &bytes)
@@ -293,8 +319,15 @@ bool ListStore::flush()
     m_pending = false;
     forgetGoneRows();
     QSaveFile file(m_path);
+    // Straight from the model: copying 10,000 records first costs more than the text.
+    QString text = listHeader(m_model.count());
+    for (int row = 0; row < m_model.count(); ++row) {
+        const TFileItem &item = m_model.item(row);
+        appendRow(text, item, m_states.isEmpty() ? ListRowState::Waiting : rowState(item.path()));
+    }
+    const QByteArray bytes = listEnd(text, m_model.count());
     const bool saved =
-        file.open(QIODevice::WriteOnly) && file.write(SerializeList(rows())) >= 0 && file.commit();
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!saved && !m_failureTold) {
         m_failureTold = true;
         emit saveFailed(m_path);
