@@ -45,6 +45,18 @@ QString FailureLogPath()
     return QDir(UserFolders::runtimeFolder()).filePath(name + QStringLiteral(" log.txt"));
 }
 
+tl::expected<QString, QString> WriteFailureLog(const FailureLog &log)
+{
+    const QString path = FailureLogPath();
+    QSaveFile file(path);
+    const QByteArray body =
+        (QDateTime::currentDateTime().toString(Qt::ISODate) + u'\n' + u'\n' + log.text()).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
+        return tl::unexpected(QStringLiteral("Cannot write the log file \"%1\": %2")
+                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return path;
+}
+
 void OfferFailureLog(const FailureLog &log, const QString &question, const QString &caption)
 {
     if (log.isEmpty()) {
@@ -53,17 +65,12 @@ void OfferFailureLog(const FailureLog &log, const QString &question, const QStri
     }
     if (ShowMessageBox(question, caption, mb::kIconExclamation | mb::kYesNo) != IdYes)
         return;
-    const QString path = FailureLogPath();
-    QSaveFile file(path);
-    const QByteArray body =
-        (QDateTime::currentDateTime().toString(Qt::ISODate) + u'\n' + u'\n' + log.text()).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
-        ShowMessageBox(QStringLiteral("Cannot write the log file \"%1\": %2")
-                           .arg(QDir::toNativeSeparators(path), file.errorString()),
-                       caption, mb::kIconError);
+    const auto written = WriteFailureLog(log);
+    if (!written) {
+        ShowMessageBox(written.error(), caption, mb::kIconError);
         return;
     }
-    ShellOpen(path);
+    ShellOpen(*written);
 }
 
 } // namespace orm

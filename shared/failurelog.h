@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <tl/expected.hpp>
+
 namespace orm {
 
 class FailureLog {
@@ -30,6 +32,10 @@ private:
 // Where the log of this program is written: one file in the user's runtime
 // folder (UserFolders::runtimeFolder), replaced by each run.
 QString FailureLogPath();
+
+// Writes the log, dated, to FailureLogPath(): its path, or why it could not
+// be written (for the user).
+tl::expected<QString, QString> WriteFailureLog(const FailureLog &log);
 
 // Asks `question` with Yes and No; on Yes writes the log to FailureLogPath()
 // and opens it. A log that cannot be written is reported in a box; an empty

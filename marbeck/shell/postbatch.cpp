@@ -4,6 +4,7 @@
 #include "poweractions.h"
 #include "settings/globalvars.h"
 #include "shared/failurelog.h"
+#include "tfrmfailurelog.h"
 #include "tfrmshutdown.h"
 
 #include <QPointer>
@@ -49,7 +50,7 @@ void RunAfterBatch(const BatchResult &result, const orm::FailureLog &failures, c
                    QWidget *owner, int tickMs, const std::function<void()> &closeProgram)
 {
     if (result.anyFailed) {
-        orm::OfferFailureLog(failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
+        OfferFailureWindow(failures, owner);
         return;
     }
     if (!g.ShutdownWindowsWhenDone || result.stoppedNow)

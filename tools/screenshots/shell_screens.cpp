@@ -6,6 +6,7 @@
 #include "screenkit.h"
 #include "settings/globalvars.h"
 #include "shared/ui/qtinteraction.h"
+#include "shell/tfrmfailurelog.h"
 #include "shell/tfrmmain.h"
 #include "shell/tfrmsettings.h"
 #include "sources/listviewfiles.h"
@@ -127,6 +128,18 @@ int main(int argc, char *argv[])
             if (!screenkit::save(&settingsWindow, out + "/settings_" + tag + ".png"))
                 ++failures;
             settingsWindow.hide();
+
+            orm::FailureLog lastBatch;
+            lastBatch.add(clips.first(), msg(Msg::MSG_OUTPUT_NONE));
+            lastBatch.add(
+                installation.filePath("holiday.avi"),
+                QStringLiteral("holiday.avi: Invalid data found when processing input\n") +
+                    msg(Msg::MSG_CAUSE_NOT_VIDEO));
+            TfrmFailureLog failureWindow(lastBatch, &window);
+            failureWindow.show();
+            if (!screenkit::save(&failureWindow, out + "/failurelog_" + tag + ".png"))
+                ++failures;
+            failureWindow.hide();
             window.hide();
         }
     }
