@@ -300,17 +300,6 @@ void ListStore::forgetGoneRows()
     }
 }
 
-std::vector<SavedRow> ListStore::rows() const
-{
-    std::vector<SavedRow> rows;
-    rows.reserve(m_model.count());
-    for (int row = 0; row < m_model.count(); ++row) {
-        const TFileItem &item = m_model.item(row);
-        rows.push_back({item, rowState(item.path())});
-    }
-    return rows;
-}
-
 bool ListStore::flush()
 {
     m_timer.stop();

@@ -75,8 +75,6 @@ public:
     // The list is not to outlive this run: the file goes, nothing more is written.
     void removeFile();
     const QString &path() const { return m_path; }
-    // The rows as they would be written now.
-    std::vector<SavedRow> rows() const;
 
 signals:
     // A write failed (a full disk, a folder made read-only): once per run.

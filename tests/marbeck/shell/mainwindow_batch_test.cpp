@@ -382,8 +382,10 @@ TEST(KeptList, ABatchKilledMidwayConvertsEachSourceOnceAfterTheRestart)
 
     // Each source converted once, under its own name, and nothing else left:
     // what the killed job had written was its own and went at the start.
-    EXPECT_EQ(QDir(inst.out).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
-              (QStringList{"first.mp4", "fourth.mp4", "second.mp4", "third.mp4"}));
+    const QStringList left =
+        QDir(inst.out).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    EXPECT_EQ(left, (QStringList{"first.mp4", "fourth.mp4", "second.mp4", "third.mp4"}))
+        << qPrintable(left.join(", "));
     for (const char *name : {"first", "second", "third", "fourth"}) {
         const Probe p = probe(inst.out + "/" + name + ".mp4");
         EXPECT_FALSE(p.videoCodec().isEmpty()) << name;
