@@ -2,6 +2,7 @@
 // command-line program doing the same), and the list view with many rows.
 #include "benchapp.h"
 #include "shared/mediainfo.h"
+#include "sources/liststore.h"
 #include "sources/listviewfiles.h"
 #include "sources/probeworker.h"
 #include "sources/sourceadder.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -330,5 +332,59 @@ void BM_SourcesListView(benchmark::State &state)
     state.counters["list_delete_every_second_ms:ms"] = deleteMs;
 }
 BENCHMARK(BM_SourcesListView)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// list_save_ms_10k: one write of a 10,000-row list to disk as the list
+// store does it after a change: the text built from the model, written to a
+// temporary file in a folder on disk, synced and renamed over the old list.
+// Rows carry every column filled, in folders of typical depth. The median of
+// nine writes, each following a change of one row's state.
+void BM_SourcesListSave(benchmark::State &state)
+{
+    benchApp();
+    SourceListModel model;
+    std::vector<TFileItem> records;
+    for (int i = 0; i < kListRows; ++i) {
+        TFileItem item;
+        item.Directory = QStringLiteral("/home/someone/Videos/Holidays %1/Camera/").arg(i / 100);
+        item.FileName = QStringLiteral("VID_20260714_%1.mp4").arg(i, 6, 10, QChar(u'0'));
+        item.CompleteName = item.Directory + item.FileName;
+        item.FileSize = QStringLiteral("734003200");
+        item.FileSizeText = QStringLiteral("700 MiB");
+        item.Format = QStringLiteral("MPEG-4");
+        item.PlayTime = QStringLiteral("1 h 2 min");
+        item.AudioCount = item.VideoCount = QStringLiteral("1");
+        item.VideoCodec = QStringLiteral("AVC");
+        item.Width = QStringLiteral("1920");
+        item.Height = QStringLiteral("1080");
+        item.VideoBitRate = QStringLiteral("1 500 kb/s");
+        item.AspectRatio = QStringLiteral("16:9");
+        item.FrameRate = QStringLiteral("29.970 FPS");
+        item.AudioCodec = QStringLiteral("AAC LC");
+        item.AudioBitRate = QStringLiteral("128 kb/s");
+        item.Channels = QStringLiteral("2 channels");
+        item.SamplingRate = QStringLiteral("48.0 kHz");
+        records.push_back(std::move(item));
+    }
+    model.append(std::move(records));
+    // On disk, as the settings folder is: not a memory file system.
+    QTemporaryDir dir(QDir::homePath() + QStringLiteral("/.ormolux-bench-XXXXXX"));
+    ListStore store(model, dir.filePath(QStringLiteral("vuzu.list")));
+    std::vector<double> writes;
+    for (auto _ : state) {
+        for (int i = 0; i < 9; ++i) {
+            store.setRowState(model.item(i).path(),
+                              i % 2 ? ListRowState::Running : ListRowState::Waiting);
+            QElapsedTimer clock;
+            clock.start();
+            if (!store.flush())
+                state.SkipWithError("the list could not be written");
+            writes.push_back(clock.nsecsElapsed() / 1e6);
+        }
+    }
+    std::sort(writes.begin(), writes.end());
+    state.counters["list_save_ms_10k:ms"] = writes.at(writes.size() / 2);
+    state.counters["list_file_kib_10k:KiB"] = QFileInfo(store.path()).size() / 1024.0;
+}
+BENCHMARK(BM_SourcesListSave)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

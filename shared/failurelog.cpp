@@ -45,32 +45,32 @@ QString FailureLogPath()
     return QDir(UserFolders::runtimeFolder()).filePath(name + QStringLiteral(" log.txt"));
 }
 
-std::optional<QString> WriteFailureLog(const FailureLog &log)
+tl::expected<QString, QString> WriteFailureLog(const FailureLog &log)
 {
     const QString path = FailureLogPath();
     QSaveFile file(path);
     const QByteArray body =
         (QDateTime::currentDateTime().toString(Qt::ISODate) + u'\n' + u'\n' + log.text()).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
-        return QStringLiteral("Cannot write the log file \"%1\": %2")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
-    return std::nullopt;
+        return tl::unexpected(QStringLiteral("Cannot write the log file \"%1\": %2")
+                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return path;
 }
 
 void OfferFailureLog(const FailureLog &log, const QString &question, const QString &caption)
 {
-    const std::optional<QString> writeError = WriteFailureLog(log);
+    const auto written = WriteFailureLog(log);
     if (log.isEmpty()) {
         ShowMessageBox(question, caption, mb::kIconExclamation); // nothing to show but the notice
         return;
     }
     if (ShowMessageBox(question, caption, mb::kIconExclamation | mb::kYesNo) != IdYes)
         return;
-    if (writeError) {
-        ShowMessageBox(*writeError, caption, mb::kIconError);
+    if (!written) {
+        ShowMessageBox(written.error(), caption, mb::kIconError);
         return;
     }
-    ShellOpen(FailureLogPath());
+    ShellOpen(*written);
 }
 
 } // namespace orm

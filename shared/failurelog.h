@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
+#include <tl/expected.hpp>
 
 namespace orm {
 
@@ -33,10 +33,10 @@ private:
 // folder (UserFolders::runtimeFolder), replaced by each run.
 QString FailureLogPath();
 
-// Writes the log to FailureLogPath(), replacing an older run's (an empty log
-// too, so the file never shows an older run's failures as this one's). The
-// reason when it cannot be written.
-std::optional<QString> WriteFailureLog(const FailureLog &log);
+// Writes the log, dated, to FailureLogPath(), replacing an older run's (an
+// empty log too, so the file never shows an older run's failures as this
+// one's): its path, or why it could not be written (for the user).
+tl::expected<QString, QString> WriteFailureLog(const FailureLog &log);
 
 // Writes the log, then asks `question` with Yes and No, and on Yes opens it.
 // A log that cannot be written is reported in a box on Yes; an empty log

@@ -144,6 +144,12 @@
     X(MSG_SIMULTANEOUS, "Simultaneous conversions:")                                               \
     X(MSG_AUTOMATIC_JOBS, "Automatic (%d)")                                                        \
     X(MSG_SHELL_OPEN_FAILED, "Cannot open \"%s\": the desktop has no program for it.")             \
+    X(MSG_FAILURE_LOG_TITLE, "Failures of the last batch")                                         \
+    X(MSG_OPEN_IN_EDITOR, "Open in editor")                                                        \
+    X(MSG_KEEP_LIST, "Keep the list between runs")                                                 \
+    X(MSG_LIST_IN_USE, "No files: another Ormolux (process %d) has the saved list")                \
+    X(MSG_LIST_DAMAGED, "The saved list could not be read; it was set aside as \"%s\" and the "    \
+                        "list starts empty.")                                                      \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

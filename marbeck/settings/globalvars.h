@@ -31,6 +31,7 @@ struct TGlobalVars {
     quint8 Priority = 0;
     bool ShowErrorsAtOnce = true;
     quint8 SimultaneousJobs = 0; // 0: Automatic (as many as keep the cores busy)
+    bool KeepList = true;        // the source list outlives the program
 
     // Folders, each relative to the program folder.
     QString AppFolder; // the program folder, without a trailing separator
@@ -83,6 +84,7 @@ inline constexpr SettingKey kSystemSettings[] = {
     {"Priority", &TGlobalVars::Priority, 1},
     {"ShowErrorsAtOnce", &TGlobalVars::ShowErrorsAtOnce, 1},
     {"SimultaneousJobs", &TGlobalVars::SimultaneousJobs, 0},
+    {"KeepListBetweenRuns", &TGlobalVars::KeepList, 1},
 };
 
 // The values start-up puts into the record before the file is read.

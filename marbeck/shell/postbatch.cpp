@@ -5,6 +5,7 @@
 #include "profiles/jobcount.h"
 #include "settings/globalvars.h"
 #include "shared/failurelog.h"
+#include "tfrmfailurelog.h"
 #include "tfrmshutdown.h"
 
 #include <QPointer>
@@ -61,12 +62,13 @@ void KeepSettingsOf(BatchDriver &driver, TGlobalVars &g)
 void RunAfterBatch(const BatchResult &result, const orm::FailureLog &failures, const TGlobalVars &g,
                    QWidget *owner, int tickMs, const std::function<void()> &closeProgram)
 {
+    // The log file is this batch's whatever happened (a kept source is noted
+    // there too); the question only opens it.
+    orm::WriteFailureLog(failures);
     if (result.anyFailed) {
-        orm::OfferFailureLog(failures, msg(Msg::MSG_ANERROROCCURRED), msg(Msg::MSG_OOPS));
+        OfferFailureWindow(failures, owner);
         return;
     }
-    // The log is this batch's whatever happened: a kept source is noted there too.
-    orm::WriteFailureLog(failures);
     if (!g.ShutdownWindowsWhenDone || result.stoppedNow)
         return;
     QPointer<TfrmShutdown> countdown =

@@ -4,6 +4,7 @@
 #include "choosersettings.h"
 #include "engine/batchdriver.h"
 #include "engine/tfrmprogress.h"
+#include "keptlist.h"
 #include "lang/languagemenu.h"
 #include "lang/marbeckmessages.h"
 #include "postbatch.h"
@@ -20,6 +21,7 @@
 #include "shared/resstr.h"
 #include "shared/toolkittranslation.h"
 #include "shared/ui/termination.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
@@ -319,7 +321,16 @@ bool TfrmMain::FormCreate()
     warnOfUnusableTypeFile();
     BuildLanguageMenu();
     setAcceptDrops(true);
+    // The list of the last run comes back, unless another program has it.
+    m_keptList =
+        std::make_unique<KeptList>(m_listViewFiles->sources(), m_batch->queue(),
+                                   orm::UserFolders(g.AppFolder).settingsFile(u"vuzu.list"));
+    const QString listInUse = m_keptList->open();
     m_listViewFiles->UpdateStatus();
+    if (!listInUse.isEmpty()) {
+        m_labelStatusBar->setText(listInUse);
+        m_labelStatusBar->adjustSize();
+    }
     orm::LoadPlacement(QStringLiteral("form"), this);
 
     // Started for one family, the program converts with that family's profile
@@ -627,6 +638,10 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         SaveSettings(globals());
         orm::SavePlacement(QStringLiteral("form"), this);
     });
+    // Before a restart, so that the new program finds the list and takes it;
+    // a restart keeps the list even when it is not to outlive the program.
+    if (m_keptList)
+        m_keptList->close(globals().KeepList || m_restartOnClose);
     event->accept();
     if (m_restartOnClose) {
         m_restartOnClose = false;

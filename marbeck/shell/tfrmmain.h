@@ -24,6 +24,7 @@ class QMenu;
 namespace marbeck {
 
 class BatchDriver;
+class KeptList;
 class ListViewFiles;
 class TfrmProgress;
 
@@ -65,6 +66,8 @@ public:
 
     ListViewFiles *listViewFiles() const { return m_listViewFiles; }
     BatchDriver &batch() const { return *m_batch; }
+    // The list kept between runs; null before FormCreate.
+    KeptList *keptList() const { return m_keptList.get(); }
     QLabel *ImageMain() const { return m_imageMain; }
     QLabel *LabelAppTitle() const { return m_labelAppTitle; }
     QLabel *LabelStatusBar() const { return m_labelStatusBar; }
@@ -158,6 +161,8 @@ private:
     // Runs the batches; goes with the window, ending a running job and
     // removing its files.
     std::unique_ptr<BatchDriver> m_batch;
+    // Saves the list as it changes; goes before the list and the batch.
+    std::unique_ptr<KeptList> m_keptList;
     // The running or last batch's progress window, and whether it was the
     // active window when the batch ended (no desktop notice then).
     // A widget pointer: the window is still asked while it is being destroyed.

@@ -24,7 +24,7 @@ constexpr int kPanelHeight = 39;
 // "Simultaneous conversions" offers "Automatic" (stored as 0), then 1 to this
 // many; a row's index is its stored value.
 constexpr int kSimultaneousChoices = 4;
-constexpr int kClientHeight = 400;
+constexpr int kClientHeight = 428;
 
 QFont pixelFont(QFont font, int pixels)
 {
@@ -118,6 +118,9 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     m_comboBoxShutdownFlag->setObjectName(QStringLiteral("ComboBoxShutdownFlag"));
     m_comboBoxShutdownFlag->move(8, 294);
     m_comboBoxShutdownFlag->resize(241, m_comboBoxShutdownFlag->sizeHint().height());
+    m_checkBoxKeepList = new QCheckBox(m_tabSheetGeneral);
+    m_checkBoxKeepList->setObjectName(QStringLiteral("CheckBoxKeepList"));
+    m_checkBoxKeepList->setGeometry(8, 330, 321, 20);
 
     m_panelBottom->setObjectName(QStringLiteral("PanelBottom"));
     m_panelBottom->setGeometry(0, kClientHeight - kPanelHeight, 346, kPanelHeight);
@@ -138,7 +141,8 @@ TfrmSettings::TfrmSettings(QWidget *owner)
     setTabOrder(m_checkBoxShutdown, m_checkBoxShowErrors);
     setTabOrder(m_checkBoxShowErrors, m_comboBoxSimultaneous);
     setTabOrder(m_comboBoxSimultaneous, m_comboBoxShutdownFlag);
-    setTabOrder(m_comboBoxShutdownFlag, m_buttonOK);
+    setTabOrder(m_comboBoxShutdownFlag, m_checkBoxKeepList);
+    setTabOrder(m_checkBoxKeepList, m_buttonOK);
     setTabOrder(m_buttonOK, m_buttonCancel);
 
     ApplyLanguage();
@@ -166,6 +170,7 @@ void TfrmSettings::ApplyLanguage()
     m_checkBoxDelSource->setText(msg(Msg::MSG_DEL_AFTER));
     m_checkBoxShutdown->setText(msg(Msg::MSG_SHUTDOWN_AFTER));
     m_checkBoxShowErrors->setText(msg(Msg::MSG_SHOW_ERRORS_AT_ONCE));
+    m_checkBoxKeepList->setText(msg(Msg::MSG_KEEP_LIST));
     m_labelSimultaneous->setText(msg(Msg::MSG_SIMULTANEOUS));
     m_labelSimultaneous->adjustSize();
     const int choice = m_comboBoxSimultaneous->currentIndex();
@@ -201,6 +206,7 @@ void TfrmSettings::LoadControls(const TGlobalVars &g)
     m_checkBoxDelSource->setChecked(g.DeleteFileAfterProcessing);
     m_checkBoxShutdown->setChecked(g.ShutdownWindowsWhenDone);
     m_checkBoxShowErrors->setChecked(g.ShowErrorsAtOnce);
+    m_checkBoxKeepList->setChecked(g.KeepList);
     // Another hand-edited number leaves the list without a selection and is kept.
     m_comboBoxSimultaneous->setCurrentIndex(
         g.SimultaneousJobs <= kSimultaneousChoices ? g.SimultaneousJobs : -1);
@@ -214,6 +220,7 @@ void TfrmSettings::StoreControls(TGlobalVars &g) const
     g.DeleteFileAfterProcessing = m_checkBoxDelSource->isChecked();
     g.ShutdownWindowsWhenDone = m_checkBoxShutdown->isChecked();
     g.ShowErrorsAtOnce = m_checkBoxShowErrors->isChecked();
+    g.KeepList = m_checkBoxKeepList->isChecked();
     const int jobs = m_comboBoxSimultaneous->currentIndex();
     if (jobs >= 0)
         g.SimultaneousJobs = quint8(jobs);

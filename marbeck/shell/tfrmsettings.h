@@ -38,6 +38,7 @@ public:
     QCheckBox *CheckBoxDelSource() const { return m_checkBoxDelSource; }
     QCheckBox *CheckBoxShutdown() const { return m_checkBoxShutdown; }
     QCheckBox *CheckBoxShowErrors() const { return m_checkBoxShowErrors; }
+    QCheckBox *CheckBoxKeepList() const { return m_checkBoxKeepList; }
     QLabel *LabelShutDown() const { return m_labelShutDown; }
     QComboBox *ComboBoxShutdownFlag() const { return m_comboBoxShutdownFlag; }
     QComboBox *ComboBoxSimultaneous() const { return m_comboBoxSimultaneous; }
@@ -56,6 +57,7 @@ private:
     QCheckBox *m_checkBoxDelSource;
     QCheckBox *m_checkBoxShutdown;
     QCheckBox *m_checkBoxShowErrors;
+    QCheckBox *m_checkBoxKeepList;
     QLabel *m_labelSimultaneous;
     QComboBox *m_comboBoxSimultaneous;
     QLabel *m_labelShutDown;

@@ -37,6 +37,10 @@ private:
     std::string m_path;
 };
 
+// The process `pid` is still the one that started at `start` (clock ticks,
+// as processStartTime gives them) and has not ended.
+bool sameProcess(int pid, long long start);
+
 // Ends what earlier runs of the programs of this program folder left behind:
 // for each record whose owner is gone, the job's processes (checked by start
 // time and the leader's program file - the holder program beside the

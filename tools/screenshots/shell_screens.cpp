@@ -7,6 +7,7 @@
 #include "settings/globalvars.h"
 #include "shared/ui/qtinteraction.h"
 #include "shell/choosersettings.h"
+#include "shell/tfrmfailurelog.h"
 #include "shell/tfrmmain.h"
 #include "shell/tfrmsettings.h"
 #include "sources/listviewfiles.h"
@@ -72,6 +73,7 @@ int main(int argc, char *argv[])
         g.AppFolder = installation.path();
         SetDefaultSettings(g, DeviceFamily::All, installation.path());
         QFile::remove(installation.filePath("vuzu.ini"));
+        QFile::remove(installation.filePath("vuzu.list")); // each language starts empty
         QFile settings(installation.filePath("vuzu.ini"));
         settings.open(QIODevice::WriteOnly);
         settings.write(QStringLiteral("[System]\nLanguageFile=%1\nShowWindow=0\nOutputPath=%2\n"
@@ -94,6 +96,15 @@ int main(int argc, char *argv[])
             window.listViewFiles()->AddFiles(clips);
             if (!screenkit::save(&window, out + "/main_" + tag + ".png"))
                 ++failures;
+            {
+                // A second program while this one holds the list.
+                TfrmMain second;
+                if (!second.FormCreate())
+                    return 1;
+                second.show();
+                if (!screenkit::save(&second, out + "/main_" + tag + "_list_in_use.png"))
+                    ++failures;
+            }
 
             ListViewFiles &list = *window.listViewFiles();
             list.BeginAdding(many);
@@ -118,6 +129,18 @@ int main(int argc, char *argv[])
             if (!screenkit::save(&settingsWindow, out + "/settings_" + tag + ".png"))
                 ++failures;
             settingsWindow.hide();
+
+            orm::FailureLog lastBatch;
+            lastBatch.add(clips.first(), msg(Msg::MSG_OUTPUT_NONE));
+            lastBatch.add(
+                installation.filePath("holiday.avi"),
+                QStringLiteral("holiday.avi: Invalid data found when processing input\n") +
+                    msg(Msg::MSG_CAUSE_NOT_VIDEO));
+            TfrmFailureLog failureWindow(lastBatch, &window);
+            failureWindow.show();
+            if (!screenkit::save(&failureWindow, out + "/failurelog_" + tag + ".png"))
+                ++failures;
+            failureWindow.hide();
             window.hide();
         }
     }

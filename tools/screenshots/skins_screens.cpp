@@ -127,6 +127,7 @@ int main(int argc, char *argv[])
         g.AppFolder = installation.path();
         SetDefaultSettings(g, DeviceFamily::All, installation.path());
         writeSettings(installation.path(), language);
+        QFile::remove(installation.filePath("vuzu.list")); // each language starts empty
         messages().resetToEnglish();
         skin() = SkinTable();
         const QString tag = QLatin1String(language.tag);

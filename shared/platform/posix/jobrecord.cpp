@@ -76,12 +76,15 @@ std::optional<long long> numberOf(const Fields &fields, const std::string &key)
     return *end ? std::nullopt : std::optional<long long>(value);
 }
 
-// The process `pid` is still the one that started at `start`.
+} // namespace
+
 bool sameProcess(int pid, long long start)
 {
     const auto now = processStartTime(pid);
     return now && static_cast<long long>(*now) == start && !isZombie(pid);
 }
+
+namespace {
 
 bool killIfSame(int pid, long long start)
 {

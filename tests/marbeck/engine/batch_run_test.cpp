@@ -5,6 +5,7 @@
 #include "settings/globalvars.h"
 #include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
+#include "shell/tfrmfailurelog.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
 #include "support/testfiles.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -106,18 +108,27 @@ TEST(BatchRun, ACorruptSourceEndsLastIsNeverDeletedAndWithTheUserAwayOnlyTheLogT
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/first.3gp"));
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/last.3gp"));
     // "Shutdown when done" was armed, so the failure opened no box that would
-    // have held the batch; the closing question is answered Yes: the log names
-    // the broken source with the encoder's words about it, and is opened.
-    ASSERT_EQ(s.script->asked.size(), 2);
+    // have held the batch; the closing question is answered Yes: the log
+    // window names the broken source with the encoder's words about it, and
+    // "Open in editor" hands the same text as a file to the desktop.
+    ASSERT_EQ(s.script->asked.size(), 1);
     const Asked notice = s.script->asked[0];
     EXPECT_EQ(notice.text, msg(Msg::MSG_ANERROROCCURRED));
     EXPECT_EQ(notice.caption, msg(Msg::MSG_OOPS));
     EXPECT_EQ(notice.flags, orm::mb::kIconExclamation | orm::mb::kYesNo);
+    auto *window = s.mainWindow.findChild<TfrmFailureLog *>();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    const QString shown = window->MemoLog()->toPlainText();
+    EXPECT_TRUE(shown.contains(corrupt + "\n    ")) << shown.toStdString();
+    EXPECT_FALSE(shown.contains("first.mp4")) << shown.toStdString();
+    window->ButtonOpenInEditor()->click();
+    ASSERT_EQ(s.script->asked.size(), 2);
     const Asked open = s.script->asked.last();
     EXPECT_EQ(open.kind, Asked::ShellOpen);
     const QString log = QString::fromUtf8(readFile(open.text));
-    EXPECT_TRUE(log.contains(corrupt + "\n    ")) << log.toStdString();
-    EXPECT_FALSE(log.contains("first.mp4")) << log.toStdString();
+    EXPECT_TRUE(log.endsWith(shown)) << log.toStdString();
+    window->ButtonClose()->click();
     EXPECT_TRUE(s.power.requests.isEmpty());
     EXPECT_EQ(s.programCloses, 0);
 }
@@ -197,7 +208,7 @@ TEST(BatchRun, AJobThatOnlyExitsNonZeroFailsAndItsSourceStays)
     EXPECT_EQ(s.driver->queue().counts().failed, 2);
     // Each failure is told in the encoder's words, then the notice; its log
     // holds both sources, each with those words once.
-    ASSERT_EQ(s.script->asked.size(), 4);
+    ASSERT_EQ(s.script->asked.size(), 3);
     EXPECT_EQ(s.script->asked[0].text, u"muxing went wrong");
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));
     EXPECT_EQ(s.script->asked[2].text, msg(Msg::MSG_ANERROROCCURRED));
@@ -290,7 +301,7 @@ TEST(BatchRun, ANameWithALineBreakFailsItsOwnJobAndTheBatchGoesOn)
     EXPECT_EQ(s.rows(), QStringList{bad});
     EXPECT_EQ(s.driver->queue().counts().done, 1);
     EXPECT_TRUE(QFileInfo::exists(s.outFolder + "/good.mp4"));
-    ASSERT_EQ(s.script->asked.size(), 3);
+    ASSERT_EQ(s.script->asked.size(), 2);
     EXPECT_EQ(s.script->asked[0].caption, msg(Msg::MSG_ERROR));
     EXPECT_EQ(s.script->asked[1].text, msg(Msg::MSG_ANERROROCCURRED));
     EXPECT_TRUE(s.driver->failures().text().startsWith(bad + "\n    "));

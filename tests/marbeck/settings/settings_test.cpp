@@ -48,7 +48,7 @@ TEST(Settings, FirstStartWritesACompleteSystemSectionAndNoPlacement)
                      "FormatPSPIndex=0", "FormatiPodIndex=0", "Format3GPIndex=0",
                      "FormatOtherIndex=0", "ProfilePath=", "UseDirectShow=0", "ShutdownFlag=1",
                      "ShutdownWindowsWhenDone=0", "Priority=1", "ShowErrorsAtOnce=1",
-                     "SimultaneousJobs=0"}));
+                     "SimultaneousJobs=0", "KeepListBetweenRuns=1"}));
     EXPECT_TRUE(LoadSettings(g));
 }
 

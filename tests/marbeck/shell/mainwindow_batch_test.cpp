@@ -10,6 +10,7 @@
 #include "shared/ui/termination.h"
 #include "shared/userfolders.h"
 #include "shell/tfrmmain.h"
+#include "sources/liststore.h"
 #include "sources/listviewfiles.h"
 #include "sources/sourcelistmodel.h"
 #include "support/media.h"
@@ -304,4 +305,91 @@ TEST(MainWindowBatch, ClosingMidBatchAsksAndStopNowCloses)
     EXPECT_EQ(script->asked.size(), 2);
     EXPECT_EQ(script->asked.value(0).text, msg(Msg::MSG_ABORTENCODING));
     quitQueuedByTheLastWindow();
+}
+
+// The program killed in the middle of a batch (below): the child that is
+// killed, started by the test as this test program; skipped when run alone.
+TEST(KeptListChild, ConvertsUntilKilled)
+{
+    const QStringList job = qEnvironmentVariable("ORM_KEPT_LIST_CHILD").split(u'\n');
+    if (job.size() < 3)
+        GTEST_SKIP() << "the program that KeptList.ABatchKilledMidway... kills";
+    windowApp();
+    TGlobalVars &g = globals();
+    g = TGlobalVars{};
+    g.AppFolder = job.at(0);
+    SetDefaultSettings(g, DeviceFamily::All, job.at(0));
+    ScriptedScope script;
+    RecordingPowerScope power;
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    window.listViewFiles()->AddFiles(job.mid(2));
+    window.EditOutputDir()->setText(job.at(1));
+    window.ButtonConvert()->click();
+    waitFor([] { return false; }, 120000);
+}
+
+TEST(KeptList, ABatchKilledMidwayConvertsEachSourceOnceAfterTheRestart)
+{
+    MainInstallation inst("3GPP_Phone.ini");
+    // Each job reads its source at the source's pace, so the kill surely
+    // lands inside the second job.
+    globals().ProfilePath = inst.app + "/default_setting/paced.ini";
+    writeFile(globals().ProfilePath,
+              "[Info]\nTitleE=Paced\n[Item0]\nTitleE=paced\nCommand=<%AppPath%>/cores/"
+              "avcore.dll -y -re -i \"<%InputFile%>\" \"<%OutputFile%>.mp4\"\n");
+    writeFile(inst.app + "/vuzu.ini",
+              "[System]\nShowWindow=0\nProfilePath=" + globals().ProfilePath.toUtf8() + "\n");
+    const QString clip = sharedClip("kept_list.mp4", 2);
+    QStringList job = {inst.app, inst.out};
+    for (const char *name : {"first", "second", "third", "fourth"})
+        job << inst.copy(clip, QString(name) + ".mp4");
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ORM_KEPT_LIST_CHILD", job.join(u'\n'));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=KeptListChild.*"});
+    ASSERT_TRUE(child.waitForStarted());
+    // Killed once the saved list says that the first source is converted and
+    // the second one's job runs, and that job has begun to write.
+    const QString listFile = inst.app + "/vuzu.list";
+    const bool secondRunning = waitFor(
+        [&] {
+            const auto rows = ParseList(readFile(listFile));
+            return rows && rows->size() == 3 && rows->front().item.FileName == "second.mp4" &&
+                   rows->front().state == ListRowState::Running &&
+                   QDir(inst.out).entryList(QDir::Files | QDir::Hidden).size() > 1;
+        },
+        60000);
+    ::kill(pid_t(child.processId()), SIGKILL);
+    child.waitForFinished();
+    ASSERT_TRUE(secondRunning);
+    EXPECT_TRUE(waitFor([&] { return !encoderRunning(inst.app); }));
+
+    ScriptedScope script;
+    RecordingPowerScope power;
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    QStringList rows;
+    for (int row = 0; row < window.listViewFiles()->sources().count(); ++row)
+        rows << window.listViewFiles()->sources().item(row).FileName;
+    EXPECT_EQ(rows, (QStringList{"second.mp4", "third.mp4", "fourth.mp4"}));
+    window.EditOutputDir()->setText(inst.out);
+    convertAndWait(window);
+    EXPECT_EQ(window.listViewFiles()->sources().count(), 0);
+    EXPECT_TRUE(script->asked.isEmpty()) << qPrintable(script->asked.value(0).text);
+
+    // Each source converted once, under its own name, and nothing else left:
+    // what the killed job had written was its own and went at the start.
+    const QStringList left =
+        QDir(inst.out).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    EXPECT_EQ(left, (QStringList{"first.mp4", "fourth.mp4", "second.mp4", "third.mp4"}))
+        << qPrintable(left.join(", "));
+    for (const char *name : {"first", "second", "third", "fourth"}) {
+        const Probe p = probe(inst.out + "/" + name + ".mp4");
+        EXPECT_FALSE(p.videoCodec().isEmpty()) << name;
+    }
+    window.close();
 }

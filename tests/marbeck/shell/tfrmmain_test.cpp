@@ -576,3 +576,67 @@ TEST(MainWindowPresets, PresetsTheEncoderCannotRunAreGreyedWithTheReasonAndRefus
     }
     EXPECT_EQ(greyed, 6);
 }
+
+TEST(MainWindowKeptList, TheListOutlivesTheProgramOnceAndGoesWhenSwitchedOffExceptForARestart)
+{
+    Installation inst;
+    inst.writeSettings();
+    const QString listFile = inst.path("vuzu.list");
+    QStringList sources;
+    for (const char *name : {"a.mp4", "b.mp4"}) {
+        sources << inst.path(name);
+        ASSERT_TRUE(QFile::copy(sharedClip("shell_kept.mp4", 1), sources.last()));
+    }
+    ScriptedScope script;
+    const auto rowsOf = [](const TfrmMain &window) {
+        QStringList rows;
+        for (int row = 0; row < window.listViewFiles()->sources().count(); ++row)
+            rows << window.listViewFiles()->sources().item(row).FileName;
+        return rows;
+    };
+    {
+        TfrmMain window;
+        ASSERT_TRUE(window.FormCreate());
+        window.listViewFiles()->AddFiles(sources);
+        {
+            // A second program meanwhile keeps off the list and says why.
+            TfrmMain second;
+            ASSERT_TRUE(second.FormCreate());
+            EXPECT_EQ(second.listViewFiles()->sources().count(), 0);
+            EXPECT_EQ(second.LabelStatusBar()->text(),
+                      QString("No files: another Ormolux (process %1) has the saved list")
+                          .arg(QCoreApplication::applicationPid()));
+            second.close();
+        }
+        window.close();
+    }
+    {
+        TfrmMain window;
+        ASSERT_TRUE(window.FormCreate());
+        EXPECT_EQ(rowsOf(window), (QStringList{"a.mp4", "b.mp4"}));
+        EXPECT_EQ(window.LabelStatusBar()->text(), "2 files");
+        // Switched off: a clean end removes the list.
+        globals().KeepList = false;
+        window.close();
+    }
+    EXPECT_FALSE(QFileInfo::exists(listFile));
+    EXPECT_FALSE(QFileInfo::exists(listFile + ".lock"));
+    {
+        TfrmMain window;
+        ASSERT_TRUE(window.FormCreate());
+        EXPECT_EQ(rowsOf(window), QStringList{});
+        window.listViewFiles()->AddFiles({sources.at(1)});
+        // The language restart keeps it all the same, written and free for
+        // the new program before it starts.
+        bool keptAtRestart = false;
+        window.RestartProgram = [&] {
+            keptAtRestart = QFileInfo::exists(listFile) && !QFileInfo::exists(listFile + ".lock");
+        };
+        script->answers = {orm::IdYes};
+        menuEntry(window.LanguagesMI(), "DEUTSCH")->trigger();
+        EXPECT_TRUE(keptAtRestart);
+    }
+    TfrmMain window;
+    ASSERT_TRUE(window.FormCreate());
+    EXPECT_EQ(rowsOf(window), QStringList{"b.mp4"});
+}

@@ -115,8 +115,11 @@ TEST(SettingsWindow, OkStoresTheControlsAndRewritesTheWholeFile)
         w.ComboBoxPriority()->setCurrentIndex(2);
         w.ComboBoxShutdownFlag()->setCurrentIndex(2);
         w.CheckBoxDirectShow()->setChecked(true);
+        EXPECT_TRUE(w.CheckBoxKeepList()->isChecked());
+        w.CheckBoxKeepList()->setChecked(false);
         w.ButtonOK()->click();
     }));
+    EXPECT_FALSE(g.KeepList);
     EXPECT_EQ(g.Priority, 2);
     EXPECT_EQ(g.ShutdownFlag, 2);
     EXPECT_TRUE(g.UseDirectShow);
@@ -243,6 +246,10 @@ TEST(SettingsWindow, FrenchTextsAfterLoadingTheLanguage)
         // Texts stay inside the page and the buttons.
         const QWidget *page = window.TabSheetGeneral();
         EXPECT_LE(window.LabelShutDown()->geometry().right(), page->width());
+        EXPECT_EQ(window.CheckBoxKeepList()->text(), msg(Msg::MSG_KEEP_LIST));
+        EXPECT_LE(window.CheckBoxKeepList()->x() + window.CheckBoxKeepList()->sizeHint().width(),
+                  page->width());
+        EXPECT_LE(window.CheckBoxKeepList()->geometry().bottom(), page->height());
         for (QWidget *w : window.findChildren<QWidget *>()) {
             if (auto *label = qobject_cast<QLabel *>(w)) {
                 EXPECT_LE(label->mapTo(&window, QPoint(label->width(), 0)).x(), window.width())
