@@ -338,8 +338,9 @@ TEST(KeptList, ABatchKilledMidwayConvertsEachSourceOnceAfterTheRestart)
     writeFile(globals().ProfilePath,
               "[Info]\nTitleE=Paced\n[Item0]\nTitleE=paced\nCommand=<%AppPath%>/cores/"
               "avcore.dll -y -re -i \"<%InputFile%>\" \"<%OutputFile%>.mp4\"\n");
-    writeFile(inst.app + "/vuzu.ini",
-              "[System]\nShowWindow=0\nProfilePath=" + globals().ProfilePath.toUtf8() + "\n");
+    // One job at a time, so that the first has ended while the second runs.
+    writeFile(inst.app + "/vuzu.ini", "[System]\nShowWindow=0\nSimultaneousJobs=1\nProfilePath=" +
+                                          globals().ProfilePath.toUtf8() + "\n");
     const QString clip = sharedClip("kept_list.mp4", 2);
     QStringList job = {inst.app, inst.out};
     for (const char *name : {"first", "second", "third", "fourth"})
