@@ -365,7 +365,8 @@ int Run::exec()
         return kUsage;
     }
 
-    const QString typeFile = TypeFileName(m_settings.AppFolder, m_settings.LanguageFolder, m_settings.LanguageFile);
+    const QString typeFile =
+        TypeFileName(m_settings.AppFolder, m_settings.LanguageFolder, m_settings.LanguageFile);
     if (!QFileInfo(typeFile).isFile()) {
         say(plainText(orm::FormatMessage(msg(Msg::MSG_NO_DAT_FILE), {typeFile})));
         return 1;

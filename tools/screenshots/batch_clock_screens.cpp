@@ -68,7 +68,8 @@ void runBatch(const QString &stage, const QString &out, const QStringList &clips
                     qPrintable(w->LabelBatch()->text()));
         std::fflush(stdout);
         if (second == 1 || second == 20 || second == 60)
-            screenkit::save(w, QStringLiteral("%1/clock-%2jobs-%3s.png").arg(out).arg(jobs).arg(second));
+            screenkit::save(
+                w, QStringLiteral("%1/clock-%2jobs-%3s.png").arg(out).arg(jobs).arg(second));
     });
     QEventLoop loop;
     QObject::connect(&driver, &BatchDriver::batchFinished, &loop, &QEventLoop::quit);
