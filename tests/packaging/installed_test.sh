@@ -130,7 +130,7 @@ xdotool windowfocus --sync "$window" key Return
 # finished) and the job's script is gone from the user's runtime folder.
 scripts=$work/runtime/ormolux
 converted=$work/out/clip.m4v
-for _ in $(seq 600); do
+for _ in $(seq 1500); do
     if [ ! -e "$scripts/~ConvertCore.bat" ] &&
         ffprobe -v quiet -show_format "$converted" >/dev/null 2>&1; then
         break
