@@ -146,6 +146,27 @@ QList<QStringList> commandsFor(const QStringList &clips, const QString &profile,
     return commands;
 }
 
+// The preset's commands for `clips` run by the shell, `jobs` at a time, with
+// their outputs in `out`: the seconds they took, or -1.
+double shellSeconds(const QStringList &clips, const QString &profile, const QString &app,
+                    const QString &out, int jobs, const QTemporaryDir &dir)
+{
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    QByteArray commands;
+    for (const QStringList &lines : commandsFor(clips, profile, app, out, dir))
+        commands += lines.join(" && ").toLocal8Bit() + '\n';
+    const QString list = dir.filePath("commands.txt");
+    if (!writeAll(list, commands))
+        return -1;
+    const QByteArray run = QStringLiteral("xargs -d '\\n' -n1 -P%1 sh -c < '%2' > /dev/null 2>&1")
+                               .arg(jobs)
+                               .arg(list)
+                               .toLocal8Bit();
+    const auto start = std::chrono::steady_clock::now();
+    return std::system(run.constData()) == 0 ? secondsSince(start) : -1;
+}
+
 void BatchOverhead(benchmark::State &state)
 {
     benchApp();
@@ -239,22 +260,8 @@ void ParallelBatch(benchmark::State &state)
     // The same commands run by the shell, one and two at a time: what the
     // encoder itself allows, beside which the batch's figure is read.
     const auto runShell = [&](const QStringList &clips, int jobs) -> double {
-        const QString out = dir.filePath(QStringLiteral("shell%1").arg(jobs));
-        QDir(out).removeRecursively();
-        QDir().mkpath(out);
-        QByteArray commands;
-        for (const QStringList &lines : commandsFor(clips, profile, app, out, dir))
-            commands += lines.join(" && ").toLocal8Bit() + '\n';
-        const QString list = dir.filePath("commands.txt");
-        if (!writeAll(list, commands))
-            return -1;
-        const QByteArray run =
-            QStringLiteral("xargs -d '\\n' -n1 -P%1 sh -c < '%2' > /dev/null 2>&1")
-                .arg(jobs)
-                .arg(list)
-                .toLocal8Bit();
-        const auto start = std::chrono::steady_clock::now();
-        return std::system(run.constData()) == 0 ? secondsSince(start) : -1;
+        return shellSeconds(clips, profile, app, dir.filePath(QStringLiteral("shell%1").arg(jobs)),
+                            jobs, dir);
     };
     // Medians of three rounds, alternating so that the machine's other load
     // falls on all alike.
@@ -342,22 +349,8 @@ void BatchPerJobOverhead(benchmark::State &state)
         const double seconds = secondsSince(start);
         return converter.list->sources().count() == 0 ? seconds : -1;
     };
-    const auto runShell = [&]() -> double {
-        const QString out = dir.filePath("shell");
-        QDir(out).removeRecursively();
-        QDir().mkpath(out);
-        QByteArray commands;
-        for (const QStringList &lines : commandsFor(clips, profile, app, out, dir))
-            commands += lines.join(" && ").toLocal8Bit() + '\n';
-        const QString list = dir.filePath("commands.txt");
-        if (!writeAll(list, commands))
-            return -1;
-        const QByteArray run =
-            QStringLiteral("xargs -d '\\n' -n1 -P2 sh -c < '%1' > /dev/null 2>&1")
-                .arg(list)
-                .toLocal8Bit();
-        const auto start = std::chrono::steady_clock::now();
-        return std::system(run.constData()) == 0 ? secondsSince(start) : -1;
+    const auto runShell = [&] {
+        return shellSeconds(clips, profile, app, dir.filePath("shell"), 2, dir);
     };
     for (auto _ : state) {
         std::vector<double> batch, shell;
