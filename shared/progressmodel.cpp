@@ -22,39 +22,12 @@ qint64 clampedTime(__int128 value)
     return qint64(std::clamp<__int128>(value, -kTimeLimit, kTimeLimit));
 }
 
-qint64 saturated(__int128 value)
-{
-    return qint64(std::clamp<__int128>(value, std::numeric_limits<qint64>::min(),
-                                       std::numeric_limits<qint64>::max()));
-}
-
 // a × b / c, the division truncating; 0 for a zero divisor.
 __int128 mulDiv(qint64 a, qint64 b, qint64 c)
 {
     if (c == 0)
         return 0;
     return __int128(a) * b / c;
-}
-
-// numerator / denominator rounded to the nearest integer, halves to even.
-qint64 divideHalfEven(__int128 numerator, __int128 denominator)
-{
-    if (denominator == 0)
-        return 0;
-    if (denominator < 0) {
-        numerator = -numerator;
-        denominator = -denominator;
-    }
-    __int128 quotient = numerator / denominator;
-    __int128 remainder = numerator % denominator;
-    if (remainder < 0) { // floor division, so 0 <= remainder < denominator
-        quotient -= 1;
-        remainder += denominator;
-    }
-    const __int128 twice = 2 * remainder;
-    if (twice > denominator || (twice == denominator && quotient % 2 != 0))
-        quotient += 1;
-    return saturated(quotient);
 }
 
 ProgressModel::Clock steadyClock()
@@ -128,11 +101,11 @@ void ProgressModel::jobEnded()
 void ProgressModel::jobFinished(const ProgressModel *job, qint64 fileSize)
 {
     std::erase_if(m_inFlight, [job](const auto &entry) { return entry.first == job; });
-    m_bytesDone = saturated(__int128(m_bytesDone) + fileSize);
+    m_bytesDone = Saturated(__int128(m_bytesDone) + fileSize);
     __int128 progress = m_bytesDone;
     for (const auto &entry : m_inFlight)
         progress += entry.second;
-    m_bytesProgress = saturated(progress);
+    m_bytesProgress = Saturated(progress);
     // A batch of empty files has nothing to divide by: it stays at 0 % until
     // its last file is done.
     m_batchPercent =
@@ -191,14 +164,14 @@ void ProgressModel::updateBatchLine(qint64 now)
     if (m_duration == 0 || m_position == 0)
         return;
     showPercent(
-        qint32(std::min<qint64>(100, divideHalfEven(qint64(m_position) * 100, m_duration))));
+        qint32(std::min<qint64>(100, DivideHalfEven(qint64(m_position) * 100, m_duration))));
 
     const qint64 fileElapsed = clampedTime(__int128(now) - m_startTime);
     const qint64 fileEstimate = clampedTime(mulDiv(m_duration, fileElapsed, m_position));
     setClock(m_view.fileRemainingText, m_fileRemainingCache,
              clampedTime(__int128(fileEstimate) - fileElapsed), ProgressView::FileRemaining);
 
-    batch().jobAdvanced(this, saturated(mulDiv(m_currentFileSize, m_percent, 100)), now);
+    batch().jobAdvanced(this, Saturated(mulDiv(m_currentFileSize, m_percent, 100)), now);
 }
 
 void ProgressModel::batchTick(qint64 now)
@@ -218,12 +191,12 @@ void ProgressModel::jobAdvanced(const ProgressModel *job, qint64 bytes, qint64 n
     __int128 progress = m_bytesDone;
     for (const auto &e : m_inFlight)
         progress += e.second;
-    m_bytesProgress = saturated(progress);
+    m_bytesProgress = Saturated(progress);
     if (m_bytesProgress == 0 || m_totalBytes == 0)
         return;
     // Progress made by several jobs at once shortens the estimate accordingly.
     m_batchPercent = qint32(
-        std::min<qint64>(100, divideHalfEven(__int128(m_bytesProgress) * 100, m_totalBytes)));
+        std::min<qint64>(100, DivideHalfEven(__int128(m_bytesProgress) * 100, m_totalBytes)));
     showBatchPercent(m_batchPercent);
     showBatchTimes(clampedTime(__int128(now) - m_batchStartTime));
 }
@@ -235,7 +208,7 @@ void ProgressModel::updateSingleFileLine(qint64 now)
     if (m_duration == 0 || m_position == 0)
         return;
     showPercent(
-        qint32(std::min<qint64>(100, divideHalfEven(qint64(m_position) * 100, m_duration))));
+        qint32(std::min<qint64>(100, DivideHalfEven(qint64(m_position) * 100, m_duration))));
     const qint64 estimate = clampedTime(mulDiv(m_duration, elapsed, m_position));
     setClock(m_view.fileRemainingText, m_fileRemainingCache,
              clampedTime(__int128(estimate) - elapsed), ProgressView::FileRemaining);

@@ -2,8 +2,10 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace orm {
@@ -201,6 +203,32 @@ QString RandomDigits(int count)
     for (int i = 0; i < count; ++i)
         out += QChar(u'0' + digit(generator));
     return out;
+}
+
+qint64 Saturated(__int128 value)
+{
+    return qint64(std::clamp<__int128>(value, std::numeric_limits<qint64>::min(),
+                                       std::numeric_limits<qint64>::max()));
+}
+
+qint64 DivideHalfEven(__int128 numerator, __int128 denominator)
+{
+    if (denominator == 0)
+        return 0;
+    if (denominator < 0) {
+        numerator = -numerator;
+        denominator = -denominator;
+    }
+    __int128 quotient = numerator / denominator;
+    __int128 remainder = numerator % denominator;
+    if (remainder < 0) { // floor division, so 0 <= remainder < denominator
+        quotient -= 1;
+        remainder += denominator;
+    }
+    const __int128 twice = 2 * remainder;
+    if (twice > denominator || (twice == denominator && quotient % 2 != 0))
+        quotient += 1;
+    return Saturated(quotient);
 }
 
 } // namespace orm

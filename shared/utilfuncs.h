@@ -2,6 +2,7 @@
 // Path and text operations shared by both programs.
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -47,5 +48,11 @@ std::optional<qint32> ParseInteger(const QString &text);
 
 // `count` random decimal digits, from a generator seeded afresh for the call.
 QString RandomDigits(int count);
+
+// A 128-bit value clamped to the 64-bit range.
+qint64 Saturated(__int128 value);
+// numerator / denominator rounded to the nearest integer, halves to even;
+// 0 for a zero denominator. Progress figures are rounded this way.
+qint64 DivideHalfEven(__int128 numerator, __int128 denominator);
 
 } // namespace orm

@@ -8,37 +8,15 @@
 
 namespace marbeck {
 
-namespace {
-
-// Products of sizes, times and percentages can pass 64 bits: they are taken
-// in 128 and saturate.
-qint64 saturated(__int128 value)
-{
-    return qint64(std::clamp<__int128>(value, std::numeric_limits<qint64>::min(),
-                                       std::numeric_limits<qint64>::max()));
-}
-
-// numerator / denominator rounded to the nearest integer, halves to even;
-// both are never negative here.
-qint64 divideHalfEven(__int128 numerator, __int128 denominator)
-{
-    if (denominator <= 0)
-        return 0;
-    __int128 quotient = numerator / denominator;
-    const __int128 twice = 2 * (numerator % denominator);
-    if (twice > denominator || (twice == denominator && quotient % 2 != 0))
-        ++quotient;
-    return saturated(quotient);
-}
-
-} // namespace
+using orm::DivideHalfEven;
+using orm::Saturated;
 
 std::optional<qint32> jobPercent(const JobProgress &progress)
 {
     if (progress.durationMs <= 0 || progress.positionMs <= 0)
         return std::nullopt;
     return qint32(std::min<qint64>(
-        100, divideHalfEven(__int128(progress.positionMs) * 100, progress.durationMs)));
+        100, DivideHalfEven(__int128(progress.positionMs) * 100, progress.durationMs)));
 }
 
 std::optional<qint64> jobRemainingMs(const JobProgress &progress, qint64 runMs)
@@ -46,12 +24,12 @@ std::optional<qint64> jobRemainingMs(const JobProgress &progress, qint64 runMs)
     if (progress.durationMs <= 0 || progress.positionMs <= 0)
         return std::nullopt;
     const __int128 estimate = __int128(progress.durationMs) * runMs / progress.positionMs;
-    return saturated(estimate - runMs);
+    return Saturated(estimate - runMs);
 }
 
 void fillBatchFigures(BatchFigures &figures, const BatchWork &work)
 {
-    const qint64 progress = saturated(__int128(work.doneBytes) + work.inFlight);
+    const qint64 progress = Saturated(__int128(work.doneBytes) + work.inFlight);
     if (figures.allConverted)
         figures.percent = 100;
     if (progress <= 0 || work.totalBytes <= 0)
@@ -60,10 +38,10 @@ void fillBatchFigures(BatchFigures &figures, const BatchWork &work)
         figures.percent =
             work.anyShare
                 ? qint32(std::min<qint64>(
-                      100, divideHalfEven(__int128(progress) * 100, work.totalBytes)))
+                      100, DivideHalfEven(__int128(progress) * 100, work.totalBytes)))
                 : qint32(std::min<__int128>(__int128(100) * work.doneBytes / work.totalBytes, 100));
     }
-    const qint64 estimate = saturated(__int128(work.totalBytes) * figures.elapsedMs / progress);
+    const qint64 estimate = Saturated(__int128(work.totalBytes) * figures.elapsedMs / progress);
     figures.estimatedMs = estimate;
     figures.remainingMs = estimate - figures.elapsedMs;
 }
