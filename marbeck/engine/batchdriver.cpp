@@ -91,11 +91,11 @@ void BatchDriver::ActionConvertExecute(const TProfileDetailItem *preset,
         m_conversion = {options.programFolder,     preset->FileName, preset->Section,
                         outputFolderText,          options.priority, options.useDirectShow,
                         options.aviSynthExtensions};
-        StartBatch(*preset);
+        StartBatch();
     });
 }
 
-void BatchDriver::StartBatch(const TProfileDetailItem &)
+void BatchDriver::StartBatch()
 {
     std::vector<BatchItem> items;
     for (int row = 0; row < m_rows.count(); ++row) {

@@ -84,7 +84,7 @@ signals:
     void shutdownWhenDoneChanged(bool on);
 
 private:
-    void StartBatch(const TProfileDetailItem &preset);
+    void StartBatch();
     void ShowFigures();
     void JobStarted(int slot, int row);
     void RowConverted(const QString &source);
