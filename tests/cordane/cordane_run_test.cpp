@@ -461,8 +461,14 @@ TEST(CordaneRun, KilledOutrightItsJobEndsAndTheNextStartCleansUp)
     const QString app = cordaneInstallation(dir.filePath("app"));
     useTestEncoder(app, "--duration=60 --steps=600 --interval-ms=100 --grandchild-hang");
     auto stub = startStub(app, {sharedClip("cordane clip.mp4", 3), dir.filePath("out.mp4")});
-    // The job's record is written once it has started.
-    ASSERT_TRUE(waitFor([&] { return encoderRunning(app + "/cores") && jobRecordsOf(app) == 1; }));
+    const auto outputs = [&] {
+        return QDir(dir.path()).entryList({"out*", ".orm-*"}, QDir::Files | QDir::Hidden);
+    };
+    // The job's record is written once it has started, the output once the
+    // encoder has opened it: kill only then, or there is nothing to clean up.
+    ASSERT_TRUE(waitFor([&] {
+        return encoderRunning(app + "/cores") && jobRecordsOf(app) == 1 && !outputs().isEmpty();
+    }));
 
     const qint64 cordane = cordaneProcess(app);
     const QString jobFolder = jobFolderOf(cordane);
@@ -478,9 +484,6 @@ TEST(CordaneRun, KilledOutrightItsJobEndsAndTheNextStartCleansUp)
     EXPECT_EQ(closedWithoutNotice(run), 1) << run.output.toStdString();
     EXPECT_TRUE(QFile::exists(jobFolder + "/~ConvertCore.bat"));
     EXPECT_EQ(jobRecordsOf(app), 1);
-    const auto outputs = [&] {
-        return QDir(dir.path()).entryList({"out*", ".orm-*"}, QDir::Files | QDir::Hidden);
-    };
     ASSERT_EQ(outputs().size(), 1);
     EXPECT_TRUE(outputs()[0].startsWith(".orm-" + QString::number(cordane) + "-"))
         << outputs()[0].toStdString();
