@@ -59,6 +59,11 @@ QString UserFolders::settingsFile(QStringView name) const
     return inFolder(folder, name);
 }
 
+QString UserFolders::userProfileFolder() const
+{
+    return inFolder(m_portable ? m_programFolder : configFolder(), u"profiles");
+}
+
 QString UserFolders::scriptFile(QStringView name) const
 {
     return inFolder(jobFilesFolder(), name);

@@ -25,6 +25,10 @@ public:
     // Settings ("vuzu.ini", window places): the program folder, else the
     // user's configuration folder, made when missing.
     QString settingsFile(QStringView name) const;
+    // The user's own profiles, in the same format as the shipped ones:
+    // "profiles" beside the settings. Not made here; a missing folder simply
+    // holds no profiles. Shipped profile folders are never written.
+    QString userProfileFolder() const;
     // Generated scripts: in jobFilesFolder().
     QString scriptFile(QStringView name) const;
     // A file the parent hands over: the program folder's when present there,

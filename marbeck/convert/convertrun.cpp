@@ -10,6 +10,7 @@
 #include "settings/globalvars.h"
 #include "shared/error.h"
 #include "shared/interaction.h"
+#include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 #include "sources/sourceadder.h"
 #include "sources/sourcelistmodel.h"
@@ -158,7 +159,7 @@ void Run::loadSettings()
 QList<ListedProfile> Run::profiles() const
 {
     // The user's own profiles live beside the settings, never inside the shipped folders.
-    const QString userFolder = QFileInfo(SettingsFileName(m_settings)).absolutePath() + "/profiles";
+    const QString userFolder = orm::UserFolders(m_settings.AppFolder).userProfileFolder();
     return ListAllProfiles(AppRelativePath(m_settings, m_settings.ProfileFolderName), userFolder);
 }
 
