@@ -59,9 +59,7 @@ void ParserLines(benchmark::State &state)
     std::int64_t lines = 0;
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        orm::ProgressModel model(orm::ProgressModel::Kind::Batch, QStringLiteral("Status="),
-                                 QStringLiteral("Batch="));
-        model.startBatch(400'000'000);
+        orm::ProgressModel model(QStringLiteral("Status="));
         model.startJob(100'000'000);
         orm::ConsoleParser parser(model);
         for (qsizetype at = 0; at < text.size(); at += kChunk)

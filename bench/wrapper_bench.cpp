@@ -70,7 +70,7 @@ void WrapperOverhead(benchmark::State &state)
             plain.push_back(
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
-            orm::ProgressModel model(orm::ProgressModel::Kind::Batch, "Status=", "Batch=");
+            orm::ProgressModel model("Status=");
             orm::ConversionJob conversion(model);
             bool ended = false;
             conversion.OnEnded = [&](const orm::JobEnd &) { ended = true; };

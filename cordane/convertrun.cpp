@@ -56,8 +56,7 @@ ConvertRun::ConvertRun(const QString &programFolder)
 {
     m_avsExtensions = ReadAviSynthExtensions(orm::IncludeBackslash(m_programFolder) + "avs.dat");
     m_outputGuard.probeSourceLater();
-    m_model = std::make_unique<orm::ProgressModel>(orm::ProgressModel::Kind::SingleFile,
-                                                   msg(Msg::MSG_ID_STATUS));
+    m_model = std::make_unique<orm::ProgressModel>(msg(Msg::MSG_ID_STATUS));
     // The job's first error line; the failure is told once, when the job has
     // ended and its most telling line is known.
     m_model->setErrorHandler([this](const QString &line) {

@@ -78,7 +78,7 @@ TfrmConvert::TfrmConvert(const QString &programFolder, QWidget *parent)
     messages().LoadLanguage(CordaneLanguageFile(orm::ExcludeBackslash(programFolder),
                                                 m_run.handOff().LanguagePath,
                                                 m_run.handOff().LanguageFileName));
-    m_run.model().setPrefixes(msg(Msg::MSG_ID_STATUS), {});
+    m_run.model().setPrefix(msg(Msg::MSG_ID_STATUS));
     QMetaObject::invokeMethod(
         this, [this] { StartConversion(); }, Qt::QueuedConnection);
 }

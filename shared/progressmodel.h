@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <utility>
-#include <vector>
 
 namespace orm {
 
@@ -51,44 +50,29 @@ struct ProgressView {
     bool hasChanged(Field field) const { return (changed & field) != 0; }
 };
 
-// The figures of one job, and of the batch around it, as the console text
-// reveals them. Feed it through a ConsoleParser; the window binds view().
+// The figures of one job as its console text reveals them: percent,
+// elapsed, estimated and remaining time. Feed it through a ConsoleParser;
+// the window binds view(). The batch's own figures are the batch queue's.
 //
 // Duration and position keep their last values from job to job, so a job
 // is measured against the previous one's values until its own lines come.
 class ProgressModel : public JobListener {
 public:
-    enum class Kind {
-        Batch,      // file figures plus batch figures, elapsed time of the batch
-        SingleFile, // file figures with elapsed and estimated time, no batch
-    };
     // Milliseconds on a clock that only moves forward.
     using Clock = std::function<qint64()>;
     using ErrorHandler = std::function<void(const QString &line)>;
 
-    // The prefixes come from the message table ("Status=", "Batch=").
-    ProgressModel(Kind kind, QString statusPrefix, QString batchPrefix = {}, Clock now = {});
+    // The prefix comes from the message table ("Status=").
+    explicit ProgressModel(QString statusPrefix, Clock now = {});
 
-    // A language switch: labels already shown are rewritten in the new texts.
-    void setPrefixes(QString statusPrefix, QString batchPrefix);
+    // A language switch: a label already shown is rewritten in the new text.
+    void setPrefix(QString statusPrefix);
     // Called for every error line after the job was marked failed; a window
     // shows the line in its modal box here.
     void setErrorHandler(ErrorHandler handler) { m_onErrorLine = std::move(handler); }
 
-    // A batch that runs several jobs at once: each job has a model of its
-    // own for its file figures and hands the bytes it has converted on to the
-    // batch's model, which alone shows the batch figures. A model that has
-    // not joined another is its own batch.
-    void joinBatch(ProgressModel *batch) { m_batch = batch; }
-
-    // Start of a batch: byte counters cleared, the batch clock started.
-    void startBatch(qint64 totalBytes);
-    // Start of a job: percent and error mark cleared, the file clock started.
+    // Start of a job: percent and error mark cleared, the clock started.
     void startJob(qint64 fileSize) override;
-    // A job ended and the batch goes on (converted or failed alike).
-    void jobEnded();
-    // The batch converted its last file.
-    void lastFileDone(const QString &caption);
     // The job counts as failed without an error line (the user stopped it).
     void markError() { m_errorOccurred = true; }
 
@@ -102,10 +86,6 @@ public:
     qint32 percent() const { return m_percent; }
     bool errorOccurred() const override { return m_errorOccurred; }
     qint64 currentFileSize() const { return m_currentFileSize; }
-    qint64 totalBytes() const { return m_totalBytes; }
-    qint64 bytesDone() const { return m_bytesDone; }
-    qint64 bytesProgress() const { return m_bytesProgress; }
-    qint32 batchPercent() const { return m_batchPercent; }
 
     const ProgressView &view() const { return m_view; }
     // The view with the changes since the last call; the change set starts over.
@@ -117,24 +97,12 @@ private:
         qint64 shownSeconds = -1;
     };
 
-    ProgressModel &batch() { return m_batch ? *m_batch : *this; }
-    void updateBatchLine(qint64 now);
-    // The batch side of a job's console line, and of a job's end.
-    void batchTick(qint64 now);
-    void jobAdvanced(const ProgressModel *job, qint64 bytes, qint64 now);
-    void jobFinished(const ProgressModel *job, qint64 fileSize);
-    void updateSingleFileLine(qint64 now);
     void showPercent(qint32 percent);
-    void showBatchPercent(qint64 percent);
-    void showBatchTimes(qint64 elapsed);
     void setClock(QString &text, ClockCache &cache, qint64 milliseconds, ProgressView::Field field);
     void setText(QString &text, QString value, ProgressView::Field field);
     void setBar(int &bar, int value, ProgressView::Field field);
 
-    Kind m_kind;
-    ProgressModel *m_batch = nullptr;
     QString m_statusPrefix;
-    QString m_batchPrefix;
     Clock m_now;
     ErrorHandler m_onErrorLine;
 
@@ -145,24 +113,12 @@ private:
     qint64 m_currentFileSize = 0;
     bool m_errorOccurred = false;
 
-    qint64 m_batchStartTime = 0;
-    qint64 m_totalBytes = 0;
-    qint64 m_bytesDone = 0;
-    qint64 m_bytesProgress = 0;
-    qint32 m_batchPercent = 0;
-    // The bytes each running job has converted so far.
-    std::vector<std::pair<const ProgressModel *, qint64>> m_inFlight;
-
     ProgressView m_view;
-    // What the percent labels show, so they are only rebuilt when it changes.
+    // The percent the label shows, so that it is only rebuilt when it changes.
     qint64 m_shownPercent = -1;
-    qint64 m_shownBatchPercent = -1;
-    ClockCache m_fileRemainingCache;
-    ClockCache m_fileElapsedCache;
-    ClockCache m_fileEstimatedCache;
-    ClockCache m_batchElapsedCache;
-    ClockCache m_batchEstimatedCache;
-    ClockCache m_batchRemainingCache;
+    ClockCache m_remainingCache;
+    ClockCache m_elapsedCache;
+    ClockCache m_estimatedCache;
 };
 
 } // namespace orm

@@ -62,7 +62,7 @@ private:
 QStringList readWhole(const QByteArray &text)
 {
     qint64 now = 0;
-    orm::ProgressModel model(orm::ProgressModel::Kind::SingleFile, "S=", {}, [&] { return now; });
+    orm::ProgressModel model("S=", [&] { return now; });
     Tee tee(model);
     orm::ConsoleParser parser(tee);
     parser.feed(text);
@@ -76,10 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
     qint64 now = input.ConsumeIntegral<qint32>();
-    const auto kind = input.ConsumeBool() ? orm::ProgressModel::Kind::Batch
-                                          : orm::ProgressModel::Kind::SingleFile;
-    orm::ProgressModel model(kind, "Status=", "Batch=", [&] { return now; });
-    model.startBatch(input.ConsumeIntegralInRange<qint64>(0, qint64(1) << 50));
+    orm::ProgressModel model("Status=", [&] { return now; });
     model.startJob(input.ConsumeIntegralInRange<qint64>(0, qint64(1) << 40));
     Tee tee(model);
     orm::ConsoleParser parser(tee);
@@ -93,11 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (op < 8) {
             parser.finish();
             if (op < 3) {
-                model.jobEnded();
                 parser.reset();
                 model.startJob(input.ConsumeIntegralInRange<qint64>(0, qint64(1) << 40));
-            } else if (op == 3) {
-                model.lastFileDone("done");
             }
             cutByEvents = true;
             continue;

@@ -35,7 +35,7 @@ const bool g_jobHost = [] {
     if (!script && !cleanup)
         return false;
     QCoreApplication &app = testApp();
-    orm::ProgressModel model(orm::ProgressModel::Kind::SingleFile, QStringLiteral("Status"));
+    orm::ProgressModel model(QStringLiteral("Status"));
     orm::ConversionJob job(model);
     if (cleanup)
         ::_exit(0);

@@ -16,10 +16,7 @@ constexpr qint64 kMB = 1'000'000;
 struct Fixture {
     qint64 now = 0;
     ProgressModel model;
-    explicit Fixture(ProgressModel::Kind kind)
-        : model(kind, "Status=", "Batch=", [this] { return now; })
-    {
-    }
+    Fixture() : model("Status=", [this] { return now; }) {}
     // One console line that carried these values, read at `at` milliseconds.
     void line(qint64 at, qint32 duration, qint32 position)
     {
@@ -34,8 +31,7 @@ struct Fixture {
 
 TEST(FileProgress, PercentAndRemainingTime)
 {
-    Fixture f(ProgressModel::Kind::Batch);
-    f.model.startBatch(100 * kMB);
+    Fixture f;
     f.model.startJob(100 * kMB);
     f.line(10'000, 100'000, 50'000);
     EXPECT_EQ(f.model.percent(), 50);
@@ -43,7 +39,6 @@ TEST(FileProgress, PercentAndRemainingTime)
     EXPECT_EQ(f.model.view().statusBar, 50);
     // Half of it in 10 s: 10 s remain.
     EXPECT_EQ(f.model.view().fileRemainingText, u"0:00:10");
-    EXPECT_EQ(f.model.view().batchElapsedText, u"0:00:10");
 
     // Past the end: 100 %, and the remaining time is shown by its magnitude.
     f.line(30'000, 100'000, 150'000);
@@ -64,7 +59,7 @@ TEST(FileProgress, PercentRoundsHalvesToEven)
                  {1, 2'000'000'000, 100},
                  {2'147'483'647, 2'147'483'646, 100}};
     for (const auto &c : cases) {
-        Fixture f(ProgressModel::Kind::SingleFile);
+        Fixture f;
         f.line(1'000, c.duration, c.position);
         EXPECT_EQ(f.model.percent(), c.percent) << c.duration << " " << c.position;
     }
@@ -73,19 +68,17 @@ TEST(FileProgress, PercentRoundsHalvesToEven)
 TEST(FileProgress, NothingShownWithoutBothValues)
 {
     for (const auto &[duration, position] : {std::pair{0, 5'000}, std::pair{100'000, 0}}) {
-        Fixture f(ProgressModel::Kind::Batch);
-        f.model.startBatch(kMB);
+        Fixture f;
         f.model.startJob(kMB);
         f.line(2'000, duration, position);
         const ProgressView v = f.model.takeChanges();
-        EXPECT_EQ(v.changed, unsigned(ProgressView::BatchElapsed));
+        EXPECT_EQ(v.changed, unsigned(ProgressView::FileElapsed));
         EXPECT_TRUE(v.statusText.isEmpty());
         EXPECT_EQ(f.model.percent(), 0);
-        EXPECT_EQ(f.model.bytesProgress(), 0);
     }
 
     // The encoder's "no position yet" leaves no percentage on its line.
-    Fixture f(ProgressModel::Kind::SingleFile);
+    Fixture f;
     ConsoleParser parser(f.model);
     parser.feed("  Duration: 00:01:40.00, start: 0\nx time=10000000000.0 bitrate=N/A\n");
     EXPECT_EQ(f.model.duration(), 100'000);
@@ -95,12 +88,10 @@ TEST(FileProgress, NothingShownWithoutBothValues)
 
 TEST(FileProgress, ValuesCarryOverIntoTheNextJob)
 {
-    Fixture f(ProgressModel::Kind::Batch);
-    f.model.startBatch(2 * kMB);
+    Fixture f;
     f.model.startJob(kMB);
     f.line(1'000, 100'000, 25'000);
     f.model.errorLine("Error x");
-    f.model.jobEnded();
 
     f.now = 5'000;
     f.model.startJob(kMB);
@@ -112,102 +103,9 @@ TEST(FileProgress, ValuesCarryOverIntoTheNextJob)
     EXPECT_EQ(f.model.duration(), 100'000);
 }
 
-TEST(BatchProgress, WeightedByFileSize)
+TEST(SingleFileProgress, ElapsedOnEveryLine)
 {
-    Fixture f(ProgressModel::Kind::Batch);
-    f.model.startBatch(400 * kMB);
-    f.model.startJob(100 * kMB);
-    f.line(20'000, 100'000, 50'000);
-    EXPECT_EQ(f.model.bytesProgress(), 50 * kMB);
-    EXPECT_EQ(f.model.batchPercent(), 12); // 12.5, halves to even
-    EXPECT_EQ(f.model.view().batchText, u"Batch=12%");
-    EXPECT_EQ(f.model.view().batchBar, 12);
-    // 50 of 400 MB in 20 s: 160 s in all, 140 s to go.
-    EXPECT_EQ(f.model.view().batchEstimatedText, u"0:02:40");
-    EXPECT_EQ(f.model.view().batchRemainingText, u"0:02:20");
-
-    f.now = 40'000;
-    f.model.jobEnded();
-    EXPECT_EQ(f.model.bytesDone(), 100 * kMB);
-    EXPECT_EQ(f.model.bytesProgress(), 100 * kMB);
-    EXPECT_EQ(f.model.batchPercent(), 25);
-    EXPECT_EQ(f.model.view().batchText, u"Batch=25%");
-    EXPECT_EQ(f.model.view().batchEstimatedText, u"0:02:40");
-    EXPECT_EQ(f.model.view().batchRemainingText, u"0:02:00");
-
-    f.model.startJob(300 * kMB);
-    f.line(60'000, 100'000, 100'000);
-    EXPECT_EQ(f.model.batchPercent(), 100);
-    f.model.lastFileDone("Encoding finished");
-    const ProgressView v = f.model.view();
-    EXPECT_EQ(v.batchText, u"Batch=100%");
-    EXPECT_EQ(v.statusBar, 100);
-    EXPECT_EQ(v.captionText, u"Encoding finished");
-}
-
-TEST(BatchProgress, JobsRunningAtOnceAddUpAndShortenTheEstimate)
-{
-    qint64 now = 0;
-    const auto clock = [&now] { return now; };
-    ProgressModel batch(ProgressModel::Kind::Batch, "Status=", "Batch=", clock);
-    ProgressModel a(ProgressModel::Kind::Batch, "Status=", "Batch=", clock);
-    ProgressModel b(ProgressModel::Kind::Batch, "Status=", "Batch=", clock);
-    a.joinBatch(&batch);
-    b.joinBatch(&batch);
-    const auto line = [&](ProgressModel &job, qint64 at, qint32 position) {
-        now = at;
-        job.durationSeen(100'000);
-        job.positionSeen(position);
-        job.lineRead();
-    };
-    batch.startBatch(400 * kMB);
-    a.startJob(100 * kMB);
-    b.startJob(100 * kMB);
-    line(a, 10'000, 50'000);
-    line(b, 10'000, 50'000);
-    // Each job shows its own file; the batch counts both halves.
-    EXPECT_EQ(a.view().statusText, u"Status=50%");
-    EXPECT_EQ(b.view().statusBar, 50);
-    EXPECT_TRUE(a.view().batchText.isEmpty());
-    EXPECT_EQ(batch.bytesProgress(), 100 * kMB);
-    EXPECT_EQ(batch.view().batchText, u"Batch=25%");
-    // 100 of 400 MB in 10 s: 40 s in all, as two jobs at once make it.
-    EXPECT_EQ(batch.view().batchEstimatedText, u"0:00:40");
-    EXPECT_EQ(batch.view().batchRemainingText, u"0:00:30");
-
-    now = 20'000;
-    a.jobEnded(); // a's 100 MB done, b's half still in flight
-    EXPECT_EQ(batch.bytesDone(), 100 * kMB);
-    EXPECT_EQ(batch.bytesProgress(), 150 * kMB);
-    EXPECT_EQ(batch.batchPercent(), 37);
-    a.startJob(200 * kMB);
-    line(a, 30'000, 50'000);
-    EXPECT_EQ(batch.bytesProgress(), 250 * kMB);
-    EXPECT_EQ(batch.view().batchElapsedText, u"0:00:30");
-}
-
-TEST(BatchProgress, EmptySourcesNeverDivideByZero)
-{
-    Fixture f(ProgressModel::Kind::Batch);
-    f.model.startBatch(0);
-    for (int job = 0; job < 2; ++job) {
-        f.model.startJob(0);
-        f.model.takeChanges();
-        f.line(1'000 + job, 100'000, 50'000);
-        EXPECT_EQ(f.model.percent(), 50);
-        EXPECT_FALSE(f.model.takeChanges().hasChanged(ProgressView::BatchText));
-        f.model.jobEnded();
-        EXPECT_EQ(f.model.batchPercent(), 0);
-        EXPECT_EQ(f.model.view().batchText, u"Batch=0%");
-        EXPECT_TRUE(f.model.view().batchEstimatedText.isEmpty());
-    }
-    f.model.lastFileDone("Encoding finished");
-    EXPECT_EQ(f.model.view().batchText, u"Batch=100%");
-}
-
-TEST(SingleFileProgress, ElapsedOnEveryLineAndNoBatchFigures)
-{
-    Fixture f(ProgressModel::Kind::SingleFile);
+    Fixture f;
     f.now = 1'000;
     f.model.startJob(5 * kMB);
     f.now = 4'000;
@@ -222,16 +120,11 @@ TEST(SingleFileProgress, ElapsedOnEveryLineAndNoBatchFigures)
     EXPECT_EQ(v.fileElapsedText, u"0:00:20");
     EXPECT_EQ(v.fileEstimatedText, u"0:01:40");
     EXPECT_EQ(v.fileRemainingText, u"0:01:20");
-    EXPECT_EQ(v.changed &
-                  (ProgressView::BatchText | ProgressView::BatchBar | ProgressView::BatchElapsed |
-                   ProgressView::BatchEstimated | ProgressView::BatchRemaining),
-              0u);
-    EXPECT_TRUE(v.batchText.isEmpty());
 }
 
 TEST(ProgressViewChanges, ReportedOnceAndOnlyWhenTheTextChanges)
 {
-    Fixture f(ProgressModel::Kind::SingleFile);
+    Fixture f;
     f.line(10'000, 100'000, 50'000);
     const ProgressView first = f.model.takeChanges();
     EXPECT_TRUE(first.hasChanged(ProgressView::StatusText));
@@ -248,7 +141,7 @@ TEST(ProgressViewChanges, ReportedOnceAndOnlyWhenTheTextChanges)
     EXPECT_TRUE(next.hasChanged(ProgressView::FileElapsed));
 
     // A language switch rewrites the labels already shown.
-    f.model.setPrefixes("Etat=", "Lot=");
+    f.model.setPrefix("Etat=");
     const ProgressView renamed = f.model.takeChanges();
     EXPECT_EQ(renamed.changed, unsigned(ProgressView::StatusText));
     EXPECT_EQ(renamed.statusText, u"Etat=51%");
@@ -256,32 +149,17 @@ TEST(ProgressViewChanges, ReportedOnceAndOnlyWhenTheTextChanges)
 
 TEST(ProgressArithmetic, HugeFiguresDoNotOverflow)
 {
-    constexpr qint64 kMax64 = std::numeric_limits<qint64>::max();
-    constexpr qint32 kMax32 = std::numeric_limits<qint32>::max();
-    {
-        // Decades of elapsed time against the longest duration and a 1 ms position.
-        Fixture f(ProgressModel::Kind::SingleFile);
-        f.line(qint64(1) << 50, kMax32, 1);
-        EXPECT_EQ(f.model.view().statusText, u"Status=0%");
-        EXPECT_FALSE(f.model.view().fileEstimatedText.isEmpty());
-        EXPECT_FALSE(f.model.view().fileRemainingText.isEmpty());
-    }
-    {
-        // A huge batch of which a few bytes are done: the estimate is enormous.
-        Fixture f(ProgressModel::Kind::Batch);
-        f.model.startBatch(kMax64);
-        f.model.startJob(100);
-        f.line(qint64(1) << 50, 1, 1);
-        EXPECT_EQ(f.model.bytesProgress(), 100);
-        EXPECT_EQ(f.model.view().batchText, u"Batch=0%");
-        EXPECT_FALSE(f.model.view().batchEstimatedText.isEmpty());
-        EXPECT_FALSE(f.model.view().batchRemainingText.isEmpty());
-    }
+    // Decades of elapsed time against the longest duration and a 1 ms position.
+    Fixture f;
+    f.line(qint64(1) << 50, std::numeric_limits<qint32>::max(), 1);
+    EXPECT_EQ(f.model.view().statusText, u"Status=0%");
+    EXPECT_FALSE(f.model.view().fileEstimatedText.isEmpty());
+    EXPECT_FALSE(f.model.view().fileRemainingText.isEmpty());
 }
 
 TEST(JobErrors, ErrorLineMarksTheJobAndReachesTheHandler)
 {
-    Fixture f(ProgressModel::Kind::Batch);
+    Fixture f;
     QStringList shown;
     f.model.setErrorHandler([&](const QString &line) {
         EXPECT_TRUE(f.model.errorOccurred()) << "marked before the box shows";
@@ -319,7 +197,7 @@ TEST(JobErrors, OutcomeOfAJob)
 
 TEST(SingleFileProgress, CapturedEncoderLogWithAKnownLength)
 {
-    Fixture f(ProgressModel::Kind::SingleFile);
+    Fixture f;
     f.model.startJob(kMB);
     ConsoleParser parser(f.model);
     parser.feed("  Duration: 00:00:20.00, start: 0.000000, bitrate: 705 kb/s\n");

@@ -46,10 +46,9 @@ JobRun convert(const QString &installation, const QString &profile, const QStrin
     job.values = marbeck::JobPlaceholders(installation, outputFolder, source);
     const QString script = WriteJobScripts(job);
 
-    ProgressModel model(ProgressModel::Kind::Batch, "Status=", "Batch=");
+    ProgressModel model("Status=");
     JobRun run;
     model.setErrorHandler([&](const QString &line) { run.errorLines << line; });
-    model.startBatch(QFileInfo(source).size());
     ConversionJob conversion(model);
     conversion.OnProgress = [&] {
         if (run.percents.isEmpty() || run.percents.last() != model.percent())

@@ -1,5 +1,6 @@
 // The progress window on the offscreen platform, its question answered
 // through the interaction seam.
+#include "engine/batchfigures.h"
 #include "engine/tfrmprogress.h"
 #include "lang/marbeckmessages.h"
 #include "shared/progressmodel.h"
@@ -102,14 +103,10 @@ TEST(TfrmProgress, SwitchesStartAsGivenAndReportEachChangeAtOnce)
 
     // Values start as "..." and take the figures as they come.
     EXPECT_EQ(w.LabelBatchElapsed()->text(), u"...");
-    orm::ProgressModel model(orm::ProgressModel::Kind::Batch,
-                             "Status=", "Batch=", [] { return qint64(0); });
-    model.startBatch(400);
-    model.startJob(100);
-    model.durationSeen(100000);
-    model.positionSeen(50000);
-    model.lineRead();
-    w.ShowProgress(model.takeChanges());
+    BatchFigures figures;
+    figures.percent = 12;
+    figures.jobs.push_back({.percent = 50});
+    w.ShowProgress(progressViewOf(figures, {"Status=", "Batch=", {}}));
     EXPECT_EQ(w.LabelStatus()->text(), u"Status=50%");
     EXPECT_EQ(w.ProgressBarStatus()->value(), 50);
     EXPECT_EQ(w.LabelBatch()->text(), u"Batch=12%");
