@@ -1,5 +1,6 @@
 #include "presethealth.h"
 
+#include "platform/childprocess.h"
 #include "platform/files.h"
 
 #include "commandtemplate.h"
@@ -33,41 +34,12 @@ QStringList wordsOf(const QString &line)
     return line.split(u' ', Qt::SkipEmptyParts);
 }
 
-// Splits a command line into words as the shell does for the plain quoting
-// the shipped presets use: double and single quotes group, backslash escapes.
+// The words of a preset's command line, as the script's shell reads them.
 QStringList shellWords(const QString &line)
 {
     QStringList words;
-    QString word;
-    bool inWord = false;
-    QChar quote;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line.at(i);
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-            else if (c == u'\\' && quote == u'"' && i + 1 < line.size())
-                word += line.at(++i);
-            else
-                word += c;
-        } else if (c == u'"' || c == u'\'') {
-            quote = c;
-            inWord = true;
-        } else if (c == u'\\' && i + 1 < line.size()) {
-            word += line.at(++i);
-            inWord = true;
-        } else if (c.isSpace()) {
-            if (inWord)
-                words << word;
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words << word;
+    for (const std::string &word : platform::SplitCommandLine(line.toStdString()))
+        words << QString::fromStdString(word);
     return words;
 }
 

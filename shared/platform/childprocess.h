@@ -65,7 +65,11 @@ void setJobHolderPath(const std::string &path);
 // descendant of the child that left the group.
 bool killProcessGroup(int pid);
 
-// The words of a command line: blanks separate words, double quotes group them.
+// The words of a command line as the shell reads a script's line: blanks
+// separate words; single quotes group everything up to the next one; double
+// quotes group too, and inside them a backslash escapes only $ ` " and \;
+// outside quotes a backslash escapes any character. Used for the command
+// lines of child processes and to read what a preset's command will run.
 std::vector<std::string> SplitCommandLine(const std::string &commandLine);
 
 class ChildProcess {

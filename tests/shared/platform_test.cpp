@@ -152,6 +152,22 @@ TEST(Platform, AReaderWaitsOnPipesAndIsWokenFromAnotherThread)
     EXPECT_EQ(readAvailable(pipe->readEnd.get(), buffer, sizeof buffer).status, ReadStatus::End);
 }
 
+TEST(Platform, CommandLinesAreSplitAsTheShellSplitsThem)
+{
+    using Words = std::vector<std::string>;
+    const struct {
+        const char *line;
+        Words words;
+    } cases[] = {
+        {"  ffmpeg  -i\tin.mp4 ", {"ffmpeg", "-i", "in.mp4"}},
+        {R"(a "b c" 'd "e"' f"g"h "")", {"a", "b c", "d \"e\"", "fgh", ""}},
+        // Inside double quotes only $ ` " \ are escaped; a filter's \, stays.
+        {R"("x\"y" "s\,t" 'u\v' w\ z)", {"x\"y", "s\\,t", "u\\v", "w z"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(orm::platform::SplitCommandLine(c.line), c.words) << c.line;
+}
+
 TEST(Platform, JobRecordsLiveInTheRuntimeFolderUntilTheirJobEnds)
 {
     QTemporaryDir dir;

@@ -52,12 +52,30 @@ std::vector<std::string> SplitCommandLine(const std::string &commandLine)
     std::vector<std::string> words;
     std::string word;
     bool inWord = false;
-    bool quoted = false;
-    for (const char c : commandLine) {
-        if (c == '"') {
-            quoted = !quoted;
+    char quote = 0;
+    const std::size_t size = commandLine.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = commandLine[i];
+        if (quote == '\'') {
+            if (c == '\'')
+                quote = 0;
+            else
+                word += c;
+        } else if (quote == '"') {
+            if (c == '"')
+                quote = 0;
+            else if (c == '\\' && i + 1 < size &&
+                     std::strchr("$`\"\\", commandLine[i + 1]) != nullptr)
+                word += commandLine[++i];
+            else
+                word += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
             inWord = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
+        } else if (c == '\\' && i + 1 < size) {
+            word += commandLine[++i];
+            inWord = true;
+        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             if (inWord)
                 words.push_back(std::move(word));
             word.clear();
