@@ -1,5 +1,6 @@
 #include "batchscript.h"
 
+#include "encoderquery.h"
 #include "error.h"
 #include "ini.h"
 #include "platform/files.h"
@@ -10,7 +11,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -119,16 +119,13 @@ std::optional<bool> hasMovingPicture(const QString &encoder, const QString &sour
 {
     if (!QFileInfo(encoder).isFile())
         return std::nullopt;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
     // Without an output the encoder only lists the input's streams.
-    process.start(encoder, {QStringLiteral("-hide_banner"), QStringLiteral("-i"), source});
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
+    const auto answer =
+        AskEncoder(encoder, {QStringLiteral("-hide_banner"), QStringLiteral("-i"), source},
+                   EncoderChannels::Merged);
+    if (!answer)
         return std::nullopt;
-    }
-    const QString listing = QString::fromLocal8Bit(process.readAll());
+    const QString &listing = answer->text;
     static const QRegularExpression streamLine(QStringLiteral("^\\s*Stream #\\d+:\\d+.*$"),
                                                QRegularExpression::MultilineOption);
     bool anyStream = false;

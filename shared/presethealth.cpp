@@ -4,6 +4,7 @@
 #include "platform/files.h"
 
 #include "commandtemplate.h"
+#include "encoderquery.h"
 #include "ini.h"
 
 #include <QDateTime>
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -89,17 +89,10 @@ QString fileStamp(const QFileInfo &file)
 
 QString ask(const QString &encoder, const QString &list, bool *ok)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(encoder, {QStringLiteral("-hide_banner"), list});
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        *ok = false;
-        return {};
-    }
-    *ok = *ok && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
+    const auto answer =
+        AskEncoder(encoder, {QStringLiteral("-hide_banner"), list}, EncoderChannels::OutputOnly);
+    *ok = *ok && answer && answer->exitedOk;
+    return answer ? answer->text : QString();
 }
 
 QJsonArray toJson(const QSet<QString> &names)
