@@ -144,6 +144,8 @@ std::optional<bool> hasMovingPicture(const QString &encoder, const QString &sour
 
 QString SourceRefusal(const ScriptJob &job)
 {
+    if (job.pictureKnown)
+        return {};
     const IniFile profile(job.profileFile);
     if (!presetNeedsPicture(profile, job.section))
         return {};

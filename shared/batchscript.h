@@ -25,6 +25,10 @@ struct ScriptJob {
     PlaceholderValues values; // InputFile is the source
     bool aviSynthRoute = false;
     int slot = 0; // which of a batch's simultaneous jobs this is
+    // The source list's probe saw a video stream: the encoder need not be
+    // asked whether the source has a picture (a run of it costs more than
+    // the rest of a job's start together).
+    bool pictureKnown = false;
 };
 
 // A source goes through AviSynth when asked for every source, or when its
@@ -39,7 +43,8 @@ void WriteAviSynthScript(const QString &programFolder, const QString &source, in
 // Why the source cannot go through the preset, found before anything runs;
 // empty when it can. A preset that makes video needs a picture: a source
 // without a video stream (cover art does not count) is refused rather than
-// leaving a file without one that would count as converted. The staged encoder (AppPath's
+// leaving a file without one that would count as converted. Unless the job
+// knows the source has a picture, the staged encoder (AppPath's
 // cores/avcore.dll) lists the source's streams; where it cannot, nothing is refused.
 QString SourceRefusal(const ScriptJob &job);
 

@@ -108,6 +108,7 @@ tl::expected<void, JobRefusal> ConversionRunner::start(const JobSpec &spec)
             JobRefusal{QStringLiteral("I/O error: cannot change to the folder \"%1\".")
                            .arg(m_settings.programFolder)});
     orm::DeleteTempFiles(m_settings.programFolder, m_slot);
+    job.script.pictureKnown = spec.item.hasVideo;
     job.script.aviSynthRoute = orm::TakesAviSynthRoute(job.source, m_settings.useDirectShow,
                                                        m_settings.aviSynthExtensions);
     QString script;

@@ -20,6 +20,7 @@ struct BatchItem {
     QString source;   // the path the user chose
     QString fileName; // what the progress window shows
     qint64 fileSize = 0;
+    bool hasVideo = false; // the list's probe saw a video stream
 };
 
 // A job: which source, in which slot, and its place among the batch's jobs.
