@@ -2,6 +2,7 @@
 
 #include "lang/marbeckmessages.h"
 #include "shared/presethealth.h"
+#include "shared/ui/fonts.h"
 #include "skins/skinnedwindows.h"
 #include "skins/suibutton.h"
 
@@ -28,12 +29,6 @@ constexpr int kRowHeight = 20;
 const QColor kBackground(38, 50, 64);
 const QColor kCheckBoxColour(127, 158, 180);
 
-QFont pixelFont(QFont font, int pixels)
-{
-    font.setPixelSize(pixels);
-    return font;
-}
-
 QLabel *whiteBoldLabel(QWidget *parent, const char *name, QPoint place)
 {
     auto *label = new QLabel(parent);
@@ -55,7 +50,7 @@ TfrmProfile::TfrmProfile(ChooserSettings settings, QWidget *owner)
       m_imageProfile(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmProfile"));
-    setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
+    setFont(orm::WindowFont());
     setFixedSize(556, 544);
 
     m_imageProfile->setObjectName(QStringLiteral("ImageProfile"));

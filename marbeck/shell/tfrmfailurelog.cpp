@@ -2,8 +2,8 @@
 
 #include "lang/marbeckmessages.h"
 #include "shared/interaction.h"
+#include "shared/ui/fonts.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -13,28 +13,6 @@
 
 namespace marbeck {
 
-namespace {
-
-QFont pixelFont(QFont font, int pixels)
-{
-    font.setPixelSize(pixels);
-    return font;
-}
-
-// The report font of the file information window.
-QFont logFont()
-{
-    const QStringList families = QFontDatabase::families();
-    for (const QString &family :
-         {QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono")}) {
-        if (families.contains(family))
-            return pixelFont(QFont(family), 11);
-    }
-    return pixelFont(QFontDatabase::systemFont(QFontDatabase::FixedFont), 11);
-}
-
-} // namespace
-
 TfrmFailureLog::TfrmFailureLog(const orm::FailureLog &log, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
@@ -43,13 +21,13 @@ TfrmFailureLog::TfrmFailureLog(const orm::FailureLog &log, QWidget *owner)
       m_buttonClose(new QPushButton(this))
 {
     setObjectName(QStringLiteral("frmFailureLog"));
-    setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
+    setFont(orm::WindowFont());
     setMinimumSize(400, 250);
     resize(520, 300);
 
     m_memoLog->setObjectName(QStringLiteral("MemoLog"));
     m_memoLog->setReadOnly(true);
-    m_memoLog->setFont(logFont());
+    m_memoLog->setFont(orm::ReportFont());
     m_memoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_memoLog->setPlainText(m_log.text());
     m_buttonOpenInEditor->setObjectName(QStringLiteral("ButtonOpenInEditor"));

@@ -6,6 +6,7 @@
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/resstr.h"
+#include "shared/ui/fonts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,12 +26,6 @@ constexpr int kPanelHeight = 39;
 // many; a row's index is its stored value.
 constexpr int kSimultaneousChoices = 4;
 constexpr int kClientHeight = 428;
-
-QFont pixelFont(QFont font, int pixels)
-{
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // A group box with a bold caption whose contents keep the window's font.
 QGroupBox *boldGroupBox(QWidget *parent, const char *name, const QRect &place)
@@ -64,7 +59,7 @@ TfrmSettings::TfrmSettings(QWidget *owner)
       m_panelBottom(new QWidget(this))
 {
     setObjectName(QStringLiteral("frmSettings"));
-    setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
+    setFont(orm::WindowFont());
     setFixedSize(346, kClientHeight);
 
     m_pageControlOptions->setObjectName(QStringLiteral("PageControlOptions"));

@@ -7,12 +7,12 @@
 #include "shared/error.h"
 #include "shared/interaction.h"
 #include "shared/resstr.h"
+#include "shared/ui/fonts.h"
 #include "sourcelist.h"
 #include "tfileitem.h"
 #include "typelists.h"
 
 #include <QDir>
-#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -26,26 +26,6 @@ constexpr int kPanelHeight = 40;
 constexpr int kButtonTop = 7;
 constexpr int kButtonGap = 8;
 
-QFont pixelFont(QFont font, int pixels)
-{
-    font.setPixelSize(pixels);
-    return font;
-}
-
-// The report's font; where it is not installed, a monospaced font we depend
-// on, and only then the desktop's fixed font (whose "monospace" may be a font
-// the toolkit does not take for fixed pitch, such as Noto Sans Mono).
-QFont reportFont()
-{
-    const QStringList families = QFontDatabase::families();
-    for (const QString &family :
-         {QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono")}) {
-        if (families.contains(family))
-            return pixelFont(QFont(family), 11);
-    }
-    return pixelFont(QFontDatabase::systemFont(QFontDatabase::FixedFont), 11);
-}
-
 } // namespace
 
 TfrmFileInfo::TfrmFileInfo(QWidget *owner)
@@ -56,13 +36,13 @@ TfrmFileInfo::TfrmFileInfo(QWidget *owner)
       m_btnOK(new QPushButton(m_panelBottom)), m_btnSave(new QPushButton(m_panelBottom))
 {
     setObjectName(QStringLiteral("frmFileInfo"));
-    setFont(pixelFont(QFont(QStringLiteral("Tahoma")), 11));
+    setFont(orm::WindowFont());
     setMinimumSize(400, 250);
     resize(400, 262);
 
     m_memoInfo->setObjectName(QStringLiteral("MemoInfo"));
     m_memoInfo->setReadOnly(true);
-    m_memoInfo->setFont(reportFont());
+    m_memoInfo->setFont(orm::ReportFont());
     m_memoInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_memoInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_memoInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
