@@ -172,9 +172,7 @@ bool ConvertRun::ReadJob()
     m_handOff.OutputFile = job.OutputFile;
     m_handOff.ProfilePath = job.ProfilePath;
     m_handOff.ProfileItem = job.ProfileItem;
-    m_profileFile =
-        orm::IncludeBackslash(m_programFolder) +
-        QString::fromStdString(orm::platform::toPlatformSeparators(job.ProfilePath.toStdString()));
+    m_profileFile = ProfileFileOf(m_programFolder, job.ProfilePath);
     m_profileTitle = titleOf(m_profileFile);
     const QString reinstall = QStringLiteral("\n\r\n\rTry to re-install this program!");
     if (job.TempFile.isEmpty()) {

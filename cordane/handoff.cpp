@@ -5,6 +5,9 @@
 #include "shared/userfolders.h"
 #include "shared/utilfuncs.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace cordane {
 
 namespace {
@@ -34,6 +37,21 @@ HandOff HandOff::Read(const QString &handOffFile)
     h.LanguagePath = ini.readString(kConfig, u"LanguagePath", {});
     h.LanguageFileName = ini.readString(kConfig, u"LanguageFileName", {});
     return h;
+}
+
+QString ProfileFileOf(const QString &programFolder, const QString &profilePath)
+{
+    const QString relative = platformRelative(profilePath);
+    if (QDir::isAbsolutePath(relative))
+        return relative;
+    const QString beside = orm::IncludeBackslash(programFolder) + relative;
+    if (QFileInfo::exists(beside))
+        return beside;
+    // An installed copy keeps the user's profiles beside its settings.
+    const QString settingsFolder =
+        QFileInfo(orm::UserFolders(programFolder).userProfileFolder()).path();
+    const QString own = orm::IncludeBackslash(settingsFolder) + relative;
+    return QFileInfo::exists(own) ? own : beside;
 }
 
 QString CordaneLanguageFile(const QString &programFolder, const QString &languagePath,

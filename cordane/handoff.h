@@ -31,6 +31,13 @@ struct HandOff {
     static HandOff Read(const QString &handOffFile);
 };
 
+// The profile file a hand-off's ProfilePath names: relative to the program
+// folder (the shipped profiles, and a portable copy's own "profiles"), else,
+// where no such file is there, to the folder that keeps the user's settings,
+// so that "profiles\Mine.ini" also names an installed copy's own profile. An
+// absolute path stands as it is.
+QString ProfileFileOf(const QString &programFolder, const QString &profilePath);
+
 // Program folder + LanguagePath + the language file's name without its
 // extension + "_Cordane.ini".
 QString CordaneLanguageFile(const QString &programFolder, const QString &languagePath,

@@ -22,8 +22,8 @@ ChooserState::ChooserState(ChooserSettings settings) : m_globals(std::move(setti
 bool ChooserState::prepare()
 {
     m_doNotDisplay = !m_globals.ShowWindow;
-    auto catalogue =
-        ProfileCatalogue::ListProfiles(ChooserPath(m_globals, m_globals.ProfileFolderName));
+    auto catalogue = ProfileCatalogue::ListProfiles(
+        ChooserPath(m_globals, m_globals.ProfileFolderName), m_globals.UserProfileFolder);
     if (!catalogue) {
         orm::ShowMessageBox(msg(Msg::MSG_PROFILE_FOLDER_ERROR), msg(Msg::MSG_INFORMATION),
                             orm::mb::kIconQuestion | orm::mb::kOk);
@@ -120,7 +120,8 @@ bool TakeStartedFamilyProfile(ChooserSettings &g)
     if (!family || *family == g.FormatType)
         return true;
     g.ProfileFolderName = ProfileFolderForLanguage(g.LanguageFile, g.ProfileFolderName);
-    const auto catalogue = ProfileCatalogue::ListProfiles(ChooserPath(g, g.ProfileFolderName));
+    const auto catalogue =
+        ProfileCatalogue::ListProfiles(ChooserPath(g, g.ProfileFolderName), g.UserProfileFolder);
     if (!catalogue || catalogue->family(*family).isEmpty())
         return false;
     const QList<TProfileItem> &list = catalogue->family(*family);

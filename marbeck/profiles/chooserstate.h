@@ -17,6 +17,7 @@ struct ChooserSettings {
     QString AppFolder;         // without a trailing separator
     QString ProfileFolderName; // relative to AppFolder; the language's folder once chosen
     QString SkinFolder;        // relative to AppFolder
+    QString UserProfileFolder; // the user's own profiles, listed after the shipped ones
     QString LanguageFile;
     DeviceFamily Family = DeviceFamily::All;
     bool ShowWindow = true;

@@ -70,6 +70,21 @@ std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &fo
     return catalogue;
 }
 
+std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &folder,
+                                                               const QString &userFolder)
+{
+    auto catalogue = ListProfiles(folder);
+    if (!catalogue || userFolder.isEmpty())
+        return catalogue;
+    if (const auto own = ListProfiles(userFolder)) {
+        for (const QList<TProfileItem> &family : own->m_families) {
+            for (const TProfileItem &item : family)
+                catalogue->add(item);
+        }
+    }
+    return catalogue;
+}
+
 TProfileItem ProfileCatalogue::LoadProfileEntry(const QString &path)
 {
     const orm::IniFile ini(path);

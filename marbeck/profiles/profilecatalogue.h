@@ -46,6 +46,12 @@ public:
     // Reads every "*.ini" of the folder, in the order the folder lists them;
     // nullopt when the folder does not exist.
     static std::optional<ProfileCatalogue> ListProfiles(const QString &folder);
+    // The shipped folder's catalogue with the user's own profiles after the
+    // shipped ones of each family, so that a stored row keeps naming the same
+    // shipped profile when the user adds one; nullopt when the shipped folder
+    // does not exist. A missing user folder holds no profiles.
+    static std::optional<ProfileCatalogue> ListProfiles(const QString &folder,
+                                                        const QString &userFolder);
     static TProfileItem LoadProfileEntry(const QString &path);
 
     const QList<TProfileItem> &family(FormatType type) const { return m_families[type]; }

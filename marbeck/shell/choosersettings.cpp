@@ -1,6 +1,7 @@
 #include "choosersettings.h"
 
 #include "profiles/tfrmprofile.h"
+#include "shared/userfolders.h"
 
 namespace marbeck {
 
@@ -10,6 +11,7 @@ ChooserSettings ChooserSettingsOf(const TGlobalVars &g)
     s.AppFolder = g.AppFolder;
     s.ProfileFolderName = g.ProfileFolderName;
     s.SkinFolder = g.SkinFolder;
+    s.UserProfileFolder = orm::UserFolders(g.AppFolder).userProfileFolder();
     s.LanguageFile = g.LanguageFile;
     s.Family = g.Family;
     s.ShowWindow = g.ShowWindow;

@@ -41,6 +41,26 @@ TEST(HandOff, MissingKeysTakeTheirDefaults)
     EXPECT_EQ(CordaneLanguageFile("/opt/c", "", ""), u"/opt/c/_Cordane.ini");
 }
 
+TEST(HandOff, TheProfileIsTheProgramsElseTheUsersOwn)
+{
+    QTemporaryDir dir;
+    const QString app = dir.filePath("app");
+    const QString config = dir.filePath("config");
+    EnvScope configScope{"XDG_CONFIG_HOME", config};
+    writeFile(app + "/installed.txt", "");
+    writeFile(app + "/default_setting/Transcoding_iPod.ini", "[Info]\n");
+    writeFile(config + "/ormolux/profiles/Mine.ini", "[Info]\n");
+
+    EXPECT_EQ(ProfileFileOf(app, "default_setting\\Transcoding_iPod.ini"),
+              app + "/default_setting/Transcoding_iPod.ini");
+    EXPECT_EQ(ProfileFileOf(app, "profiles\\Mine.ini"), config + "/ormolux/profiles/Mine.ini");
+    EXPECT_EQ(ProfileFileOf(app, config + "/ormolux/profiles/Mine.ini"),
+              config + "/ormolux/profiles/Mine.ini");
+    // Found nowhere: the program folder's name, which the missing-profile
+    // message then shows.
+    EXPECT_EQ(ProfileFileOf(app, "profiles\\Gone.ini"), app + "/profiles/Gone.ini");
+}
+
 TEST(HandOff, AviSynthListEndsAtTheFirstMissingNumber)
 {
     QTemporaryDir dir;

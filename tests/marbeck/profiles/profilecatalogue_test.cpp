@@ -89,6 +89,31 @@ TEST(ProfileCatalogue, MissingAndEmptyFolders)
         EXPECT_TRUE(empty->family(FormatType(f)).isEmpty());
 }
 
+TEST(ProfileCatalogue, TheUsersOwnProfilesFollowTheShippedOnesOfTheirFamily)
+{
+    QTemporaryDir dir;
+    const QString shipped = dir.filePath("default_setting");
+    const QString own = dir.filePath("config/profiles");
+    writeFile(shipped + "/ipod.ini", profile("iPod classic"));
+    writeFile(own + "/my_ipod.ini", profile("iPod, my way"));
+    writeFile(own + "/mine.ini", profile("Mine"));
+
+    const auto both = ProfileCatalogue::ListProfiles(shipped, own);
+    ASSERT_TRUE(both.has_value());
+    ASSERT_EQ(both->family(FormatiPod).size(), 2);
+    EXPECT_EQ(both->family(FormatiPod)[0].FileName, shipped + "/ipod.ini");
+    EXPECT_EQ(both->family(FormatiPod)[1].FileName, own + "/my_ipod.ini");
+    ASSERT_EQ(both->family(FormatOther).size(), 1);
+    EXPECT_EQ(both->family(FormatOther)[0].Title, u"Mine");
+
+    // No folder of the user's own: the shipped profiles alone; no shipped
+    // folder: the chooser's missing-folder message, whatever the user has.
+    EXPECT_EQ(
+        ProfileCatalogue::ListProfiles(shipped, dir.filePath("none"))->family(FormatiPod).size(),
+        1);
+    EXPECT_FALSE(ProfileCatalogue::ListProfiles(dir.filePath("gone"), own).has_value());
+}
+
 TEST(ProfileCatalogue, ProfileFolderFollowsTheLanguage)
 {
     EXPECT_EQ(ProfileFolderForLanguage("english.ini", "x"), u"default_setting");
