@@ -323,6 +323,105 @@ QString PresetHealth::missingFor(const QStringList &commandLines) const
         .arg(missing.join(QStringLiteral(", ")));
 }
 
+namespace {
+
+// "300k", "1.5M" or "64000" in bits per second; nothing for anything else.
+std::optional<qint64> rateValue(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)([kKmM]?)$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const double unit = m.captured(2).isEmpty() ? 1 : m.captured(2).toLower() == u"k" ? 1e3 : 1e6;
+    return qint64(m.captured(1).toDouble() * unit);
+}
+
+// What a command says of one kind of stream it writes.
+struct StreamRate {
+    bool off = false;     // "-vn" / "-an"
+    bool quality = false; // aimed at a quality, copied or lossless
+    std::optional<qint64> rate;
+};
+
+bool writesOnePicture(const QStringList &words)
+{
+    for (qsizetype i = 1; i + 1 < words.size(); ++i) {
+        if ((words.at(i) == u"-frames:v" || words.at(i) == u"-vframes") && words.at(i + 1) == u"1")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<qint64> FixedBitRateOfCommand(const QString &commandLine)
+{
+    const QStringList words = shellWords(commandLine);
+    if (words.isEmpty() || !isEncoderProgram(words.first()))
+        return std::nullopt;
+    qsizetype lastInput = -1;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        if (words.at(i) == u"-i")
+            lastInput = i;
+    }
+    static const QRegularExpression videoRate(QStringLiteral("^-(b:v|vb)$"));
+    static const QRegularExpression audioRate(QStringLiteral("^-(b:a|ab)$"));
+    static const QRegularExpression videoQuality(
+        QStringLiteral("^-(crf|cq|qp|global_quality|q:v|qscale:v|qscale)$"));
+    static const QRegularExpression audioQuality(QStringLiteral("^-(q:a|qscale:a|aq)$"));
+    static const QRegularExpression videoCodec(QStringLiteral("^-(vcodec|(c|codec):v)$"));
+    static const QRegularExpression audioCodec(QStringLiteral("^-(acodec|(c|codec):a)$"));
+    static const QStringList lossless = {QStringLiteral("flac"), QStringLiteral("alac"),
+                                         QStringLiteral("pcm_s16le"), QStringLiteral("copy")};
+    StreamRate video, audio;
+    for (qsizetype i = lastInput + 1; i < words.size(); ++i) {
+        const QString &option = words.at(i);
+        const QString value = i + 1 < words.size() ? words.at(i + 1) : QString();
+        if (option == u"-vn")
+            video.off = true;
+        else if (option == u"-an")
+            audio.off = true;
+        else if (videoRate.match(option).hasMatch())
+            video.rate = rateValue(value);
+        else if (audioRate.match(option).hasMatch())
+            audio.rate = rateValue(value);
+        else if (videoQuality.match(option).hasMatch() ||
+                 (videoCodec.match(option).hasMatch() && lossless.contains(value)))
+            video.quality = true;
+        else if (audioQuality.match(option).hasMatch() ||
+                 (audioCodec.match(option).hasMatch() && lossless.contains(value)))
+            audio.quality = true;
+    }
+    qint64 total = 0;
+    for (const StreamRate &stream : {video, audio}) {
+        if (stream.off)
+            continue;
+        if (stream.quality || !stream.rate)
+            return std::nullopt;
+        total += *stream.rate;
+    }
+    return total > 0 ? std::optional<qint64>(total) : std::nullopt;
+}
+
+std::optional<qint64> FixedBitRate(const IniFile &profile, const QString &section)
+{
+    qint64 total = 0;
+    bool any = false;
+    for (const QString &key : profile.keyNames(section)) {
+        if (!IsCommandKey(key))
+            continue;
+        const QString line = profile.readString(section, key, {});
+        if (writesOnePicture(shellWords(line)))
+            continue;
+        const auto rate = FixedBitRateOfCommand(line);
+        if (!rate)
+            return std::nullopt;
+        total += *rate;
+        any = true;
+    }
+    return any ? std::optional<qint64>(total) : std::nullopt;
+}
+
 QString PresetHealth::missingFor(const IniFile &profile, const QString &section) const
 {
     QStringList lines;

@@ -31,6 +31,17 @@ struct CommandNeeds {
 };
 CommandNeeds NeedsOfCommand(const QString &commandLine);
 
+// The rate one command line fixes for what it writes, in bits per second:
+// its video and sound rates ("-b:v 300k", "-b:a 64k") added up. Nothing when
+// a stream it writes is aimed at a quality instead ("-crf", "-q:v", a
+// lossless or copied stream, or no rate named, which leaves the encoder's
+// own choice), and nothing for a command that is not the encoder.
+std::optional<qint64> FixedBitRateOfCommand(const QString &commandLine);
+// A preset's rate: the sum of its commands' rates, leaving out the commands
+// that write a single picture (a thumbnail); nothing when any other command
+// fixes no rate, or when there is no command.
+std::optional<qint64> FixedBitRate(const IniFile &profile, const QString &section);
+
 class PresetHealth {
 public:
     // Asks `encoderPath` for its lists, unless `cacheFile` holds the answer

@@ -150,6 +150,7 @@
     X(MSG_LIST_IN_USE, "No files: another Ormolux (process %d) has the saved list")                \
     X(MSG_LIST_DAMAGED, "The saved list could not be read; it was set aside as \"%s\" and the "    \
                         "list starts empty.")                                                      \
+    X(MSG_LISTVIEW_ESTIMATEDSIZE, "Estimated Size")                                                \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

@@ -229,6 +229,13 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     bindButton(m_buttonChooseProfile, m_actionChooseProfile);
     bindButton(m_buttonConvert, m_actionConvert);
     connect(m_buttonSettings, &QAbstractButton::clicked, this, &TfrmMain::ButtonSettingsClick);
+    // The list's estimated sizes follow the chosen preset's rate.
+    connect(m_comboBoxProfile, &QComboBox::currentIndexChanged, this, [this] {
+        const TProfileDetailItem *preset = selectedPreset();
+        m_listViewFiles->sources().setOutputBitRate(
+            preset ? orm::FixedBitRate(orm::IniFile(preset->FileName), preset->Section)
+                   : std::nullopt);
+    });
     connect(m_buttonMin, &QAbstractButton::clicked, this, &TfrmMain::ButtonMinClick);
     connect(m_buttonClose, &QAbstractButton::clicked, this, &TfrmMain::ButtonCloseClick);
     connect(m_buttonHelp, &QAbstractButton::clicked, this, &TfrmMain::ButtonHelpClick);

@@ -20,21 +20,22 @@ namespace marbeck {
 namespace {
 
 constexpr QLatin1StringView kMagic("ormolux-list ");
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 // A saved list is read whole; anything larger is not one of ours.
 constexpr qint64 kMaxListBytes = 256LL * 1024 * 1024;
 
 // The fields of a row in the order the file holds them. Never reordered: a
-// change here is a new version.
-constexpr std::array<QString TFileItem::*, 19> kFields = {
+// change here is a new version. Version 1 held all but the last (Duration).
+constexpr std::array<QString TFileItem::*, 20> kFields = {
     &TFileItem::Directory,    &TFileItem::FileName,     &TFileItem::CompleteName,
     &TFileItem::FileSize,     &TFileItem::FileSizeText, &TFileItem::Format,
     &TFileItem::PlayTime,     &TFileItem::AudioCount,   &TFileItem::VideoCount,
     &TFileItem::VideoCodec,   &TFileItem::Width,        &TFileItem::Height,
     &TFileItem::VideoBitRate, &TFileItem::AspectRatio,  &TFileItem::FrameRate,
     &TFileItem::AudioCodec,   &TFileItem::AudioBitRate, &TFileItem::Channels,
-    &TFileItem::SamplingRate,
+    &TFileItem::SamplingRate, &TFileItem::Duration,
 };
+constexpr qsizetype kVersion1Fields = 19;
 
 // Tabs part the fields and line breaks the rows, so a name holding either
 // (legal on this platform) is escaped. Most fields hold none of them and go
@@ -151,9 +152,11 @@ tl::expected<std::vector<SavedRow>, QString> ParseList(const QByteArray &bytes)
     const QStringView header = lines.value(0);
     if (!header.startsWith(kMagic))
         return tl::unexpected(QStringLiteral("not a saved list"));
-    if (header.mid(kMagic.size()) != QString::number(kVersion))
-        return tl::unexpected(QStringLiteral("a saved list of another version (%1)")
-                                  .arg(header.mid(kMagic.size()).left(20)));
+    const QStringView version = header.mid(kMagic.size());
+    if (version != QString::number(kVersion) && version != u"1")
+        return tl::unexpected(
+            QStringLiteral("a saved list of another version (%1)").arg(version.left(20)));
+    const qsizetype fieldCount = version == u"1" ? kVersion1Fields : qsizetype(kFields.size());
     // Every line ends with a line break, so the last piece is empty.
     if (lines.size() < 3 || !lines.last().isEmpty())
         return tl::unexpected(QStringLiteral("cut off: no end line"));
@@ -168,16 +171,16 @@ tl::expected<std::vector<SavedRow>, QString> ParseList(const QByteArray &bytes)
     rows.reserve(count);
     for (qsizetype i = 1; i <= count; ++i) {
         const QList<QStringView> fields = lines.at(i).split(u'\t');
-        if (fields.size() != qsizetype(kFields.size()) + 1 || fields.at(0).size() != 1 ||
+        if (fields.size() != fieldCount + 1 || fields.at(0).size() != 1 ||
             !isState(fields.at(0).at(0)))
             return tl::unexpected(QStringLiteral("row %1 is damaged").arg(i));
         SavedRow row;
         row.state = ListRowState(fields.at(0).at(0).toLatin1());
-        for (size_t f = 0; f < kFields.size(); ++f) {
-            auto value = unescaped(fields.at(qsizetype(f) + 1));
+        for (qsizetype f = 0; f < fieldCount; ++f) {
+            auto value = unescaped(fields.at(f + 1));
             if (!value)
                 return tl::unexpected(QStringLiteral("row %1 is damaged").arg(i));
-            row.item.*kFields[f] = std::move(*value);
+            row.item.*kFields[size_t(f)] = std::move(*value);
         }
         if (row.item.FileName.isEmpty())
             return tl::unexpected(QStringLiteral("row %1 names no file").arg(i));

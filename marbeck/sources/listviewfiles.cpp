@@ -31,6 +31,8 @@ namespace {
 
 // Folder dialog flags: only file-system folders, new dialog style.
 constexpr unsigned kBrowseFlags = 65;
+// Where the estimated size column stands among the columns: after "File Size".
+constexpr int kEstimatedSizeShownAt = 4;
 
 } // namespace
 
@@ -72,6 +74,9 @@ ListViewFiles::ListViewFiles(QWidget *parent)
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < kSourceColumnCount; ++column)
         setColumnWidth(column, kSourceColumns[column].width);
+    // The expected output size is shown beside the source's own size.
+    setColumnWidth(kEstimatedSizeColumn, 100);
+    header()->moveSection(kEstimatedSizeColumn, kEstimatedSizeShownAt);
 
     // The selection stays as visible when the list loses the focus.
     QPalette p = palette();
@@ -177,6 +182,7 @@ void ListViewFiles::ApplyLanguage()
         msg(Msg::MSG_LISTVIEW_AUDIOCOUNT),
         msg(Msg::MSG_LISTVIEW_VIDEOCOUNT),
         msg(Msg::MSG_LISTVIEW_COMPLETENAME),
+        msg(Msg::MSG_LISTVIEW_ESTIMATEDSIZE),
     });
     m_actionAddFiles->setText(msg(Msg::MSG_ADD_FILES));
     m_actionAddFolder->setText(msg(Msg::MSG_ADD_FOLDER));

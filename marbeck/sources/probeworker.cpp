@@ -16,13 +16,13 @@ namespace marbeck {
 namespace {
 
 // The library's fields of a record, in the order the helper sends them.
-constexpr std::array<QString TFileItem::*, 17> kProbedFields = {
+constexpr std::array<QString TFileItem::*, 18> kProbedFields = {
     &TFileItem::CompleteName, &TFileItem::FileSize,     &TFileItem::FileSizeText,
     &TFileItem::Format,       &TFileItem::PlayTime,     &TFileItem::AudioCount,
     &TFileItem::VideoCount,   &TFileItem::VideoCodec,   &TFileItem::Width,
     &TFileItem::Height,       &TFileItem::VideoBitRate, &TFileItem::AspectRatio,
     &TFileItem::FrameRate,    &TFileItem::AudioCodec,   &TFileItem::AudioBitRate,
-    &TFileItem::Channels,     &TFileItem::SamplingRate,
+    &TFileItem::Channels,     &TFileItem::SamplingRate, &TFileItem::Duration,
 };
 
 constexpr char kFields = 'F';

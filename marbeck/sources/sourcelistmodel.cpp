@@ -33,11 +33,21 @@ const QStringList &englishCaptions()
         QStringLiteral("Audio Codec"),   QStringLiteral("Audio Bitrate"),
         QStringLiteral("Channels"),      QStringLiteral("Sampling Rate"),
         QStringLiteral("Audio Count"),   QStringLiteral("Video Count"),
-        QStringLiteral("Complete Name"),
+        QStringLiteral("Complete Name"), QStringLiteral("Estimated Size"),
     };
     return captions;
 }
 } // namespace
+
+std::optional<qint64> EstimatedOutputBytes(const TFileItem &item,
+                                           std::optional<qint64> bitsPerSecond)
+{
+    bool isNumber = false;
+    const double milliseconds = item.Duration.toDouble(&isNumber);
+    if (!bitsPerSecond || !isNumber || milliseconds <= 0)
+        return std::nullopt;
+    return qint64(milliseconds / 1000 * double(*bitsPerSecond) / 8);
+}
 
 SourceListModel::SourceListModel(QObject *parent)
     : QAbstractTableModel(parent), m_captions(englishCaptions())
@@ -53,17 +63,21 @@ int SourceListModel::rowCount(const QModelIndex &parent) const
 
 int SourceListModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : kSourceColumnCount;
+    return parent.isValid() ? 0 : kListColumnCount;
 }
 
 QVariant SourceListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= count() || index.column() >= kSourceColumnCount)
+    if (!index.isValid() || index.row() >= count() || index.column() >= kListColumnCount)
         return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: { // the whole text where the column cuts it short
         const TFileItem &row = item(index.row());
+        if (index.column() == kEstimatedSizeColumn) {
+            const auto bytes = EstimatedOutputBytes(row, m_outputBitRate);
+            return bytes ? SizeText(*bytes, m_sizeLanguage.value_or(QLocale())) : QString();
+        }
         if (index.column() == kSizeColumn && m_sizeLanguage) {
             bool isNumber = false;
             const qint64 bytes = row.FileSize.toLongLong(&isNumber);
@@ -83,7 +97,7 @@ QVariant SourceListModel::data(const QModelIndex &index, int role) const
 
 QVariant SourceListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kSourceColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kListColumnCount)
         return {};
     if (role == Qt::DisplayRole)
         return m_captions.value(section);
@@ -114,16 +128,25 @@ Qt::DropActions SourceListModel::supportedDropActions() const
 void SourceListModel::setCaptions(const QStringList &captions)
 {
     m_captions = captions;
-    while (m_captions.size() < kSourceColumnCount)
+    while (m_captions.size() < kListColumnCount)
         m_captions << englishCaptions().at(m_captions.size());
-    emit headerDataChanged(Qt::Horizontal, 0, kSourceColumnCount - 1);
+    emit headerDataChanged(Qt::Horizontal, 0, kListColumnCount - 1);
 }
 
 void SourceListModel::setSizeLanguage(const QLocale &language)
 {
     m_sizeLanguage = language;
     if (count() > 0)
-        emit dataChanged(index(0, kSizeColumn), index(count() - 1, kSizeColumn));
+        emit dataChanged(index(0, kSizeColumn), index(count() - 1, kEstimatedSizeColumn));
+}
+
+void SourceListModel::setOutputBitRate(std::optional<qint64> bitsPerSecond)
+{
+    if (bitsPerSecond == m_outputBitRate)
+        return;
+    m_outputBitRate = bitsPerSecond;
+    if (count() > 0)
+        emit dataChanged(index(0, kEstimatedSizeColumn), index(count() - 1, kEstimatedSizeColumn));
 }
 
 void SourceListModel::setDecoration(const QVariant &decoration)

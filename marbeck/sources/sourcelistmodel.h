@@ -1,7 +1,8 @@
 #pragma once
 // The rows of the source list: one TFileItem per row, shown in seventeen
-// columns. The model owns the records; removing a row releases its record,
-// moving a row moves it.
+// columns of its fields and one of the output size the chosen preset is
+// expected to give. The model owns the records; removing a row releases its
+// record, moving a row moves it.
 #include "tfileitem.h"
 
 #include <QAbstractTableModel>
@@ -19,6 +20,15 @@ namespace marbeck {
 
 // What a drag of a row within the list carries: which list it started in.
 inline constexpr char kSourceRowMimeType[] = "application/x-ormolux-source-row";
+
+// The column after the fields' columns: the expected output size.
+inline constexpr int kEstimatedSizeColumn = kSourceColumnCount;
+inline constexpr int kListColumnCount = kSourceColumnCount + 1;
+
+// A source's duration times a preset's rate, in bytes; nothing without
+// either (a preset aimed at a quality, a source of unknown length).
+std::optional<qint64> EstimatedOutputBytes(const TFileItem &item,
+                                           std::optional<qint64> bitsPerSecond);
 
 class SourceListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -43,6 +53,9 @@ public:
     void setSizeLanguage(const QLocale &language);
     // What every row shows before its caption (the list's image 0).
     void setDecoration(const QVariant &decoration);
+    // The chosen preset's fixed rate, which the estimated size column
+    // multiplies by each source's duration; nothing blanks the column.
+    void setOutputBitRate(std::optional<qint64> bitsPerSecond);
 
     int count() const { return int(m_items.size()); }
     const TFileItem &item(int row) const { return *m_items.at(row); }
@@ -76,6 +89,7 @@ private:
     QStringList m_captions;
     QVariant m_decoration;
     std::optional<QLocale> m_sizeLanguage;
+    std::optional<qint64> m_outputBitRate;
 };
 
 } // namespace marbeck

@@ -75,6 +75,7 @@ TFileItem ProbeFile(const QString &path, const MediaInfoLibrary &library)
     item.PlayTime = general("PlayTime/String2");
     item.AudioCount = general("AudioCount");
     item.VideoCount = general("VideoCount");
+    item.Duration = general("Duration");
 
     item.VideoCodec = codec(StreamKind::Video);
     item.Width = stream(StreamKind::Video, "Width");

@@ -35,6 +35,7 @@ struct TFileItem {
     QString AudioBitRate;
     QString Channels;
     QString SamplingRate;
+    QString Duration; // milliseconds, as the library gives them; no column shows it
 
     // Directory + FileName: the file that Play Source and More Information open.
     QString path() const;
@@ -52,7 +53,7 @@ extern const std::array<SourceColumn, kSourceColumnCount> kSourceColumns;
 // significant digits and binary units ("12.3 MiB"; "512 octets" in French).
 QString SizeText(qint64 bytes, const QLocale &language);
 
-// Fills a record from the library: the seventeen fields in a fixed order from
+// Fills a record from the library: the eighteen fields in a fixed order from
 // one opening of the file. Where the library leaves a stream's "Codec/String"
 // empty (as current versions do), its "Format/String" stands in.
 TFileItem ProbeFile(const QString &path);

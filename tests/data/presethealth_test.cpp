@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,36 @@ TEST(PresetHealth, ACommandMakesVideoWhenItEncodesOrFiltersAPicture)
     // Options that belong to an input do not make the output's picture.
     EXPECT_FALSE(orm::NeedsOfCommand("<%AppPath%>/cores/avcore.dll -c:v h264 -i in.mkv -vn o.mp3")
                      .makesVideo);
+}
+
+TEST(PresetHealth, ARateIsFixedOnlyWhenEveryStreamWrittenNamesOne)
+{
+    const QString encoder = "<%AppPath%>/cores/avcore.dll -y -i \"<%InputFile%>\" ";
+    for (const auto &[options, rate] :
+         {std::pair{"-c:v h263 -b:v 44k -maxrate 64k -c:a aac -b:a 32k o.3gp", qint64(76000)},
+          std::pair{"-vn -c:a libmp3lame -b:a 128k o.mp3", qint64(128000)},
+          std::pair{"-c:v mpeg4 -b:v 1.5M -an o.mp4", qint64(1500000)},
+          std::pair{"-c:v libx264 -crf 22 -maxrate 5000k -c:a aac -b:a 160k o.mp4", qint64(0)},
+          std::pair{"-c:v libvpx-vp9 -b:v 1M -crf 31 -c:a libopus -b:a 96k o.webm", qint64(0)},
+          std::pair{"-vn -c:a libmp3lame -q:a 2 o.mp3", qint64(0)},
+          std::pair{"-vn -c:a flac o.flac", qint64(0)},
+          std::pair{"-c:v h263 -b:v 44k -c:a aac o.3gp", qint64(0)}, // the encoder's own
+          std::pair{"-c:v copy -b:v 44k -an o.mp4", qint64(0)}}) {
+        EXPECT_EQ(orm::FixedBitRateOfCommand(encoder + options).value_or(0), rate) << options;
+    }
+    // A preset's thumbnail is left out; any other command without a rate
+    // leaves the preset without one.
+    QTemporaryDir dir;
+    writeFile(dir.filePath("p.ini"),
+              "[Item0]\nCommand=" + (encoder + "-b:v 300k -b:a 64k o.mp4").toUtf8() +
+                  "\nCommand2=" + (encoder + "-an -frames:v 1 -q:v 3 o.thm").toUtf8() +
+                  "\n[Item1]\nCommand=" + (encoder + "-b:v 300k -b:a 64k o.mp4").toUtf8() +
+                  "\nCommand2=" + (encoder + "-c:v libx264 -crf 20 -an o2.mp4").toUtf8() +
+                  "\n[Item2]\nTitleE=none\n");
+    const orm::IniFile profile(dir.filePath("p.ini"));
+    EXPECT_EQ(orm::FixedBitRate(profile, "Item0"), 364000);
+    EXPECT_FALSE(orm::FixedBitRate(profile, "Item1"));
+    EXPECT_FALSE(orm::FixedBitRate(profile, "Item2"));
 }
 
 TEST(PresetHealth, TheStagedEncoderRunsEveryShippedPreset)

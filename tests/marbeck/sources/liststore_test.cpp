@@ -38,7 +38,7 @@ TFileItem madeSource(const QTemporaryDir &dir, const QString &name)
           &TFileItem::AudioCount, &TFileItem::VideoCount, &TFileItem::VideoCodec, &TFileItem::Width,
           &TFileItem::Height, &TFileItem::VideoBitRate, &TFileItem::AspectRatio,
           &TFileItem::FrameRate, &TFileItem::AudioCodec, &TFileItem::AudioBitRate,
-          &TFileItem::Channels, &TFileItem::SamplingRate})
+          &TFileItem::Channels, &TFileItem::SamplingRate, &TFileItem::Duration})
         item.*field = name + "#" + QString::number(++n);
     return item;
 }
@@ -57,7 +57,7 @@ bool sameItem(const TFileItem &a, const TFileItem &b)
         if (a.*column.field != b.*column.field)
             return false;
     }
-    return a.Directory == b.Directory && a.FileSize == b.FileSize;
+    return a.Directory == b.Directory && a.FileSize == b.FileSize && a.Duration == b.Duration;
 }
 
 } // namespace
@@ -122,6 +122,15 @@ TEST(ListStore, EveryCutOfASavedListIsRefusedAndOnlyTheWholeOneRead)
     EXPECT_EQ(ParseList(whole)->size(), 3u);
     for (qsizetype length = 0; length < whole.size(); ++length)
         EXPECT_FALSE(ParseList(whole.left(length))) << length;
+
+    // A list written before durations were kept still reads, without them.
+    QByteArray older = "ormolux-list 1\nW";
+    for (int field = 0; field < 19; ++field)
+        older += field == 1 ? "\told.avi" : "\tx";
+    const auto old = ParseList(older + "\nend 1\n");
+    ASSERT_TRUE(old) << qPrintable(old.error());
+    EXPECT_EQ(old->at(0).item.FileName, u"old.avi");
+    EXPECT_TRUE(old->at(0).item.Duration.isEmpty());
 }
 
 TEST(ListStore, ADamagedFileIsSetAsideUnderANewNameAndTheListStartsEmpty)
@@ -137,7 +146,7 @@ TEST(ListStore, ADamagedFileIsSetAsideUnderANewNameAndTheListStartsEmpty)
         {"truncated", good.left(good.size() - 4)},
         {"binary", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
         {"not UTF-8", QByteArray("ormolux-list 1\nW\t\xff\xfe\n")},
-        {"another version", "ormolux-list 2\n" + good.mid(good.indexOf('\n') + 1)},
+        {"another version", "ormolux-list 3\n" + good.mid(good.indexOf('\n') + 1)},
         {"a row with fields missing", QByteArray("ormolux-list 1\nW\tx\nend 1\n")},
         {"empty", QByteArray()},
     };

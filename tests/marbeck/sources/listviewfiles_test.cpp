@@ -146,14 +146,17 @@ private:
 
 } // namespace
 
-TEST(ListViewFiles, SeventeenColumnsWithTheirWidthsAndCaptions)
+TEST(ListViewFiles, EighteenColumnsWithTheirWidthsAndCaptions)
 {
     Fixture f(0);
     const int widths[] = {150, 210, 150, 100, 100, 100, 100, 100, 100,
-                          100, 100, 100, 100, 100, 100, 100, 100};
-    ASSERT_EQ(f.view.sources().columnCount(), 17);
-    for (int column = 0; column < 17; ++column)
+                          100, 100, 100, 100, 100, 100, 100, 100, 100};
+    ASSERT_EQ(f.view.sources().columnCount(), 18);
+    for (int column = 0; column < 18; ++column)
         EXPECT_EQ(f.view.columnWidth(column), widths[column]) << column;
+    // The estimated size stands beside the file's own size.
+    EXPECT_EQ(f.view.header()->visualIndex(kEstimatedSizeColumn), 4);
+    EXPECT_EQ(f.view.header()->visualIndex(4), 5);
     const auto caption = [&](int column) {
         return f.view.sources().headerData(column, Qt::Horizontal).toString();
     };
@@ -161,6 +164,7 @@ TEST(ListViewFiles, SeventeenColumnsWithTheirWidthsAndCaptions)
     EXPECT_EQ(caption(1), "Format");
     EXPECT_EQ(caption(13), "Sampling Rate");
     EXPECT_EQ(caption(16), "Complete Name");
+    EXPECT_EQ(caption(17), "Estimated Size");
     EXPECT_EQ(f.view.selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(f.view.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(f.view.editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -198,6 +202,21 @@ TEST(ListViewFiles, TheSizeColumnSpeaksTheListsLanguage)
         EXPECT_EQ(size(1).simplified(), QString(large).simplified()) << language;
     }
     EXPECT_EQ(SizeText(150 * 1024 * 1024, QLocale("en")), "150 MiB"); // three digits
+
+    // The estimate: the source's duration times the preset's fixed rate, blank
+    // for a preset aimed at a quality and for a source of unknown length.
+    const auto estimate = [&](int row) {
+        return f.view.sources().data(f.view.sources().index(row, kEstimatedSizeColumn)).toString();
+    };
+    f.view.setNumberLocale(QLocale("en"));
+    TFileItem minute = record("/videos/minute.avi");
+    minute.Duration = "60000.000";
+    f.view.sources().append(minute);
+    f.view.sources().setOutputBitRate(76000); // 9,500 bytes a second
+    EXPECT_EQ(estimate(2), "557 KiB");
+    EXPECT_EQ(estimate(0), "");
+    f.view.sources().setOutputBitRate(std::nullopt);
+    EXPECT_EQ(estimate(2), "");
 }
 
 TEST(ListViewFiles, DeletingSelectsTheRowThatTookThePlaceOfTheFirstRemoved)
