@@ -1,6 +1,7 @@
 #include "redirect.h"
 
 #include "error.h"
+#include "handover.h"
 #include "platform/childprocess.h"
 #include "utilfuncs.h"
 
@@ -223,8 +224,8 @@ void TRedirector::queueChunk(TRedirector *self, const std::shared_ptr<Job> &job,
     }
     // One call takes every chunk queued until it runs.
     if (post)
-        QMetaObject::invokeMethod(
-            self, [self, job] { self->deliverChunks(job); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(self, HandedOver([self, job] { self->deliverChunks(job); }),
+                                  Qt::QueuedConnection);
 }
 
 void TRedirector::deliverChunks(const std::shared_ptr<Job> &job)
@@ -381,8 +382,8 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     }
     job->failure = failure;
     job->exited = true;
-    QMetaObject::invokeMethod(
-        self, [self, job] { self->ProcessTerminated(job); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(self, HandedOver([self, job] { self->ProcessTerminated(job); }),
+                              Qt::QueuedConnection);
 }
 
 void TRedirector::ProcessTerminated(const std::shared_ptr<Job> &job)
