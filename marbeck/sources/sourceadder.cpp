@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "probeworker.h"
 #include "shared/error.h"
+#include "shared/handover.h"
 #include "shared/interaction.h"
 #include "shared/utilfuncs.h"
 #include "sourcelistmodel.h"
@@ -280,7 +281,7 @@ void SourceAdder::startWorkers()
         m_run->workers += std::max(0, start);
     }
     for (int i = 0; i < start; ++i)
-        m_pool.start([run = m_run] { Run::work(run); });
+        m_pool.start(orm::HandedOver([run = m_run] { Run::work(run); }));
 }
 
 void SourceAdder::cancel()
