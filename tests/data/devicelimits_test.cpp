@@ -43,9 +43,10 @@ struct DeviceLimits {
 const QList<int> kAacRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 
 // The devices' published limits. H.264 levels bring their buffer sizes (1.3:
-// 2000 kbit); the iPods' 640x480 mode and the PSP are held to 1.5 Mbit/s in a
-// one-second buffer; MPEG-4 Simple Profile levels bring theirs (L2 and L3:
-// 40 x 16384 bits, L4a: 80 x 16384) and H.263 level 10 its 64 kbit/s.
+// 2000 kbit; High profile 1.25 times Baseline's, 3.2: 25000 kbit, 4.2: 78125
+// kbit at 62500 kbit/s); the iPods' 640x480 mode and the PSP are held to
+// 1.5 Mbit/s in a one-second buffer; MPEG-4 Simple Profile levels bring theirs
+// (L2 and L3: 40 x 16384 bits, L4a: 80 x 16384) and H.263 level 10 its 64 kbit/s.
 const DeviceLimits kDevices[] = {
     {"iPod 320x240",
      "Transcoding_iPod.ini",
@@ -229,6 +230,34 @@ const DeviceLimits kDevices[] = {
      "aac",
      kAacRates,
      2},
+    {"Phone/tablet H.264 High 3.2",
+     "Phone_Tablet_H264.ini",
+     "Item0",
+     "h264",
+     "High",
+     32,
+     {1280, 720},
+     60,
+     25000,
+     25000,
+     25000,
+     "aac",
+     kAacRates,
+     2},
+    {"Phone/tablet H.264 High 4.2",
+     "Phone_Tablet_H264.ini",
+     "Item1",
+     "h264",
+     "High",
+     42,
+     {1920, 1080},
+     60,
+     62500,
+     62500,
+     78125,
+     "aac",
+     kAacRates,
+     2},
     {"3GPP phone H.263 L10",
      "3GPP_Phone.ini",
      "Item0 Item1 Item2 Item3",
@@ -401,12 +430,13 @@ INSTANTIATE_TEST_SUITE_P(Data, DevicePreset, testing::ValuesIn(deviceCases()),
                              return name.toStdString();
                          });
 
-// Every device preset of the shipped files is in the table above.
+// Every device preset of the shipped files is in the table above; the
+// general MP4 and WebM video and the sound profiles have no device.
 TEST(DevicePreset, EveryDevicePresetHasLimits)
 {
     const QDir folder(dataDir() + "/default_setting");
     for (const QString &file : folder.entryList({"*.ini"}, QDir::Files)) {
-        if (file.startsWith("MP3") || file.startsWith("MP4") || file.startsWith("WebM"))
+        if (file.startsWith("MP4") || file.startsWith("WebM") || file.endsWith("_Audio.ini"))
             continue;
         const orm::IniFile ini(folder.filePath(file));
         for (const QString &section : ini.sectionNames()) {

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace ormtest;
 
 namespace {
@@ -38,6 +40,28 @@ std::vector<PresetCase> shippedPresets()
     return cases;
 }
 
+// Runs the preset's command lines on `input` with the staged encoder, writing into `out`.
+ProcessResult runPreset(const orm::IniFile &profile, const QString &section, const QString &input,
+                        const QTemporaryDir &out)
+{
+    orm::PlaceholderValues v;
+    v.AppPath = orm::ExcludeBackslash(stageDir());
+    v.OutputPath = orm::IncludeBackslash(out.path());
+    v.OutputFile = v.OutputPath + orm::ExtractFileName(input);
+    v.TemporaryFile = v.OutputPath + orm::RandomDigits(5);
+    v.RandomNumber3 = orm::RandomDigits(3);
+    v.RandomNumber5 = orm::RandomDigits(5);
+    v.InputFile = input;
+    const auto lines = orm::ExpandPreset(profile, section, v);
+    if (!lines)
+        return {-1, lines.error().toUtf8()};
+    const QString script = out.filePath("~ConvertCore.bat");
+    writeFile(script, lines->join('\n').toUtf8() + '\n');
+    const ProcessResult run = runProcess("/bin/sh", {script}, stageDir(), 300000);
+    QFile::remove(script);
+    return run;
+}
+
 class ShippedPreset : public testing::TestWithParam<PresetCase> {};
 
 } // namespace
@@ -52,23 +76,10 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
     const QString input = sharedClip("clip 'one' $x.mp4", 2);
     QTemporaryDir out;
 
-    orm::PlaceholderValues v;
-    v.AppPath = orm::ExcludeBackslash(stageDir());
-    v.OutputPath = orm::IncludeBackslash(out.path());
-    v.OutputFile = v.OutputPath + orm::ExtractFileName(input);
-    v.TemporaryFile = v.OutputPath + orm::RandomDigits(5);
-    v.RandomNumber3 = orm::RandomDigits(3);
-    v.RandomNumber5 = orm::RandomDigits(5);
-    v.InputFile = input;
-    const auto lines = orm::ExpandPreset(profile, preset.section, v);
-    ASSERT_TRUE(lines.has_value());
-    const QString script = out.filePath("~ConvertCore.bat");
-    writeFile(script, lines->join('\n').toUtf8() + '\n');
-    const ProcessResult run = runProcess("/bin/sh", {script}, stageDir(), 300000);
+    const ProcessResult run = runPreset(profile, preset.section, input, out);
     ASSERT_EQ(run.exitCode, 0) << run.output.right(3000).toStdString();
     EXPECT_TRUE(run.output.contains("  Duration: "));
     EXPECT_TRUE(run.output.contains(" time="));
-    QFile::remove(script);
 
     QStringList outputs = QDir(out.path()).entryList(QDir::Files);
     QString main;
@@ -125,22 +136,28 @@ TEST_P(ShippedPreset, ConvertsAClipIntoAPlayableFile)
         EXPECT_EQ(t.frameSize(), QSize(160, 120));
         break;
     }
-    case marbeck::FormatOther:
-        if (ext == u"mp3") {
-            EXPECT_EQ(audioCodec, u"mp3");
-            EXPECT_TRUE(p.video.isEmpty());
-        } else if (ext == u"webm") {
-            EXPECT_EQ(videoCodec, u"vp9");
-            EXPECT_EQ(audioCodec, u"opus");
-        } else {
-            EXPECT_EQ(videoCodec, u"h264");
-            EXPECT_EQ(audioCodec, u"aac");
+    case marbeck::FormatOther: {
+        // Each profile's codecs, picture (none: sound only) and sound.
+        static const std::map<QString, std::pair<QString, QString>> kCodecs = {
+            {"AAC_Audio.ini", {"", "aac"}},    {"FLAC_Audio.ini", {"", "flac"}},
+            {"MP3_Audio.ini", {"", "mp3"}},    {"Opus_Audio.ini", {"", "opus"}},
+            {"MP4_H264.ini", {"h264", "aac"}}, {"Phone_Tablet_H264.ini", {"h264", "aac"}},
+            {"MP4_HEVC.ini", {"hevc", "aac"}}, {"WebM_VP9.ini", {"vp9", "opus"}},
+            {"WebM_AV1.ini", {"av1", "opus"}}};
+        const auto codecs = kCodecs.find(preset.file);
+        ASSERT_NE(codecs, kCodecs.end()) << "no codecs listed for the profile";
+        EXPECT_EQ(videoCodec, codecs->second.first);
+        EXPECT_EQ(audioCodec, codecs->second.second);
+        // Apple's players take HEVC only under this tag.
+        if (videoCodec == u"hevc") {
+            EXPECT_EQ(p.video["codec_tag_string"].toString(), u"hvc1");
         }
         // The 640x360 source is never made larger.
         if (!p.video.isEmpty()) {
             EXPECT_LE(size.width(), 640);
         }
         break;
+    }
     }
     if (!p.video.isEmpty()) {
         EXPECT_EQ(size.width() % 2, 0);
@@ -156,3 +173,51 @@ INSTANTIATE_TEST_SUITE_P(Data, ShippedPreset, testing::ValuesIn(shippedPresets()
                              return name.toStdString();
                          });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ShippedPreset);
+
+// A source whose sound starts half a second after its picture keeps the gap as
+// silence at the start of the sound, not in an edit list that phones, iPods
+// and the PSP skip: both streams start at 0, and the sound decoded from its
+// first sample, edit lists ignored, is silent for its first half second.
+TEST(ShippedPreset, SoundThatStartsLateIsPaddedWithSilence)
+{
+    QTemporaryDir dir;
+    const QString encoder = stageDir() + "/cores/avcore.dll";
+    const QString input = dir.filePath("late sound.mp4");
+    ASSERT_EQ(runProcess(encoder, {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=320x240:d=3",
+                                   "-itsoffset", "0.5", "-f", "lavfi", "-i", "sine=d=2.5", "-c:v",
+                                   "libx264", "-c:a", "aac", input})
+                  .exitCode,
+              0);
+    const QString section = "Item0";
+    for (const char *file : {"3GPP_Phone.ini", "PSP_320x240.ini", "WebM_VP9.ini"}) {
+        SCOPED_TRACE(file);
+        const orm::IniFile profile(dataDir() + "/default_setting/" + file);
+        const QString ext = profile.readString(section, u"EXT", {});
+        QTemporaryDir out;
+        const ProcessResult run = runPreset(profile, section, input, out);
+        ASSERT_EQ(run.exitCode, 0) << run.output.right(3000).toStdString();
+        const QStringList made = QDir(out.path()).entryList({"*." + ext}, QDir::Files);
+        ASSERT_EQ(made.size(), 1);
+        const QString output = out.filePath(made.first());
+        const Probe p = probe(output);
+        EXPECT_NEAR(p.video["start_time"].toString().toDouble(), 0, 0.03);
+        EXPECT_NEAR(p.audio["start_time"].toString().toDouble(), 0, 0.03);
+        QStringList decode = {"-nostdin"};
+        if (ext != u"webm")
+            decode << "-ignore_editlist"
+                   << "1";
+        decode << "-i" << output << "-map"
+               << "0:a"
+               << "-af"
+               << "silencedetect=n=-40dB:d=0.1"
+               << "-f"
+               << "null"
+               << "-";
+        const QString log = QString::fromUtf8(runProcess(encoder, decode).output);
+        const auto start = QRegularExpression("silence_start: (\\S+)").match(log);
+        const auto end = QRegularExpression("silence_end: (\\S+)").match(log);
+        ASSERT_TRUE(start.hasMatch() && end.hasMatch()) << log.right(3000).toStdString();
+        EXPECT_NEAR(start.captured(1).toDouble(), 0, 0.03);
+        EXPECT_NEAR(end.captured(1).toDouble(), 0.5, 0.1);
+    }
+}
