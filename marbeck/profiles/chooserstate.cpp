@@ -5,6 +5,8 @@
 #include "shared/interaction.h"
 #include "shared/utilfuncs.h"
 
+#include <QFileInfo>
+
 namespace marbeck {
 
 QString ChooserPath(const ChooserSettings &s, const QString &relative)
@@ -34,6 +36,18 @@ bool ChooserState::prepare()
     select(FormatiPod, m_globals.FormatiPodIndex);
     select(Format3GP, m_globals.Format3GPIndex);
     select(FormatOther, m_globals.FormatOtherIndex);
+    // The profile in use is selected in its family also where the stored row
+    // has come to name another file, as when profiles were added since.
+    if (!m_globals.ProfilePath.isEmpty()) {
+        const QFileInfo inUse(m_globals.ProfilePath);
+        for (FormatType family : {FormatPSP, FormatiPod, Format3GP, FormatOther}) {
+            const QList<TProfileItem> &rows = list(family);
+            for (int row = 0; row < rows.size(); ++row) {
+                if (QFileInfo(rows.at(row).FileName) == inUse)
+                    select(family, row);
+            }
+        }
+    }
     m_active = openingFamily(m_globals.FormatType, m_globals.Family);
     return true;
 }

@@ -184,6 +184,12 @@ TEST(ChooserState, StoredRowsAndFamilyOutsideTheirRangeSelectNothing)
     EXPECT_EQ(g.Format3GPIndex, 1);
     EXPECT_EQ(g.FormatOtherIndex, 0);
 
+    // The profile in use is selected over a stored row that names another.
+    g.ProfilePath = state.list(Format3GP).at(0).FileName;
+    ChooserState inUse(ChooserSettingsOf(g));
+    ASSERT_TRUE(inUse.prepare());
+    EXPECT_EQ(inUse.selectedRow(Format3GP), 0);
+
     // A French record reads the French folder, missing here.
     g.LanguageFile = "French.ini";
     ChooserState french(ChooserSettingsOf(g));
