@@ -2,8 +2,8 @@
 // device plays: codec, declared profile and level, size, frame rate, average
 // bit rate, the bit rate under the device's buffer model, and the sound. The
 // device presets also store the source's name as the title the device shows.
+#include "presetrun.h"
 #include "shared/batchscript.h"
-#include "shared/commandtemplate.h"
 #include "shared/error.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
@@ -351,21 +351,8 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
     const QString input = sharedNaturalClip("natural 'clip' $x.mp4", 4, {640, 480});
     QTemporaryDir out;
 
-    orm::PlaceholderValues v;
-    v.AppPath = orm::ExcludeBackslash(stageDir());
-    v.OutputPath = orm::IncludeBackslash(out.path());
-    v.OutputFile = v.OutputPath + orm::ExtractFileName(input);
-    v.TemporaryFile = v.OutputPath + orm::RandomDigits(5);
-    v.RandomNumber3 = orm::RandomDigits(3);
-    v.RandomNumber5 = orm::RandomDigits(5);
-    v.InputFile = input;
-    const auto lines = orm::ExpandPreset(profile, section, v);
-    ASSERT_TRUE(lines.has_value());
-    const QString script = out.filePath("~ConvertCore.bat");
-    writeFile(script, lines->join('\n').toUtf8() + '\n');
-    const ProcessResult run = runProcess("/bin/sh", {script}, stageDir(), 300000);
+    const ProcessResult run = runPreset(profile, section, input, out);
     ASSERT_EQ(run.exitCode, 0) << run.output.right(3000).toStdString();
-    QFile::remove(script);
 
     const QString ext = profile.readString(section, u"EXT", {});
     QString main;

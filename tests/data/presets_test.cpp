@@ -1,5 +1,6 @@
 // Every shipped preset converts a real clip with the staged encoder into a
 // file its device plays.
+#include "presetrun.h"
 #include "profiles/profilecatalogue.h"
 #include "shared/commandtemplate.h"
 #include "shared/ini.h"
@@ -38,28 +39,6 @@ std::vector<PresetCase> shippedPresets()
             cases.push_back({file, preset.Section});
     }
     return cases;
-}
-
-// Runs the preset's command lines on `input` with the staged encoder, writing into `out`.
-ProcessResult runPreset(const orm::IniFile &profile, const QString &section, const QString &input,
-                        const QTemporaryDir &out)
-{
-    orm::PlaceholderValues v;
-    v.AppPath = orm::ExcludeBackslash(stageDir());
-    v.OutputPath = orm::IncludeBackslash(out.path());
-    v.OutputFile = v.OutputPath + orm::ExtractFileName(input);
-    v.TemporaryFile = v.OutputPath + orm::RandomDigits(5);
-    v.RandomNumber3 = orm::RandomDigits(3);
-    v.RandomNumber5 = orm::RandomDigits(5);
-    v.InputFile = input;
-    const auto lines = orm::ExpandPreset(profile, section, v);
-    if (!lines)
-        return {-1, lines.error().toUtf8()};
-    const QString script = out.filePath("~ConvertCore.bat");
-    writeFile(script, lines->join('\n').toUtf8() + '\n');
-    const ProcessResult run = runProcess("/bin/sh", {script}, stageDir(), 300000);
-    QFile::remove(script);
-    return run;
 }
 
 class ShippedPreset : public testing::TestWithParam<PresetCase> {};
@@ -221,3 +200,28 @@ TEST(ShippedPreset, SoundThatStartsLateIsPaddedWithSilence)
         EXPECT_NEAR(end.captured(1).toDouble(), 0.5, 0.1);
     }
 }
+
+namespace ormtest {
+
+ProcessResult runPreset(const orm::IniFile &profile, const QString &section, const QString &input,
+                        const QTemporaryDir &out)
+{
+    orm::PlaceholderValues v;
+    v.AppPath = orm::ExcludeBackslash(stageDir());
+    v.OutputPath = orm::IncludeBackslash(out.path());
+    v.OutputFile = v.OutputPath + orm::ExtractFileName(input);
+    v.TemporaryFile = v.OutputPath + orm::RandomDigits(5);
+    v.RandomNumber3 = orm::RandomDigits(3);
+    v.RandomNumber5 = orm::RandomDigits(5);
+    v.InputFile = input;
+    const auto lines = orm::ExpandPreset(profile, section, v);
+    if (!lines)
+        return {-1, lines.error().toUtf8()};
+    const QString script = out.filePath("~ConvertCore.bat");
+    writeFile(script, lines->join('\n').toUtf8() + '\n');
+    const ProcessResult run = runProcess("/bin/sh", {script}, stageDir(), 300000);
+    QFile::remove(script);
+    return run;
+}
+
+} // namespace ormtest
