@@ -255,8 +255,14 @@ void BatchDriver::EndBatch()
     m_batchOpen = false;
     m_clockTimer.stop();
     ResumeListPainting();
-    if (m_progress)
+    if (m_progress) {
+        // A window whose batch is over says nothing more to this batch's
+        // driver and queue: its deferred deletion may come while the next
+        // batch runs, and its "destroyed" would stop that one.
+        m_progress->disconnect(this);
+        m_progress->disconnect(m_queue.get());
         m_progress->deleteLater();
+    }
     m_progress = nullptr;
     m_lastModalResult = m_windowResult;
     m_waitingBoxes.clear();

@@ -163,9 +163,12 @@ TEST(BatchParallel, WhenDoneFinishesTheRunningJobsAndStopNowEndsThemAll)
 
     // "Stop now" while two of the rest run: no encoder, no script, no
     // half-written output is left, and every row stays.
+    // The first batch's window, whose deletion was deferred, goes while this
+    // batch runs: it must not stop it.
     bool bothRan = false;
     s.script->asked.clear();
     s.whileRunning([&](TfrmProgress &w) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if (w.JobBar(0)->value() < 5 || w.JobBar(1)->value() < 5)
             return false;
         bothRan = busyLines(w) == 2 && encoderRunning(s.appFolder);
