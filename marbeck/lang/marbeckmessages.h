@@ -151,6 +151,52 @@
     X(MSG_LIST_DAMAGED, "The saved list could not be read; it was set aside as \"%s\" and the "    \
                         "list starts empty.")                                                      \
     X(MSG_LISTVIEW_ESTIMATEDSIZE, "Estimated Size")                                                \
+    X(MSG_EDIT_PRESETS, "Edit Presets...")                                                         \
+    X(MSG_PE_CAPTION, "Preset editor")                                                             \
+    X(MSG_PE_PROFILE, "Profile:")                                                                  \
+    X(MSG_PE_DESCRIPTION, "Description:")                                                          \
+    X(MSG_PE_PRESETS, "Presets:")                                                                  \
+    X(MSG_PE_TITLE, "Title:")                                                                      \
+    X(MSG_PE_EXTENSION, "Extension:")                                                              \
+    X(MSG_PE_COMMANDS, "Command lines, one per line:")                                             \
+    X(MSG_PE_PLACEHOLDER, "Insert Placeholder")                                                    \
+    X(MSG_PE_DUPLICATE_PRESET, "Duplicate Preset")                                                 \
+    X(MSG_PE_DUPLICATE_PROFILE, "Duplicate Profile")                                               \
+    X(MSG_PE_RENAME, "Rename")                                                                     \
+    X(MSG_PE_DELETE, "Delete")                                                                     \
+    X(MSG_PE_SAVE, "Save")                                                                         \
+    X(MSG_PE_CLOSE, "Close")                                                                       \
+    X(MSG_PE_TRY, "Try")                                                                           \
+    X(MSG_PE_STOP, "Stop")                                                                         \
+    X(MSG_PE_PLAY, "Play")                                                                         \
+    X(MSG_PE_SHIPPED, "This profile comes with the program and is not changed: duplicate it to "   \
+                      "make one of your own.")                                                     \
+    X(MSG_PE_COPY_SUFFIX, "(copy)")                                                                \
+    X(MSG_PE_DELETE_QUESTION,                                                                      \
+      "Delete the preset \"%s\"? A profile left without presets is deleted with it.")              \
+    X(MSG_PE_SAVE_QUESTION, "Save the changes to \"%s\"?")                                         \
+    X(MSG_PE_SAVE_FAILED, "The profile could not be saved: %s")                                    \
+    X(MSG_PE_NO_SOURCE,                                                                            \
+      "Select a file in the list: Try converts its first %d seconds with this preset.")            \
+    X(MSG_PE_TRYING, "Converting the first %d seconds of \"%s\"…")                                 \
+    X(MSG_PE_CONVERTED, "Converted: \"%s\", %s, %s s, %s kbit/s")                                  \
+    X(MSG_PE_NOT_CONVERTED, "Not converted:")                                                      \
+    X(MSG_PE_LIMITS, "The limits of the %s:")                                                      \
+    X(MSG_PE_NO_DEVICE, "This preset names no device: there are no limits to hold it to.")         \
+    X(MSG_PE_WITHIN, "within")                                                                     \
+    X(MSG_PE_OUTSIDE, "OUTSIDE")                                                                   \
+    X(MSG_PE_DEVICE_TAKES, "device: %s")                                                           \
+    X(MSG_TRY_CUT_FAILED, "The first seconds of \"%s\" could not be read: %s")                     \
+    X(MSG_TRY_STOPPED, "The try was stopped.")                                                     \
+    X(MSG_LIMIT_VIDEO_CODEC, "Video codec")                                                        \
+    X(MSG_LIMIT_PROFILE, "Profile")                                                                \
+    X(MSG_LIMIT_LEVEL, "Level")                                                                    \
+    X(MSG_LIMIT_SIZE, "Picture size")                                                              \
+    X(MSG_LIMIT_FRAME_RATE, "Frame rate")                                                          \
+    X(MSG_LIMIT_VIDEO_RATE, "Video rate")                                                          \
+    X(MSG_LIMIT_AUDIO_CODEC, "Sound codec")                                                        \
+    X(MSG_LIMIT_SAMPLE_RATE, "Sample rate")                                                        \
+    X(MSG_LIMIT_CHANNELS, "Channels")                                                              \
     ORM_OUTPUT_MESSAGES(X)                                                                         \
     ORM_FAILURE_CAUSE_MESSAGES(X)
 

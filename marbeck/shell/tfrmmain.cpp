@@ -9,6 +9,7 @@
 #include "lang/marbeckmessages.h"
 #include "postbatch.h"
 #include "poweractions.h"
+#include "presets/tfrmpreseteditor.h"
 #include "profiles/chooserstate.h"
 #include "profiles/tfrmprofile.h"
 #include "settings/globalvars.h"
@@ -176,6 +177,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
 
     m_buttonChooseProfile = makeButton(this, "ButtonChooseProfile", {16, 488, 111, 27});
     m_buttonSettings = makeButton(this, "ButtonSettings", {136, 488, 111, 27});
+    m_buttonEditPresets = makeButton(this, "ButtonEditPresets", {256, 488, 111, 27});
     m_buttonConvert = makeButton(this, "ButtonConvert", {512, 488, 111, 27});
     static_cast<TsuiImageButton *>(m_buttonConvert)->setDefault(true);
 
@@ -229,6 +231,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     bindButton(m_buttonChooseProfile, m_actionChooseProfile);
     bindButton(m_buttonConvert, m_actionConvert);
     connect(m_buttonSettings, &QAbstractButton::clicked, this, &TfrmMain::ButtonSettingsClick);
+    connect(m_buttonEditPresets, &QAbstractButton::clicked, this,
+            &TfrmMain::ButtonEditPresetsClick);
     // The list's estimated sizes follow the chosen preset's rate.
     connect(m_comboBoxProfile, &QComboBox::currentIndexChanged, this, [this] {
         const TProfileDetailItem *preset = selectedPreset();
@@ -257,7 +261,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     setTabOrder(m_editOutputDir, m_buttonBrowse);
     setTabOrder(m_buttonBrowse, m_buttonChooseProfile);
     setTabOrder(m_buttonChooseProfile, m_buttonSettings);
-    setTabOrder(m_buttonSettings, m_buttonConvert);
+    setTabOrder(m_buttonSettings, m_buttonEditPresets);
+    setTabOrder(m_buttonEditPresets, m_buttonConvert);
 
     m_batch = std::make_unique<BatchDriver>(m_listViewFiles->sources(), this, m_listViewFiles);
     KeepSettingsOf(*m_batch, globals());
@@ -470,10 +475,11 @@ bool TfrmMain::ApplyLanguage()
     m_buttonBrowse->setText(buttonCaption(7, Msg::MSG_OUTPUT_BROWSE));
     m_buttonChooseProfile->setText(buttonCaption(10, Msg::MSG_CHOOSE_PROFILE));
     m_buttonSettings->setText(buttonCaption(6, Msg::MSG_SETTINGS_TITLE));
+    m_buttonEditPresets->setText(buttonCaption(6, Msg::MSG_EDIT_PRESETS));
     m_buttonConvert->setText(buttonCaption(9, Msg::MSG_CONVERT));
     for (QAbstractButton *button :
          {m_buttonAddFiles, m_buttonDelete, m_buttonClearList, m_buttonBrowse,
-          m_buttonChooseProfile, m_buttonSettings, m_buttonConvert})
+          m_buttonChooseProfile, m_buttonSettings, m_buttonEditPresets, m_buttonConvert})
         button->setToolTip(button->text().trimmed());
     m_listViewFiles->UpdateStatus();
     m_labelStatusBar->adjustSize();
@@ -595,6 +601,44 @@ void TfrmMain::ButtonSettingsClick()
     UpdateBatchWarning();
 }
 
+PresetEditorSetup TfrmMain::presetEditorSetup() const
+{
+    const TGlobalVars &g = globals();
+    PresetEditorSetup setup;
+    setup.profilePath = g.ProfilePath;
+    if (const TProfileDetailItem *preset = selectedPreset())
+        setup.section = preset->Section;
+    setup.userFolder = orm::UserFolders(g.AppFolder).userProfileFolder();
+    setup.programFolder = g.AppFolder;
+    if (const int row = m_listViewFiles->firstSelectedRow(); row >= 0) {
+        const TFileItem &item = m_listViewFiles->sources().item(row);
+        setup.source = item.path();
+        setup.sourceHasVideo = item.VideoCount.toInt() > 0;
+    }
+    // The main window's ground and its labels' colour.
+    QPalette look = palette();
+    look.setColor(QPalette::Window, m_imageMain->palette().color(QPalette::Window));
+    look.setColor(QPalette::WindowText, m_labelProfile->palette().color(QPalette::WindowText));
+    setup.look = look;
+    return setup;
+}
+
+void TfrmMain::ButtonEditPresetsClick()
+{
+    TGlobalVars &g = globals();
+    TfrmPresetEditor editor(presetEditorSetup(), this);
+    editor.exec();
+    // The profile the editor last showed is the one in use, with its preset.
+    if (QFileInfo::exists(editor.profilePath()))
+        g.ProfilePath = editor.profilePath();
+    const QString section = editor.section();
+    LoadProfileItems();
+    for (int i = 0; i < m_presets.size(); ++i) {
+        if (m_presets[i].Section == section)
+            m_comboBoxProfile->setCurrentIndex(i);
+    }
+}
+
 void TfrmMain::UpdateBatchWarning()
 {
     const TGlobalVars &g = globals();
@@ -677,8 +721,9 @@ void TfrmMain::holdInputDuringBatch(bool hold)
     // The list, the preset and the folders cannot change during a batch; the
     // caption's buttons and the surfaces that move the window stay.
     m_listViewFiles->setLocked(hold);
-    for (QWidget *part : std::initializer_list<QWidget *>{m_comboBoxProfile, m_editOutputDir,
-                                                          m_buttonSettings, m_buttonHelp})
+    for (QWidget *part :
+         std::initializer_list<QWidget *>{m_comboBoxProfile, m_editOutputDir, m_buttonSettings,
+                                          m_buttonEditPresets, m_buttonHelp})
         part->setEnabled(!hold);
     m_actionChooseProfile->setEnabled(!hold);
     m_languagesMI->setEnabled(!hold);

@@ -3,6 +3,7 @@
 // preset of the chosen profile and the output folder, with its own title-bar
 // buttons and the "Languages" menu. Start-up runs in FormCreate, in a fixed
 // order; the window is shown from the event loop once the chooser is closed.
+#include "presets/tfrmpreseteditor.h"
 #include "profiles/profilecatalogue.h"
 #include "skins/windowdrag.h"
 #include "sources/typelists.h"
@@ -54,6 +55,9 @@ public:
     void UpdateBatchWarning();
     // Rebuilds the preset box and the profile label from the chosen profile.
     void LoadProfileItems();
+    // What the preset editor starts from: the profile and preset in use, the
+    // list's selected file for "Try", and this window's colours.
+    PresetEditorSetup presetEditorSetup() const;
     // The preset selected in ComboBoxProfile; null when none is.
     const TProfileDetailItem *selectedPreset() const;
 
@@ -83,6 +87,7 @@ public:
     QAbstractButton *ButtonBrowse() const { return m_buttonBrowse; }
     QAbstractButton *ButtonChooseProfile() const { return m_buttonChooseProfile; }
     QAbstractButton *ButtonSettings() const { return m_buttonSettings; }
+    QAbstractButton *ButtonEditPresets() const { return m_buttonEditPresets; }
     QAbstractButton *ButtonConvert() const { return m_buttonConvert; }
     QAbstractButton *ButtonMin() const { return m_buttonMin; }
     QAbstractButton *ButtonClose() const { return m_buttonClose; }
@@ -96,6 +101,9 @@ public slots:
     void ActionConvertExecute();
     void ActionChooseProfileExecute();
     void ButtonSettingsClick();
+    // The preset editor on the profile in use; afterwards the profile and
+    // preset it last showed are the ones in use.
+    void ButtonEditPresetsClick();
     void ButtonHelpClick();
     void ButtonMinClick();
     void ButtonCloseClick();
@@ -150,6 +158,7 @@ private:
     QAbstractButton *m_buttonBrowse;
     QAbstractButton *m_buttonChooseProfile;
     QAbstractButton *m_buttonSettings;
+    QAbstractButton *m_buttonEditPresets;
     QAbstractButton *m_buttonConvert;
     QAbstractButton *m_buttonMin;
     QAbstractButton *m_buttonClose;

@@ -294,7 +294,7 @@ void ApplyMainSkin(QWidget &window, const SkinTable &table, const QString &skinF
             a.button(chrome);
         for (const char *button :
              {"ButtonAddFiles", "ButtonDelete", "ButtonClearList", "ButtonChooseProfile",
-              "ButtonSettings", "ButtonBrowse", "ButtonConvert"})
+              "ButtonSettings", "ButtonEditPresets", "ButtonBrowse", "ButtonConvert"})
             a.button(button);
         a.control("ListViewFiles");
         for (const char *label : {"LabelProfile", "LabelProfileInfo", "LabelOutputDirectory",

@@ -45,6 +45,8 @@ constexpr BuiltIn kMainBuiltIn[] = {
      "imgMainform_Chooseprofile_Normal.bmp", 16, 488, 111, 27, "clWhite", false},
     {SkinKind::Button, "FORMMAIN_BUTTON_SETTINGS", "ButtonSettings",
      "imgMainform_Settings_Normal.bmp", 136, 488, 111, 27, "clWhite", false},
+    {SkinKind::Button, "FORMMAIN_BUTTON_EDITPRESETS", "ButtonEditPresets",
+     "imgMainform_Editpresets_Normal.bmp", 256, 488, 111, 27, "clWhite", false},
     {SkinKind::Button, "FORMMAIN_BUTTON_BROWSE", "ButtonBrowse", "imgMainform_Browse_Normal.bmp",
      512, 429, 111, 27, "clWhite", false},
     {SkinKind::Button, "FORMMAIN_BUTTON_CONVERT", "ButtonConvert", "imgMainform_Convert_Normal.bmp",
@@ -265,6 +267,20 @@ void LoadSkin(const orm::IniFile &ini, SkinTable &table)
             *static_cast<bool *>(field.value) = ini.readBool(section, field.key, true);
             break;
         }
+    }
+    // A skin made before "Edit Presets..." has no place for that button: it
+    // takes the Settings button's pictures and font, one step further along
+    // the row that Choose Profile and Settings begin.
+    if (!ini.keyNames(kMainSection)
+             .contains(QStringLiteral("FORMMAIN_BUTTON_EDITPRESETS_NORMAL"), Qt::CaseInsensitive)) {
+        const SkinElement &settings = table.element(u"ButtonSettings");
+        const SkinElement &choose = table.element(u"ButtonChooseProfile");
+        SkinElement &edit = table.element(u"ButtonEditPresets");
+        const QString stem = edit.Stem, control = edit.Control;
+        edit = settings;
+        edit.Stem = stem;
+        edit.Control = control;
+        edit.Left = settings.Left + (settings.Left - choose.Left);
     }
 }
 

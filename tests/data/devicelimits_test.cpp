@@ -4,6 +4,7 @@
 // device presets also store the source's name as the title the device shows.
 #include "presetrun.h"
 #include "shared/batchscript.h"
+#include "shared/devicelimits.h"
 #include "shared/error.h"
 #include "shared/ini.h"
 #include "shared/utilfuncs.h"
@@ -23,273 +24,31 @@ using namespace ormtest;
 
 namespace {
 
-struct DeviceLimits {
-    const char *device;
-    const char *file;     // the profile file
-    const char *sections; // its presets for this device
-    const char *videoCodec;
-    const char *profile; // contained in the stream's profile name
-    int level;           // the declared level (H.264: times ten)
-    QSize maxSize;
-    double maxFrameRate;
-    int maxAverageKbps;
-    int peakKbps;   // the rate that fills the device's buffer
-    int bufferKbit; // the device's buffer
-    const char *audioCodec;
-    QList<int> sampleRates;
-    int maxChannels;
-};
-
-const QList<int> kAacRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-
-// The devices' published limits. H.264 levels bring their buffer sizes (1.3:
-// 2000 kbit; High profile 1.25 times Baseline's, 3.2: 25000 kbit, 4.2: 78125
-// kbit at 62500 kbit/s); the iPods' 640x480 mode and the PSP are held to
-// 1.5 Mbit/s in a one-second buffer; MPEG-4 Simple Profile levels bring theirs
-// (L2 and L3: 40 x 16384 bits, L4a: 80 x 16384) and H.263 level 10 its 64 kbit/s.
-const DeviceLimits kDevices[] = {
-    {"iPod 320x240",
-     "Transcoding_iPod.ini",
-     "Item0",
-     "h264",
-     "Baseline",
-     13,
-     {320, 240},
-     30,
-     768,
-     768,
-     2000,
-     "aac",
-     {32000, 44100, 48000},
-     2},
-    {"iPod 640x480",
-     "Transcoding_iPod.ini",
-     "Item1",
-     "h264",
-     "Baseline",
-     30,
-     {640, 480},
-     30,
-     1500,
-     1500,
-     1500,
-     "aac",
-     {32000, 44100, 48000},
-     2},
-    {"iPod 320x240",
-     "iPod_Classic.ini",
-     "Item0 Item1 Item2",
-     "h264",
-     "Baseline",
-     13,
-     {320, 240},
-     30,
-     768,
-     768,
-     2000,
-     "aac",
-     {32000, 44100, 48000},
-     2},
-    {"iPod 640x480",
-     "iPod_Classic.ini",
-     "Item3",
-     "h264",
-     "Baseline",
-     30,
-     {640, 480},
-     30,
-     1500,
-     1500,
-     1500,
-     "aac",
-     {32000, 44100, 48000},
-     2},
-    {"iPod nano 320x240",
-     "iPod_Nano_Touch.ini",
-     "Item0",
-     "h264",
-     "Baseline",
-     13,
-     {320, 240},
-     30,
-     768,
-     768,
-     2000,
-     "aac",
-     {32000, 44100, 48000},
-     2},
-    {"iPod nano/touch 640x480",
-     "iPod_Nano_Touch.ini",
-     "Item1 Item2",
-     "h264",
-     "Baseline",
-     30,
-     {640, 480},
-     30,
-     1500,
-     1500,
-     1500,
-     "aac",
-     {32000, 44100, 48000},
-     2},
-    {"PSP MPEG-4",
-     "PSP_320x240.ini",
-     "Item0",
-     "mpeg4",
-     "Simple",
-     4,
-     {320, 240},
-     30,
-     768,
-     768,
-     1310,
-     "aac",
-     {48000},
-     2},
-    {"PSP H.264 320x240",
-     "PSP_320x240.ini",
-     "Item1 Item2",
-     "h264",
-     "Main",
-     21,
-     {320, 240},
-     30,
-     1500,
-     1500,
-     1500,
-     "aac",
-     {48000},
-     2},
-    {"PSP H.264 480x272",
-     "PSP_480x272.ini",
-     "Item0 Item1 Item2",
-     "h264",
-     "Main",
-     30,
-     {480, 272},
-     30,
-     1500,
-     1500,
-     1500,
-     "aac",
-     {48000},
-     2},
-    {"3GPP smartphone QVGA",
-     "3GPP_Smartphone.ini",
-     "Item0 Item1",
-     "h264",
-     "Baseline",
-     13,
-     {320, 240},
-     30,
-     768,
-     768,
-     2000,
-     "aac",
-     kAacRates,
-     2},
-    {"3GPP smartphone VGA",
-     "3GPP_Smartphone.ini",
-     "Item2 Item3",
-     "h264",
-     "Baseline",
-     30,
-     {640, 480},
-     30,
-     2000,
-     2000,
-     2000,
-     "aac",
-     kAacRates,
-     2},
-    {"3GP2 phone SP L2",
-     "3GP2_Phone.ini",
-     "Item0",
-     "mpeg4",
-     "Simple",
-     2,
-     {352, 288},
-     15,
-     128,
-     128,
-     655,
-     "aac",
-     kAacRates,
-     2},
-    {"3GP2 phone SP L3",
-     "3GP2_Phone.ini",
-     "Item1 Item2",
-     "mpeg4",
-     "Simple",
-     3,
-     {352, 288},
-     30,
-     384,
-     384,
-     655,
-     "aac",
-     kAacRates,
-     2},
-    {"Phone/tablet H.264 High 3.2",
-     "Phone_Tablet_H264.ini",
-     "Item0",
-     "h264",
-     "High",
-     32,
-     {1280, 720},
-     60,
-     25000,
-     25000,
-     25000,
-     "aac",
-     kAacRates,
-     2},
-    {"Phone/tablet H.264 High 4.2",
-     "Phone_Tablet_H264.ini",
-     "Item1",
-     "h264",
-     "High",
-     42,
-     {1920, 1080},
-     60,
-     62500,
-     62500,
-     78125,
-     "aac",
-     kAacRates,
-     2},
-    {"3GPP phone H.263 L10",
-     "3GPP_Phone.ini",
-     "Item0 Item1 Item2 Item3",
-     "h263",
-     "",
-     -1,
-     {176, 144},
-     15,
-     64,
-     64,
-     74,
-     "aac",
-     kAacRates,
-     2},
-};
+// The devices' published limits, as the programs ship them.
+QList<orm::DeviceLimits> devices()
+{
+    static const QList<orm::DeviceLimits> read =
+        orm::ReadDeviceLimits(dataDir() + "/" + QStringView(orm::kDeviceLimitsFile).toString());
+    return read;
+}
 
 struct DeviceCase {
-    const DeviceLimits *limits;
+    orm::DeviceLimits limits;
+    QString file;
     QString section;
 };
 
 void PrintTo(const DeviceCase &c, std::ostream *os)
 {
-    *os << c.limits->file << " [" << c.section.toStdString() << "]";
+    *os << c.file.toStdString() << " [" << c.section.toStdString() << "]";
 }
 
 std::vector<DeviceCase> deviceCases()
 {
     std::vector<DeviceCase> cases;
-    for (const DeviceLimits &d : kDevices) {
-        for (const QString &section : QString(d.sections).split(' '))
-            cases.push_back({&d, section});
+    for (const orm::DeviceLimits &d : devices()) {
+        for (const orm::DeviceLimits::Preset &p : d.presets)
+            cases.push_back({d, p.file, p.section});
     }
     return cases;
 }
@@ -344,9 +103,10 @@ class DevicePreset : public testing::TestWithParam<DeviceCase> {};
 
 TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
 {
-    const DeviceLimits &d = *GetParam().limits;
+    const orm::DeviceLimits &d = GetParam().limits;
     const QString section = GetParam().section;
-    const orm::IniFile profile(dataDir() + "/default_setting/" + d.file);
+    const QString file = GetParam().file;
+    const orm::IniFile profile(dataDir() + "/default_setting/" + file);
     ASSERT_TRUE(profile.sectionNames().contains(section));
     const QString input = sharedNaturalClip("natural 'clip' $x.mp4", 4, {640, 480});
     QTemporaryDir out;
@@ -361,10 +121,10 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
             main = out.filePath(name);
     }
     ASSERT_FALSE(main.isEmpty());
-    SCOPED_TRACE(d.device);
+    SCOPED_TRACE(d.device.toStdString());
     const Probe p = probe(main);
-    EXPECT_EQ(p.videoCodec(), QString(d.videoCodec));
-    EXPECT_TRUE(p.video["profile"].toString().contains(QString(d.profile)))
+    EXPECT_EQ(p.videoCodec(), d.videoCodec);
+    EXPECT_TRUE(p.video["profile"].toString().contains(d.videoProfile))
         << p.video["profile"].toString().toStdString();
     if (d.level >= 0) {
         EXPECT_EQ(p.video["level"].toInt(), d.level);
@@ -389,7 +149,7 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
     EXPECT_EQ(shortfall, 0) << "the " << d.peakKbps << " kbit/s, " << d.bufferKbit
                             << " kbit buffer runs " << shortfall / 1000 << " kbit short";
 
-    EXPECT_EQ(p.audioCodec(), QString(d.audioCodec));
+    EXPECT_EQ(p.audioCodec(), d.audioCodec);
     EXPECT_TRUE(d.sampleRates.contains(p.audio["sample_rate"].toString().toInt()))
         << p.audio["sample_rate"].toString().toStdString();
     EXPECT_LE(p.audio["channels"].toInt(), d.maxChannels);
@@ -398,10 +158,10 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
     // PSP's own title atom (written by the psp muxer, in UTF-16BE) it does
     // not read, so there the bytes are looked for.
     const QString title = QStringLiteral("natural 'clip' $x");
-    if (QString(d.file).contains("iPod")) {
+    if (file.contains("iPod")) {
         const ProcessResult info = runProcess("mediainfo", {"--Output=General;%Title%", main});
         EXPECT_EQ(QString::fromUtf8(info.output).trimmed(), title);
-    } else if (QString(d.file).startsWith("PSP")) {
+    } else if (file.startsWith("PSP")) {
         QByteArray utf16;
         for (const QChar c : title)
             utf16.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
@@ -411,13 +171,13 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
 
 INSTANTIATE_TEST_SUITE_P(Data, DevicePreset, testing::ValuesIn(deviceCases()),
                          [](const testing::TestParamInfo<DeviceCase> &info) {
-                             QString name = QString(info.param.limits->file).section('.', 0, 0) +
-                                            "_" + info.param.section;
+                             QString name =
+                                 info.param.file.section('.', 0, 0) + "_" + info.param.section;
                              name.replace(QRegularExpression("[^A-Za-z0-9_]"), "_");
                              return name.toStdString();
                          });
 
-// Every device preset of the shipped files is in the table above; the
+// Every device preset of the shipped files has its device's limits; the
 // general MP4 and WebM video and the sound profiles have no device.
 TEST(DevicePreset, EveryDevicePresetHasLimits)
 {
@@ -431,7 +191,7 @@ TEST(DevicePreset, EveryDevicePresetHasLimits)
                 continue;
             bool listed = false;
             for (const DeviceCase &c : deviceCases())
-                listed = listed || (file == c.limits->file && section == c.section);
+                listed = listed || (file == c.file && section == c.section);
             EXPECT_TRUE(listed) << file.toStdString() << " [" << section.toStdString() << "]";
         }
     }

@@ -2,6 +2,7 @@
 // the four languages, drawn offscreen, for looking at after a change.
 // Arguments: the staged installation, the folder for the pictures.
 #include "lang/marbeckmessages.h"
+#include "presets/tfrmpreseteditor.h"
 #include "profiles/tfrmprofile.h"
 #include "screenkit.h"
 #include "settings/globalvars.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -122,6 +124,23 @@ int main(int argc, char *argv[])
             if (!screenkit::save(&chooser, out + "/chooser_" + tag + ".png"))
                 ++failures;
             chooser.hide();
+
+            {
+                // The preset editor on the shipped profile, on a copy of its
+                // first preset, and after a try of that copy.
+                list.SelectItem(0);
+                TfrmPresetEditor editor(window.presetEditorSetup(), &window);
+                editor.show();
+                if (!screenkit::save(&editor, out + "/presets_" + tag + "_shipped.png"))
+                    ++failures;
+                editor.ButtonDuplicatePreset()->click();
+                editor.ButtonTry()->click();
+                while (editor.trial() && editor.trial()->running())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+                if (!screenkit::save(&editor, out + "/presets_" + tag + "_tried.png"))
+                    ++failures;
+                QFile::remove(editor.profilePath());
+            }
 
             TfrmSettings settingsWindow(&window);
             settingsWindow.LoadControls(g);

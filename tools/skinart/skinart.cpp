@@ -106,6 +106,7 @@ const Place kMainPlaces[] = {
     {"ButtonClearList", {300, 312, kButtonWidth, kButtonHeight}},
     {"ButtonChooseProfile", {16, 500, kButtonWidth, kButtonHeight}},
     {"ButtonSettings", {158, 500, kButtonWidth, kButtonHeight}},
+    {"ButtonEditPresets", {300, 500, kButtonWidth, kButtonHeight}},
     {"ButtonBrowse", {500, 433, kButtonWidth, kButtonHeight}},
     {"ButtonConvert", {500, 500, kButtonWidth, kButtonHeight}},
     {"ListViewFiles", {16, 88, 618, 196}},
@@ -208,6 +209,16 @@ void glyphGear(QPainter &p, const QRectF &r)
         p.restore();
     }
     p.drawEllipse(c, 1.3, 1.3);
+}
+
+void glyphPencil(QPainter &p, const QRectF &r)
+{
+    const QPointF c = r.center();
+    p.drawLine(QPointF(c.x() - 5, c.y() + 5), QPointF(c.x() + 4, c.y() - 4));
+    p.drawLine(QPointF(c.x() - 3, c.y() + 7), QPointF(c.x() + 6, c.y() - 2));
+    p.drawLine(QPointF(c.x() + 4, c.y() - 4), QPointF(c.x() + 6, c.y() - 2));
+    p.drawLine(QPointF(c.x() - 5, c.y() + 5), QPointF(c.x() - 6, c.y() + 8));
+    p.drawLine(QPointF(c.x() - 6, c.y() + 8), QPointF(c.x() - 3, c.y() + 7));
 }
 
 void glyphFolder(QPainter &p, const QRectF &r)
@@ -662,6 +673,7 @@ int main(int argc, char *argv[])
         {"ButtonClearList", "imgMainform_Clearlist", false, glyphClear},
         {"ButtonChooseProfile", "imgMainform_Chooseprofile", false, glyphProfile},
         {"ButtonSettings", "imgMainform_Settings", false, glyphGear},
+        {"ButtonEditPresets", "imgMainform_Editpresets", false, glyphPencil},
         {"ButtonBrowse", "imgMainform_Browse", false, glyphFolder},
         {"ButtonConvert", "imgMainform_Convert", true, glyphPlay},
     };

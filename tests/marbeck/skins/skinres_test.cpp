@@ -34,7 +34,7 @@ TEST(SkinFile, EveryKeyOfBothSectionsInReadingOrder)
         (*f.section == u"MAINFORM" ? main : profile)++;
         keys << f.key;
     }
-    EXPECT_EQ(main, 271);
+    EXPECT_EQ(main, 290);
     EXPECT_EQ(profile, 234);
     EXPECT_EQ(keys.removeDuplicates(), 0);
     EXPECT_EQ(keys.first(), "FORMMAIN_BACKGROUND_IMAGE");
@@ -54,6 +54,22 @@ TEST(SkinFile, EveryKeyOfBothSectionsInReadingOrder)
     // The chooser's dialog buttons are read right after the family buttons.
     EXPECT_LT(keys.indexOf("FORMPROFILE_BUTTON_BUTTONCANCEL_VISIBLE"),
               keys.indexOf("FORMPROFILE_OTHER_IMAGE"));
+}
+
+// A skin from before the Edit Presets button lays it out from its Settings button.
+TEST(SkinFile, ASkinWithoutTheEditPresetsButtonGivesItTheSettingsLook)
+{
+    const SkinTable table =
+        loaded("[MAINFORM]\nFORMMAIN_BUTTON_SETTINGS_NORMAL=gear.bmp\n"
+               "FORMMAIN_BUTTON_SETTINGS_LEFT=140\nFORMMAIN_BUTTON_SETTINGS_WIDTH=120\n"
+               "FORMMAIN_BUTTON_CHOOSEPROFILE_LEFT=10\n"
+               "FORMMAIN_BUTTON_SETTINGS_FONT_COLOR=clWhite\n");
+    const SkinElement &edit = table.element(u"ButtonEditPresets");
+    EXPECT_EQ(edit.Pictures[StateNormal], "gear.bmp");
+    EXPECT_EQ(edit.Left, 270);
+    EXPECT_EQ(edit.Width, 120);
+    EXPECT_EQ(edit.Font.Color, "clWhite");
+    EXPECT_EQ(edit.Control, "ButtonEditPresets");
 }
 
 TEST(SkinFile, WithoutAFileTheBuiltInSkinStays)
