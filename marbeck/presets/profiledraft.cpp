@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace marbeck {
@@ -134,7 +135,9 @@ bool UserProfiles::owns(const QString &profilePath) const
 
 QString UserProfiles::freePathFor(const QString &from) const
 {
-    const QString stem = QFileInfo(from).completeBaseName();
+    // A copy of a copy is numbered after the first, not "(2) (2)".
+    static const QRegularExpression numbered(QStringLiteral(" \\(\\d+\\)$"));
+    const QString stem = QFileInfo(from).completeBaseName().remove(numbered);
     QString path = QDir(m_folder).filePath(stem + ".ini");
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = QDir(m_folder).filePath(QStringLiteral("%1 (%2).ini").arg(stem).arg(n));
@@ -183,7 +186,7 @@ ProfileDraft CopyOfProfile(const ProfileDraft &from, const QString &newPath,
     ProfileDraft copy = from;
     nameDevices(copy.presets, from.path, deviceLimitsFile);
     copy.path = newPath;
-    copy.title = from.title + titleSuffix;
+    copy.title = WithSuffix(from.title, titleSuffix);
     return copy;
 }
 
@@ -194,6 +197,11 @@ ProfileDraft CopyOfPreset(const ProfileDraft &from, int preset, const QString &n
     copy.presets = {copy.presets.value(preset)};
     copy.presets.front().section = QStringLiteral("Item0");
     return copy;
+}
+
+QString WithSuffix(const QString &title, const QString &suffix)
+{
+    return title.endsWith(suffix) ? title : title + suffix;
 }
 
 QStringList PlaceholderNames()

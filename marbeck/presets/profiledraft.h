@@ -70,6 +70,9 @@ ProfileDraft CopyOfProfile(const ProfileDraft &from, const QString &newPath,
 ProfileDraft CopyOfPreset(const ProfileDraft &from, int preset, const QString &newPath,
                           const QString &titleSuffix, const QString &deviceLimitsFile);
 
+// A copy's title: the suffix once, also for a copy of a copy.
+QString WithSuffix(const QString &title, const QString &suffix);
+
 // The placeholders a command line can hold, for the editor's menu.
 QStringList PlaceholderNames();
 

@@ -333,7 +333,7 @@ void TfrmPresetEditor::ButtonDuplicatePresetClick()
     if (m_owned) {
         PresetDraft copy = m_draft.presets[m_current];
         copy.section.clear();
-        copy.title += copySuffix();
+        copy.title = WithSuffix(copy.title, copySuffix());
         m_draft.presets.insert(m_current + 1, copy);
         m_filling = true;
         m_listPresets->insertItem(m_current + 1, copy.title);

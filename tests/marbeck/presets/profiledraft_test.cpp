@@ -66,6 +66,11 @@ TEST(ProfileDraft, ACopyInTheUserFolderReadsBackAsItWasAndTheShippedFileStays)
     EXPECT_TRUE(user.owns(copy.path));
     EXPECT_EQ(readFile(f.shipped), kShipped);
     EXPECT_EQ(user.freePathFor(f.shipped), f.user + "/Transcoding_iPod (2).ini");
+    // A copy of the copy: one suffix, the next number.
+    const ProfileDraft second =
+        CopyOfProfile(copy, user.freePathFor(copy.path), " (copy)", f.limits);
+    EXPECT_EQ(second.title, copy.title);
+    EXPECT_EQ(second.path, f.user + "/Transcoding_iPod (2).ini");
 
     const ProfileDraft back = ProfileDraft::read(copy.path);
     EXPECT_EQ(back.title, copy.title);
