@@ -94,8 +94,29 @@ void ConvertRun::MarkStopped()
 
 void ConvertRun::PrepareOutputCheck()
 {
-    if (!m_closed)
+    if (m_closed)
+        return;
+    m_outputGuard.probeSource();
+    if (pictureRefusal() && m_job->Active())
+        m_job->Stop(); // JobEnded reports the refusal
+}
+
+const std::optional<QString> &ConvertRun::pictureRefusal()
+{
+    if (m_pictureChecked)
+        return m_pictureRefusal;
+    m_pictureChecked = true;
+    if (!m_outputGuard.sourceFacts())
         m_outputGuard.probeSource();
+    // A video stream the media library sees is a picture; without one the
+    // encoder is asked, as before a batch's job.
+    if (m_outputGuard.sourceFacts() && m_outputGuard.sourceFacts()->video)
+        return m_pictureRefusal;
+    orm::ScriptJob check = m_script;
+    check.pictureKnown = false;
+    if (const QString reason = orm::SourceRefusal(check); !reason.isEmpty())
+        m_pictureRefusal = reason;
+    return m_pictureRefusal;
 }
 
 QString ConvertRun::CachedPresetHealth()
@@ -151,6 +172,12 @@ bool ConvertRun::Start()
             orm::ShowMessageBox(reason, msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
             return false;
         }
+        // Whether the source has the picture a video preset needs is found
+        // while the job runs (pictureRefusal): the media library's first use
+        // and, without a video stream, a run of the encoder would hold up
+        // the start.
+        m_script = job;
+        job.pictureKnown = true;
         const QString script = orm::WriteJobScripts(job);
         m_job->Start(script, 2, 0, m_outputGuard.privateFiles());
         return true;
@@ -192,10 +219,20 @@ void ConvertRun::JobEnded(const orm::JobEnd &jobEnd)
 {
     // Converted only when every output is there and whole; a failed job's new
     // files are removed.
-    const orm::JobEnd end = orm::VerifiedJobEnd(m_outputGuard, jobEnd, outputText);
+    const bool refused = !m_closed && pictureRefusal().has_value();
+    orm::JobEnd end = jobEnd;
+    if (refused) {
+        end.outcome = orm::JobOutcome::Failed; // its files go with the rest
+        end.message = *m_pictureRefusal;
+    }
+    end = orm::VerifiedJobEnd(m_outputGuard, end, outputText);
     if (m_closed)
         return;
-    if (end.outcome != orm::JobOutcome::Converted) {
+    if (refused) {
+        m_errorOccurred = true;
+        m_failures.add(m_handOff.TempFile, *m_pictureRefusal);
+        orm::ShowMessageBox(*m_pictureRefusal, msg(Msg::MSG_ERROR), orm::mb::kIconExclamation);
+    } else if (end.outcome != orm::JobOutcome::Converted) {
         m_errorOccurred = true;
         QString text;
         if (!m_errorLine.isEmpty() || !end.recentLines.isEmpty()) {

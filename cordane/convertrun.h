@@ -7,6 +7,7 @@
 // asks the questions and shows the figures.
 #include "handoff.h"
 #include "parentnotice.h"
+#include "shared/batchscript.h"
 #include "shared/failurelog.h"
 #include "shared/outputcheck.h"
 
@@ -66,6 +67,9 @@ public:
     void Close(const std::optional<orm::Placement> &placement = std::nullopt);
 
 private:
+    // Why the source cannot go through the preset (it has no picture and the
+    // preset makes video); found once, while the job runs or at its end.
+    const std::optional<QString> &pictureRefusal();
     bool ReadJob();
     // Why the installed encoder cannot run the preset, as far as is known
     // without asking it: only an answer an earlier run cached is used.
@@ -82,6 +86,9 @@ private:
     QString m_profileTitle;
     QString m_outputFile;
     bool m_healthKnown = false; // the encoder's abilities were known at the start
+    orm::ScriptJob m_script;    // the job as started
+    bool m_pictureChecked = false;
+    std::optional<QString> m_pictureRefusal; // the source lacks the picture the preset needs
     bool m_errorOccurred = false;
     bool m_stopped = false;
     QString m_errorLine; // the job's first error line

@@ -68,6 +68,8 @@ public:
     // (or for verify()), so that the job starts sooner.
     void probeSourceLater() { m_probeLater = true; }
     void probeSource();
+    // What probeSource() found; nothing before it ran.
+    const std::optional<MediaFacts> &sourceFacts() const { return m_source; }
 
     // The private names the commands write, shown under their planned final
     // names; when the commands name none, every file new in the output

@@ -170,6 +170,24 @@ TEST(CordaneRun, APspPresetReportsTheFileItReallyWrote)
     EXPECT_EQ(probe(run.ripOutputFile).videoCodec(), u"mpeg4");
 }
 
+// A source without a picture is refused by a video preset, though the job
+// starts before that is known: nothing of it is left, and the parent is told.
+TEST(CordaneRun, ASoundOnlySourceIsRefusedByAVideoPresetAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    const QString app = cordaneInstallation(dir.filePath("app"));
+    const QString sound = dir.filePath("only sound.m4a");
+    ASSERT_EQ(runProcess(stageDir() + "/cores/avcore.dll",
+                         {"-v", "error", "-f", "lavfi", "-i", "sine=d=3", "-c:a", "aac", sound})
+                  .exitCode,
+              0);
+    QDir().mkpath(dir.filePath("out"));
+    const StubRun run = runStub(app, {sound, dir.filePath("out/o.mp4")});
+    EXPECT_EQ(run.ripResult, u"Convert Error!");
+    EXPECT_TRUE(run.output.contains("has no picture")) << run.output.toStdString();
+    EXPECT_TRUE(QDir(dir.filePath("out")).isEmpty());
+}
+
 // Whether the encoder has what the preset needs is known without asking it
 // only from an earlier answer: a job that fails asks it, and the next start
 // refuses before anything runs.
@@ -191,9 +209,10 @@ TEST(CordaneRun, APresetTheEncoderCannotRunIsNamedThenRefusedBeforeItRuns)
         EXPECT_EQ(stub.ripResult, u"Convert Error!") << run;
         EXPECT_TRUE(stub.output.contains("lacks the encoder \"libx264\""))
             << stub.output.toStdString();
-        // The first run: the source's streams listed, the job and the three
-        // questions; the second: nothing more.
-        EXPECT_EQ(readFile(calls).count('\n'), 5) << run;
+        // The first run: the job and the three questions (the media library
+        // sees the source's picture, so its streams are not asked for); the
+        // second: nothing more.
+        EXPECT_EQ(readFile(calls).count('\n'), 4) << run;
     }
 }
 
