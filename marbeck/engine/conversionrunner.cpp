@@ -90,6 +90,9 @@ JobOutputs ConversionRunner::outputsOf(const BatchItem &item)
     job->script.slot = m_slot;
     job->script.values =
         JobPlaceholders(m_settings.programFolder, m_settings.outputFolder, item.source);
+    // What the source holds is needed only by the check at the job's end: it
+    // is read once the encoder has been started (start()).
+    job->outputs.probeSourceLater();
     job->outputs.begin(job->script.profileFile, job->script.section, job->script.values);
     JobOutputs outputs{job->outputs.folder(), job->outputs.stems()};
     m_prepared = std::move(job);
@@ -129,6 +132,7 @@ tl::expected<void, JobRefusal> ConversionRunner::start(const JobSpec &spec)
         orm::DeleteTempFiles(m_settings.programFolder, m_slot);
         return tl::unexpected(JobRefusal{e.text(), false});
     }
+    job.outputs.probeSource();
     return {};
 }
 
