@@ -141,6 +141,7 @@ QList<QStringList> commandsFor(const QStringList &clips, const QString &profile,
         job.profileFile = profile;
         job.section = "Item0";
         job.values = marbeck::JobPlaceholders(app, outputFolder, clip);
+        job.pictureKnown = true; // every clip has one: the encoder need not be asked
         commands << orm::ReadTextLines(orm::WriteJobScripts(job)).mid(1);
     }
     return commands;
