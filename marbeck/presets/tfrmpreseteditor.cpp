@@ -342,14 +342,10 @@ void TfrmPresetEditor::ButtonDuplicatePresetClick()
         setUnsaved(true);
         return;
     }
-    const ProfileDraft copy = CopyOfPreset(
-        m_draft, m_current, m_user.freePathFor(m_draft.path), copySuffix(),
-        QDir(m_setup.programFolder).filePath(QStringView(orm::kDeviceLimitsFile).toString()));
-    if (const auto saved = m_user.save(copy); !saved) {
-        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PE_SAVE_FAILED), {saved.error()}),
-                            msg(Msg::MSG_ERROR), orm::mb::kIconError);
+    const ProfileDraft copy = CopyOfPreset(m_draft, m_current, m_user.freePathFor(m_draft.path),
+                                           copySuffix(), limitsFile());
+    if (!saveShown(copy))
         return;
-    }
     load(copy.path, 0);
 }
 
@@ -358,14 +354,10 @@ void TfrmPresetEditor::ButtonDuplicateProfileClick()
     if (!settleChanges())
         return;
     const int preset = m_current;
-    const ProfileDraft copy = CopyOfProfile(
-        m_draft, m_user.freePathFor(m_draft.path), copySuffix(),
-        QDir(m_setup.programFolder).filePath(QStringView(orm::kDeviceLimitsFile).toString()));
-    if (const auto saved = m_user.save(copy); !saved) {
-        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PE_SAVE_FAILED), {saved.error()}),
-                            msg(Msg::MSG_ERROR), orm::mb::kIconError);
+    const ProfileDraft copy =
+        CopyOfProfile(m_draft, m_user.freePathFor(m_draft.path), copySuffix(), limitsFile());
+    if (!saveShown(copy))
         return;
-    }
     load(copy.path, preset);
 }
 
@@ -409,14 +401,24 @@ bool TfrmPresetEditor::ButtonSaveClick()
 {
     if (!m_owned)
         return true;
-    const auto saved = m_user.save(m_draft);
-    if (!saved) {
-        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PE_SAVE_FAILED), {saved.error()}),
-                            msg(Msg::MSG_ERROR), orm::mb::kIconError);
+    if (!saveShown(m_draft))
         return false;
-    }
     load(m_draft.path, m_current); // new presets get their sections
     return true;
+}
+
+bool TfrmPresetEditor::saveShown(const ProfileDraft &draft)
+{
+    const auto saved = m_user.save(draft);
+    if (!saved)
+        orm::ShowMessageBox(orm::FormatMessage(msg(Msg::MSG_PE_SAVE_FAILED), {saved.error()}),
+                            msg(Msg::MSG_ERROR), orm::mb::kIconError);
+    return saved.has_value();
+}
+
+QString TfrmPresetEditor::limitsFile() const
+{
+    return QDir(m_setup.programFolder).filePath(QStringView(orm::kDeviceLimitsFile).toString());
 }
 
 void TfrmPresetEditor::ButtonTryClick()
@@ -433,8 +435,7 @@ void TfrmPresetEditor::ButtonTryClick()
         return;
     }
     const PresetDraft &preset = m_draft.presets[m_current];
-    const QList<orm::DeviceLimits> devices = orm::ReadDeviceLimits(
-        QDir(m_setup.programFolder).filePath(QStringView(orm::kDeviceLimitsFile).toString()));
+    const QList<orm::DeviceLimits> devices = orm::ReadDeviceLimits(limitsFile());
     TrialSetup setup{m_setup.programFolder,
                      m_setup.source,
                      m_setup.sourceHasVideo,
@@ -463,12 +464,12 @@ void TfrmPresetEditor::trialFinished(const TrialResult &result)
     m_buttonTry->setText(msg(Msg::MSG_PE_TRY));
     m_progressTry->setValue(result.converted ? 100 : 0);
     m_buttonPlay->setEnabled(result.converted && !result.outputFile.isEmpty());
-    m_buttonPlay->setProperty("output", result.outputFile);
+    m_triedOutput = result.outputFile;
 }
 
 void TfrmPresetEditor::ButtonPlayClick()
 {
-    orm::ShellOpen(m_buttonPlay->property("output").toString());
+    orm::ShellOpen(m_triedOutput);
 }
 
 void TfrmPresetEditor::reject()

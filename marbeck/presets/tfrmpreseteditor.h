@@ -84,6 +84,9 @@ private:
     // the save failed.
     bool settleChanges();
     void trialFinished(const TrialResult &result);
+    // Writes the draft; false after telling the user why it could not.
+    bool saveShown(const ProfileDraft &draft);
+    QString limitsFile() const;
     QString copySuffix() const;
 
     PresetEditorSetup m_setup;
@@ -95,6 +98,7 @@ private:
     bool m_filling = false;
     int m_current = -1;
     std::unique_ptr<PresetTrial> m_trial;
+    QString m_triedOutput; // what "Play" opens
 
     QLabel *m_labelProfile;
     QLineEdit *m_editProfileTitle;
