@@ -13,7 +13,8 @@ QList<ListedProfile> profilesOf(const QString &folder, bool user)
     QList<ListedProfile> listed;
     if (folder.isEmpty())
         return listed;
-    const auto catalogue = ProfileCatalogue::ListProfiles(folder);
+    const auto catalogue =
+        user ? ProfileCatalogue::ListUserProfiles(folder) : ProfileCatalogue::ListProfiles(folder);
     if (!catalogue)
         return listed;
     for (int family = 0; family < kFamilyCount; ++family) {

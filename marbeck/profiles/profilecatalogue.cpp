@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QLoggingCategory>
+
+#include <algorithm>
 
 namespace marbeck {
 
@@ -55,7 +58,19 @@ bool IsPresetSection(const QString &sectionName)
     return sectionName.startsWith(u"Item");
 }
 
-std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &folder)
+namespace {
+
+Q_LOGGING_CATEGORY(lcProfiles, "ormolux.profiles")
+
+enum class Listing { Everything, ProfilesOnly };
+
+TProfileItem entryOf(const orm::IniFile &ini, const QString &path)
+{
+    return {ini.readString(u"Info", u"TitleE", {}), path,
+            ini.readString(u"Info", u"DescriptionE", {})};
+}
+
+std::optional<ProfileCatalogue> listFolder(const QString &folder, Listing listing)
 {
     const QString resolved = QString::fromStdString(
         orm::platform::resolveCaseInsensitive(orm::ExcludeBackslash(folder).toStdString()));
@@ -65,9 +80,33 @@ std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &fo
     QDirIterator it(resolved, {QStringLiteral("*.ini")}, QDir::Files | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         it.next();
-        catalogue.add(LoadProfileEntry(orm::IncludeBackslash(resolved) + it.fileName()));
+        const QString path = orm::IncludeBackslash(resolved) + it.fileName();
+        if (listing == Listing::ProfilesOnly && !it.fileInfo().isFile()) {
+            qCWarning(lcProfiles, "%s is not a regular file; it is not listed.",
+                      qUtf8Printable(path));
+            continue;
+        }
+        const orm::IniFile ini(path);
+        if (listing == Listing::ProfilesOnly &&
+            std::ranges::none_of(ini.sectionNames(), IsPresetSection)) {
+            qCWarning(lcProfiles, "%s holds no preset; it is not listed.", qUtf8Printable(path));
+            continue;
+        }
+        catalogue.add(entryOf(ini, path));
     }
     return catalogue;
+}
+
+} // namespace
+
+std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &folder)
+{
+    return listFolder(folder, Listing::Everything);
+}
+
+std::optional<ProfileCatalogue> ProfileCatalogue::ListUserProfiles(const QString &folder)
+{
+    return listFolder(folder, Listing::ProfilesOnly);
 }
 
 std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &folder,
@@ -76,7 +115,7 @@ std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &fo
     auto catalogue = ListProfiles(folder);
     if (!catalogue || userFolder.isEmpty())
         return catalogue;
-    if (const auto own = ListProfiles(userFolder)) {
+    if (const auto own = ListUserProfiles(userFolder)) {
         for (const QList<TProfileItem> &family : own->m_families) {
             for (const TProfileItem &item : family)
                 catalogue->add(item);
@@ -87,9 +126,7 @@ std::optional<ProfileCatalogue> ProfileCatalogue::ListProfiles(const QString &fo
 
 TProfileItem ProfileCatalogue::LoadProfileEntry(const QString &path)
 {
-    const orm::IniFile ini(path);
-    return {ini.readString(u"Info", u"TitleE", {}), path,
-            ini.readString(u"Info", u"DescriptionE", {})};
+    return entryOf(orm::IniFile(path), path);
 }
 
 void ProfileCatalogue::add(const TProfileItem &item)

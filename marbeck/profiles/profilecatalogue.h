@@ -46,6 +46,10 @@ public:
     // Reads every "*.ini" of the folder, in the order the folder lists them;
     // nullopt when the folder does not exist.
     static std::optional<ProfileCatalogue> ListProfiles(const QString &folder);
+    // The user's own folder, which holds what the user or another program
+    // left there: only regular files that hold a preset count; any other
+    // "*.ini" is passed over with a log line.
+    static std::optional<ProfileCatalogue> ListUserProfiles(const QString &folder);
     // The shipped folder's catalogue with the user's own profiles after the
     // shipped ones of each family, so that a stored row keeps naming the same
     // shipped profile when the user adds one; nullopt when the shipped folder

@@ -2,11 +2,13 @@
 #include "support/testfiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 using namespace marbeck;
 using namespace ormtest;
@@ -97,6 +99,11 @@ TEST(ProfileCatalogue, TheUsersOwnProfilesFollowTheShippedOnesOfTheirFamily)
     writeFile(shipped + "/ipod.ini", profile("iPod classic"));
     writeFile(own + "/my_ipod.ini", profile("iPod, my way"));
     writeFile(own + "/mine.ini", profile("Mine"));
+    // What else may lie in the user's folder is not a profile: a damaged
+    // file, a settings file without presets, a pipe (which must not hang).
+    writeFile(own + "/broken.ini", QByteArray("\x00\xff\xfe garbage\n", 15));
+    writeFile(own + "/notes.ini", "[Info]\nTitleE=iPod notes\n");
+    ASSERT_EQ(mkfifo(QFile::encodeName(own + "/pipe.ini").constData(), 0600), 0);
 
     const auto both = ProfileCatalogue::ListProfiles(shipped, own);
     ASSERT_TRUE(both.has_value());
