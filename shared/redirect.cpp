@@ -14,6 +14,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace orm {
 
@@ -92,7 +93,6 @@ platform::Pipe createPipe(const char *text)
 // A large pipe lets a talkative child write on while the reader is busy, and
 // each read carry more.
 constexpr int kPipeSize = 1024 * 1024;
-constexpr qsizetype kMinimumRead = 4096;
 // The reader stops reading while this much waits for the main thread: a busy
 // main thread then holds up the child, as a full pipe would.
 constexpr qsizetype kMostQueued = 4 * kPipeSize;
@@ -288,6 +288,8 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     const int pipes[2] = {job->stdoutRead.get(), job->stderrRead.get()};
     bool open[2] = {true, true};
     QString failure;
+    // One read takes what a full pipe holds.
+    std::vector<char> buffer(kPipeSize);
 
     // Reads what a pipe holds now and queues it; false when the job must end.
     auto drainPipe = [&](int i, bool &gotData) {
@@ -300,17 +302,16 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
             }
             if (job->cancelled || job->handlerFailed)
                 return false;
-            const qsizetype size = std::min(
-                qsizetype(platform::pendingBytes(pipes[i], kMinimumRead)), qsizetype(kPipeSize));
-            QByteArray chunk(size, Qt::Uninitialized);
             const platform::ReadResult r =
-                platform::readAvailable(pipes[i], chunk.data(), size_t(size));
+                platform::readAvailable(pipes[i], buffer.data(), buffer.size());
             switch (r.status) {
             case platform::ReadStatus::Data:
                 gotData = true;
-                chunk.truncate(qsizetype(r.count));
-                queueChunk(self, job, i == 0 ? Stream::Out : Stream::Err, std::move(chunk));
-                if (qsizetype(r.count) < size)
+                // A chunk of its own, as long as what was read: a line of
+                // progress does not hold a pipe's worth of memory.
+                queueChunk(self, job, i == 0 ? Stream::Out : Stream::Err,
+                           QByteArray(buffer.data(), qsizetype(r.count)));
+                if (r.count < buffer.size())
                     return true;
                 continue;
             case platform::ReadStatus::End: open[i] = false; return true;

@@ -37,9 +37,6 @@ bool waitReadable(std::span<WaitItem> items, int timeoutMs, int &error);
 // reader is busy).
 void prepareReadEnd(int fd, int size);
 
-// What the pipe holds now, at least `minimum` (a small read still sees its end).
-std::size_t pendingBytes(int fd, std::size_t minimum);
-
 enum class ReadStatus { Data, End, Empty, Failed };
 struct ReadResult {
     ReadStatus status;

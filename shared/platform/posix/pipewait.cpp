@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,14 +49,6 @@ void prepareReadEnd(int fd, int size)
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     // Refused beyond the system's limit: the default size then stays.
     ::fcntl(fd, F_SETPIPE_SZ, size);
-}
-
-std::size_t pendingBytes(int fd, std::size_t minimum)
-{
-    int available = 0;
-    if (::ioctl(fd, FIONREAD, &available) != 0 || available < 0 || std::size_t(available) < minimum)
-        return minimum;
-    return std::size_t(available);
 }
 
 ReadResult readAvailable(int fd, char *buffer, std::size_t size)
