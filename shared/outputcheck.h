@@ -68,6 +68,9 @@ public:
     // (or for verify()), so that the job starts sooner.
     void probeSourceLater() { m_probeLater = true; }
     void probeSource();
+    // After begin(): what an earlier probe found of the source stands for
+    // probeSource()'s.
+    void useSourceFacts(const MediaFacts &facts) { m_source = facts; }
     // What probeSource() found; nothing before it ran.
     const std::optional<MediaFacts> &sourceFacts() const { return m_source; }
 

@@ -237,8 +237,8 @@ int Run::convert(const TProfileDetailItem &preset, const QStringList &aviSynthEx
     std::vector<BatchItem> items;
     for (int row = 0; row < list.count(); ++row) {
         const TFileItem &item = list.item(row);
-        items.push_back(
-            {item.path(), item.FileName, item.FileSize.toLongLong(), item.VideoCount.toInt() > 0});
+        items.push_back({item.path(), item.FileName, item.FileSize.toLongLong(),
+                         item.VideoCount.toInt() > 0, MediaFactsOf(item)});
     }
 
     const bool live = ::isatty(STDERR_FILENO) == 1;

@@ -100,8 +100,8 @@ void BatchDriver::StartBatch()
     std::vector<BatchItem> items;
     for (int row = 0; row < m_rows.count(); ++row) {
         const TFileItem &item = m_rows.item(row);
-        items.push_back(
-            {item.path(), item.FileName, fileSizeOf(item.FileSize), item.VideoCount.toInt() > 0});
+        items.push_back({item.path(), item.FileName, fileSizeOf(item.FileSize),
+                         item.VideoCount.toInt() > 0, MediaFactsOf(item)});
     }
     m_terminated = false;
     m_batchOpen = true;

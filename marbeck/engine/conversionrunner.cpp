@@ -132,7 +132,11 @@ tl::expected<void, JobRefusal> ConversionRunner::start(const JobSpec &spec)
         orm::DeleteTempFiles(m_settings.programFolder, m_slot);
         return tl::unexpected(JobRefusal{e.text(), false});
     }
-    job.outputs.probeSource();
+    // The list's probe saves the job a second one, unless the file has changed since.
+    if (spec.item.facts && QFileInfo(job.source).size() == spec.item.fileSize)
+        job.outputs.useSourceFacts(*spec.item.facts);
+    else
+        job.outputs.probeSource();
     return {};
 }
 

@@ -2,6 +2,7 @@
 // What the batch queue needs of a job: start it, hear how far it got and how
 // it ended, stop it. The conversion runner does this with the encoder; tests
 // give the queue scripted runners instead.
+#include "shared/outputcheck.h"
 #include "shared/progressmodel.h"
 
 #include <QString>
@@ -21,6 +22,9 @@ struct BatchItem {
     QString fileName; // what the progress window shows
     qint64 fileSize = 0;
     bool hasVideo = false; // the list's probe saw a video stream
+    // What the list's probe found, for the check of the job's outputs; none:
+    // the job probes the source. Taken only while the source keeps its size.
+    std::optional<orm::MediaFacts> facts;
 };
 
 // A job: which source, in which slot, and its place among the batch's jobs.

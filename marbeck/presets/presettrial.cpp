@@ -142,8 +142,9 @@ void PresetTrial::convert()
                 qBound<qint64>(qint64(0), qint64(p.positionMs) * 100 / p.durationMs, qint64(100))));
     };
     m_runner->ended = [this](const JobResult &job) { converted(job); };
+    // The clip is a cut of the source: its facts are its own, found by the job.
     BatchItem item{m_clip, orm::ExtractFileName(m_setup.source), QFileInfo(m_clip).size(),
-                   m_setup.sourceHasVideo};
+                   m_setup.sourceHasVideo, std::nullopt};
     if (const auto started = m_runner->start({item, kTrialSlot, 1}); !started)
         finish(failure(started.error().text));
 }

@@ -5,6 +5,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace marbeck {
 
 const std::array<SourceColumn, kSourceColumnCount> kSourceColumns = {{
@@ -89,6 +91,21 @@ TFileItem ProbeFile(const QString &path, const MediaInfoLibrary &library)
     item.Channels = stream(StreamKind::Audio, "Channel(s)/String");
     item.SamplingRate = stream(StreamKind::Audio, "SamplingRate/String");
     return item;
+}
+
+std::optional<orm::MediaFacts> MediaFactsOf(const TFileItem &item)
+{
+    if (item.Format.isEmpty())
+        return std::nullopt;
+    orm::MediaFacts facts;
+    facts.readable = true;
+    facts.video = item.VideoCount.toInt() > 0;
+    facts.audio = item.AudioCount.toInt() > 0;
+    bool known = false;
+    const double duration = item.Duration.toDouble(&known);
+    if (known && duration > 0)
+        facts.durationMs = qint64(std::llround(duration));
+    return facts;
 }
 
 } // namespace marbeck

@@ -1,15 +1,14 @@
 #pragma once
 // The record kept with each row of the source list: what the MediaInfo
 // library says about the file, as the texts it returns.
+#include "shared/outputcheck.h"
+
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class QLocale;
-
-namespace orm {
-class MediaInfoLibrary;
-}
 
 namespace marbeck {
 
@@ -58,5 +57,9 @@ QString SizeText(qint64 bytes, const QLocale &language);
 // empty (as current versions do), its "Format/String" stands in.
 TFileItem ProbeFile(const QString &path);
 TFileItem ProbeFile(const QString &path, const MediaInfoLibrary &library);
+
+// What the output check needs of a source, from its record; none for a file
+// the library could not read (its media columns are blank).
+std::optional<orm::MediaFacts> MediaFactsOf(const TFileItem &item);
 
 } // namespace marbeck

@@ -191,3 +191,27 @@ TEST(BatchVerify, ASourceReplacedDuringItsJobIsKept)
     EXPECT_TRUE(s.driver->failures().text().contains("was changed or replaced"))
         << s.driver->failures().text().toStdString();
 }
+
+TEST(BatchVerify, TheListsProbeStandsForTheSourceOnlyWhileItKeepsItsSize)
+{
+    // A row that says the clip lasts 100 s: its output of 3 s fails the
+    // check, so the job took the row's facts instead of probing again.
+    const auto runWithClaimedDuration = [](bool changeSizeAfterAdding) {
+        BatchSetup s;
+        const QString source = s.addCopy(clip(), "claimed.mp4");
+        TFileItem row = s.list->sources().item(0);
+        row.Duration = QStringLiteral("100000");
+        s.list->sources().clear();
+        s.list->sources().append(row);
+        if (changeSizeAfterAdding) {
+            QFile file(source);
+            EXPECT_TRUE(file.open(QIODevice::Append));
+            file.write(QByteArray(16, '\0'));
+        }
+        s.run(s.preset("3GPP_Phone.ini"));
+        return s.driver->queue().counts();
+    };
+    EXPECT_EQ(runWithClaimedDuration(false).failed, 1);
+    // The file changed since it was listed: the job probes it and converts.
+    EXPECT_EQ(runWithClaimedDuration(true).done, 1);
+}
