@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 using namespace ormtest;
@@ -198,6 +199,51 @@ TEST(ShippedPreset, SoundThatStartsLateIsPaddedWithSilence)
         ASSERT_TRUE(start.hasMatch() && end.hasMatch()) << log.right(3000).toStdString();
         EXPECT_NEAR(start.captured(1).toDouble(), 0, 0.03);
         EXPECT_NEAR(end.captured(1).toDouble(), 0.5, 0.1);
+    }
+}
+
+// A source whose picture starts half a second after its sound: a device's
+// MP4 holds the first picture from 0 (read without edit lists, the picture
+// starts at 0 and still lasts to the end); WebM, which has no edit lists,
+// shows its first picture when the source does.
+TEST(ShippedPreset, PictureThatStartsLateIsHeldNotShifted)
+{
+    QTemporaryDir dir;
+    const QString encoder = stageDir() + "/cores/avcore.dll";
+    const QString input = dir.filePath("late picture.mkv");
+    ASSERT_EQ(runProcess(encoder, {"-v", "error", "-itsoffset", "0.5", "-f", "lavfi", "-i",
+                                   "testsrc2=s=320x240:d=2.5", "-f", "lavfi", "-i", "sine=d=3",
+                                   "-c:v", "libx264", "-c:a", "aac", input})
+                  .exitCode,
+              0);
+    const QString section = "Item0";
+    for (const char *file : {"3GPP_Phone.ini", "PSP_320x240.ini", "WebM_VP9.ini"}) {
+        SCOPED_TRACE(file);
+        const orm::IniFile profile(dataDir() + "/default_setting/" + file);
+        const QString ext = profile.readString(section, u"EXT", {});
+        QTemporaryDir out;
+        const ProcessResult run = runPreset(profile, section, input, out);
+        ASSERT_EQ(run.exitCode, 0) << run.output.right(3000).toStdString();
+        const QStringList made = QDir(out.path()).entryList({"*." + ext}, QDir::Files);
+        ASSERT_EQ(made.size(), 1);
+        const auto times = [&](const char *stream) {
+            QList<double> t;
+            for (const QByteArray &line :
+                 runProcess("ffprobe", {"-v", "error", "-ignore_editlist", "1", "-select_streams",
+                                        stream, "-show_entries", "packet=pts_time", "-of",
+                                        "csv=p=0", out.filePath(made.first())})
+                     .output.split('\n'))
+                if (!line.trimmed().isEmpty())
+                    t << line.toDouble();
+            std::sort(t.begin(), t.end());
+            return t;
+        };
+        const QList<double> picture = times("v:0");
+        const QList<double> sound = times("a:0");
+        ASSERT_FALSE(picture.isEmpty() || sound.isEmpty());
+        EXPECT_NEAR(sound.first(), 0, 0.03);
+        EXPECT_NEAR(picture.first(), ext == u"webm" ? 0.5 : 0, 0.1);
+        EXPECT_GT(picture.last(), 2.8);
     }
 }
 
