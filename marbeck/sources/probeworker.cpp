@@ -164,6 +164,9 @@ ProbeWorker::Answer ProbeWorker::end(Outcome outcome, const QString &reason)
     m_pending.clear();
     Answer answer;
     answer.outcome = outcome;
+    if (!m_sent.isEmpty())
+        answer.path = m_sent.takeFirst();
+    m_unanswered += std::exchange(m_sent, {});
     answer.reason = outcome == Outcome::Crashed
                         ? QStringLiteral("%1 (exit status %2)").arg(reason).arg(status)
                         : reason;
@@ -178,31 +181,58 @@ void ProbeWorker::interrupt()
         orm::platform::shutdownChannel(m_channel.get());
 }
 
-ProbeWorker::Answer ProbeWorker::probe(const QString &path, int timeLimitMs)
+bool ProbeWorker::send(const QString &path)
 {
     if (!usable())
-        return end(Outcome::Crashed, QStringLiteral("the probe program is not running"));
+        return false;
     const QByteArray request = wireText(path) + '\0';
     int error = 0;
     if (!orm::platform::writeAll(m_channel.get(), request.constData(), size_t(request.size()),
                                  error))
-        return end(Outcome::Crashed, QStringLiteral("the probe program has gone"));
+        return false;
+    m_sent << path;
+    return true;
+}
 
+QStringList ProbeWorker::takeUnanswered()
+{
+    return std::exchange(m_unanswered, {});
+}
+
+qsizetype ProbeWorker::answerEnd() const
+{
+    if (m_pending.isEmpty())
+        return 0;
+    // The kind, then its zero-ended texts.
+    qsizetype texts = m_pending.front() == kFields ? qsizetype(kProbedFields.size()) : 1;
+    for (qsizetype i = 1; i < m_pending.size(); ++i) {
+        if (m_pending.at(i) == '\0' && --texts == 0)
+            return i + 1;
+    }
+    return 0;
+}
+
+ProbeWorker::Answer ProbeWorker::probe(const QString &path, int timeLimitMs)
+{
+    if (!send(path))
+        return end(Outcome::Crashed, QStringLiteral("the probe program has gone"));
+    return receive(timeLimitMs);
+}
+
+ProbeWorker::Answer ProbeWorker::receive(int timeLimitMs)
+{
+    if (m_sent.isEmpty() || !usable())
+        return end(Outcome::Crashed, QStringLiteral("the probe program is not running"));
     QElapsedTimer clock;
     clock.start();
     char buffer[8192];
-    for (;;) {
-        // Complete once the kind and its zero-ended texts have arrived.
-        if (!m_pending.isEmpty()) {
-            const qsizetype needed =
-                m_pending.front() == kFields ? qsizetype(kProbedFields.size()) : 1;
-            if (m_pending.count('\0') >= needed)
-                break;
-        }
+    qsizetype length = 0;
+    while ((length = answerEnd()) == 0) {
         const qint64 left = timeLimitMs - clock.elapsed();
         if (left <= 0)
             return end(Outcome::TimedOut,
                        QStringLiteral("no answer within %1 ms").arg(timeLimitMs));
+        int error = 0;
         orm::platform::WaitItem item[1] = {{m_channel.get()}};
         if (!orm::platform::waitReadable(item, int(left), error))
             return end(Outcome::Crashed, QStringLiteral("waiting failed (error %1)").arg(error));
@@ -216,18 +246,19 @@ ProbeWorker::Answer ProbeWorker::probe(const QString &path, int timeLimitMs)
     }
 
     Answer answer;
-    const QList<QByteArray> texts = m_pending.mid(1).split('\0');
+    answer.path = m_sent.takeFirst();
+    const QList<QByteArray> texts = m_pending.mid(1, length - 2).split('\0');
     if (m_pending.front() == kFields) {
         answer.outcome = Outcome::Probed;
-        answer.item.FileName = orm::ExtractFileName(path);
-        answer.item.Directory = orm::ExtractFilePath(path);
+        answer.item.FileName = orm::ExtractFileName(answer.path);
+        answer.item.Directory = orm::ExtractFilePath(answer.path);
         for (std::size_t i = 0; i < kProbedFields.size(); ++i)
             answer.item.*kProbedFields[i] = QString::fromUtf8(texts.at(qsizetype(i)));
     } else {
         answer.outcome = Outcome::Refused;
         answer.reason = QString::fromUtf8(texts.at(0));
     }
-    m_pending.clear(); // one answer per request: nothing can follow it
+    m_pending.remove(0, length);
     return answer;
 }
 

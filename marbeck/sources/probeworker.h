@@ -16,6 +16,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
@@ -37,7 +38,10 @@ void SetProbeProgramPath(const QString &path);
 // media columns blank.
 TFileItem BlankItem(const QString &path);
 
-// One helper process, used by one thread at a time.
+// One helper process, used by one thread at a time. Requests may run ahead
+// of answers: with the next path already in its pipe, the helper goes on to
+// it at once instead of waiting for the program to read an answer and send
+// another.
 class ProbeWorker {
 public:
     enum class Outcome {
@@ -48,6 +52,7 @@ public:
     };
     struct Answer {
         Outcome outcome = Outcome::Crashed;
+        QString path; // the request it answers
         TFileItem item;
         QString reason;
     };
@@ -55,9 +60,19 @@ public:
     // Starts `program`; null with `error` set when it cannot run.
     static std::unique_ptr<ProbeWorker> start(const QString &program, QString &error);
 
-    // Sends one path and waits at most `timeLimitMs` for the answer. After
-    // Crashed or TimedOut the helper is gone and this worker is not usable.
+    // Sends one path; false when the helper has gone.
+    bool send(const QString &path);
+    // Requests sent and not yet answered.
+    qsizetype waiting() const { return m_sent.size(); }
+    // Waits at most `timeLimitMs` for the answer to the oldest waiting
+    // request. After Crashed or TimedOut (the helper was working on that
+    // file) the helper is gone, this worker is not usable, and the other
+    // waiting requests are left for takeUnanswered().
+    Answer receive(int timeLimitMs);
+    QStringList takeUnanswered();
+    // send() and receive() for one path.
     Answer probe(const QString &path, int timeLimitMs);
+
     bool usable() const { return m_child.running() && !m_interrupted; }
     // From another thread: a probe under way ends at once as Crashed.
     void interrupt();
@@ -65,12 +80,16 @@ public:
 private:
     ProbeWorker() = default;
     Answer end(Outcome outcome, const QString &reason);
+    // Where the first whole answer in m_pending ends; 0 while it is not whole.
+    qsizetype answerEnd() const;
 
     orm::platform::ChildProcess m_child;
     std::mutex m_channelMutex; // the channel is closed only while no interrupt can use it
     orm::platform::Fd m_channel;
     std::atomic<bool> m_interrupted{false};
-    QByteArray m_pending;
+    QByteArray m_pending; // answers read and not yet taken
+    QStringList m_sent;   // waiting requests, oldest first
+    QStringList m_unanswered;
 };
 
 } // namespace marbeck

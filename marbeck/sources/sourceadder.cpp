@@ -17,7 +17,9 @@
 #include <QThread>
 
 #include <algorithm>
+#include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -137,79 +139,164 @@ struct SourceAdder::Run {
     int timeLimitMs = kProbeTimeLimitMs;
     std::shared_ptr<Helpers> helpers;
 
-    TFileItem probeInHelper(std::unique_ptr<ProbeWorker> &helper, const QString &path)
+    struct Taken {
+        std::size_t index = 0;
+        QString path;
+    };
+    enum class Claim { Taken, NoneNow, Done };
+
+    // The next file to probe. With nothing left, a worker that holds no
+    // requests is counted out under the same lock, so that a file added
+    // just after still finds a worker to start.
+    Claim claim(Taken &taken, bool holdsRequests)
     {
-        if (!helper) {
-            QString error;
-            helper = ProbeWorker::start(helperProgram, error);
-            if (helper) {
-                helpers->use(helper.get());
-                // Cancelled before cancelling could reach the new helper.
-                const std::lock_guard lock(mutex);
-                if (cancelled)
-                    helper->interrupt();
-            }
-            if (!helper) {
-                qCWarning(lcSources, "Probing %s in this process: %s", qUtf8Printable(path),
-                          qUtf8Printable(error));
-                return ProbeFile(path);
-            }
+        const std::lock_guard lock(mutex);
+        if (!cancelled && nextToProbe < paths.size()) {
+            taken.index = nextToProbe++;
+            taken.path = paths[taken.index];
+            return Claim::Taken;
         }
-        ProbeWorker::Answer answer = helper->probe(path, timeLimitMs);
-        switch (answer.outcome) {
-        case ProbeWorker::Outcome::Probed: return std::move(answer.item);
-        case ProbeWorker::Outcome::Refused: throw orm::Error(answer.reason);
-        case ProbeWorker::Outcome::Crashed:
-        case ProbeWorker::Outcome::TimedOut: break;
-        }
-        // The next file gets a new helper.
-        helpers->release(helper);
-        helper.reset();
-        bool cancelledMeanwhile = false;
-        {
-            const std::lock_guard lock(mutex);
-            cancelledMeanwhile = cancelled;
-        }
-        if (!cancelledMeanwhile)
-            qCWarning(lcSources, "Probing %s failed: %s; it is listed without its media details.",
-                      qUtf8Printable(path), qUtf8Printable(answer.reason));
-        return BlankItem(path);
+        if (holdsRequests && !cancelled)
+            return Claim::NoneNow;
+        --workers;
+        return Claim::Done;
     }
+
+    void store(std::size_t index, Probed probed)
+    {
+        probed.ready = true;
+        const std::lock_guard lock(mutex);
+        results[index] = std::move(probed);
+    }
+
+    bool isCancelled()
+    {
+        const std::lock_guard lock(mutex);
+        return cancelled;
+    }
+
+    static Probed probedHere(const std::function<TFileItem()> &probe)
+    {
+        Probed probed;
+        try {
+            probed.item = probe();
+            probed.probed = true;
+        } catch (...) {
+            probed.error = std::current_exception();
+        }
+        return probed;
+    }
+
+    std::unique_ptr<ProbeWorker> startHelper(const QString &path)
+    {
+        QString error;
+        auto helper = ProbeWorker::start(helperProgram, error);
+        if (!helper) {
+            qCWarning(lcSources, "Probing %s in this process: %s", qUtf8Printable(path),
+                      qUtf8Printable(error));
+            return nullptr;
+        }
+        helpers->use(helper.get());
+        // Cancelled before cancelling could reach the new helper.
+        if (isCancelled())
+            helper->interrupt();
+        return helper;
+    }
+
+    // How many requests a worker keeps with its helper: the next file waits
+    // in the helper's pipe while it answers the last.
+    static constexpr qsizetype kAhead = 2;
 
     static void work(const std::shared_ptr<Run> &run)
     {
+        const bool viaHelper = !run->probe && !run->helperProgram.isEmpty();
         std::unique_ptr<ProbeWorker> helper;
-        if (!run->helperProgram.isEmpty())
+        if (viaHelper)
             helper = run->helpers->take();
-        for (;;) {
-            std::size_t index = 0;
-            QString path;
-            {
-                const std::lock_guard lock(run->mutex);
-                if (run->cancelled || run->nextToProbe >= run->paths.size()) {
-                    --run->workers;
+        std::deque<Taken> sent;   // with the helper, oldest first
+        std::deque<Taken> resend; // left unanswered by a helper that ended
+        bool done = false;
+        while (!done) {
+            while (sent.size() < std::size_t(kAhead)) {
+                Taken taken;
+                if (!resend.empty() && run->isCancelled())
+                    resend.clear();
+                if (!resend.empty()) {
+                    taken = std::move(resend.front());
+                    resend.pop_front();
+                } else if (const Claim c = run->claim(taken, !sent.empty()); c != Claim::Taken) {
+                    done = c == Claim::Done;
                     break;
                 }
-                index = run->nextToProbe++;
-                path = run->paths[index];
-            }
-            Probed probed;
-            if (orm::platform::fileExists(path.toStdString()) &&
-                IsAcceptedType(orm::ExtractFileExt(path), run->types)) {
-                try {
-                    probed.item = run->probe                      ? run->probe(path)
-                                  : !run->helperProgram.isEmpty() ? run->probeInHelper(helper, path)
-                                                                  : ProbeFile(path);
-                    probed.probed = true;
-                } catch (...) {
-                    probed.error = std::current_exception();
+                const QString &path = taken.path;
+                if (!orm::platform::fileExists(path.toStdString()) ||
+                    !IsAcceptedType(orm::ExtractFileExt(path), run->types)) {
+                    run->store(taken.index, {});
+                    continue;
                 }
+                if (!viaHelper) {
+                    run->store(taken.index, probedHere([&] {
+                                   return run->probe ? run->probe(path) : ProbeFile(path);
+                               }));
+                    continue;
+                }
+                if (!helper)
+                    helper = run->startHelper(path);
+                if (!helper) {
+                    run->store(taken.index, probedHere([&] { return ProbeFile(path); }));
+                    continue;
+                }
+                if (!helper->send(path)) {
+                    // Gone before it had this file: a new helper takes it.
+                    resend.push_front(std::move(taken));
+                    for (auto it = sent.rbegin(); it != sent.rend(); ++it)
+                        resend.push_front(std::move(*it));
+                    sent.clear();
+                    run->helpers->release(helper);
+                    helper.reset();
+                    if (run->isCancelled())
+                        break;
+                    continue;
+                }
+                sent.push_back(std::move(taken));
             }
-            probed.ready = true;
-            const std::lock_guard lock(run->mutex);
-            run->results[index] = std::move(probed);
+            if (sent.empty())
+                continue;
+            ProbeWorker::Answer answer = helper->receive(run->timeLimitMs);
+            const Taken answered = std::move(sent.front());
+            sent.pop_front();
+            Probed probed;
+            switch (answer.outcome) {
+            case ProbeWorker::Outcome::Probed:
+                probed.item = std::move(answer.item);
+                probed.probed = true;
+                break;
+            case ProbeWorker::Outcome::Refused:
+                probed.error = std::make_exception_ptr(orm::Error(answer.reason));
+                break;
+            case ProbeWorker::Outcome::Crashed:
+            case ProbeWorker::Outcome::TimedOut:
+                // That file is listed without its media columns; the files
+                // sent after it go to the next helper.
+                if (!run->isCancelled())
+                    qCWarning(lcSources,
+                              "Probing %s failed: %s; it is listed without its media details.",
+                              qUtf8Printable(answered.path), qUtf8Printable(answer.reason));
+                probed.item = BlankItem(answered.path);
+                probed.probed = true;
+                for (auto it = sent.rbegin(); it != sent.rend(); ++it)
+                    resend.push_front(std::move(*it));
+                sent.clear();
+                run->helpers->release(helper);
+                helper.reset();
+                break;
+            }
+            run->store(answered.index, std::move(probed));
         }
-        if (helper)
+        // A helper with answers still to come is not kept for another run.
+        if (helper && helper->waiting() > 0)
+            run->helpers->release(helper);
+        else if (helper)
             run->helpers->give(std::move(helper));
     }
 };
