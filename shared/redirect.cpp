@@ -38,16 +38,20 @@ struct TRedirector::Job {
     std::atomic<bool> handlerFailed{false};
 
     // Chunks the reader has read and the main thread has not yet taken. Each
-    // chunk is a buffer of its own, handed over whole: the reader never
-    // touches it again.
+    // chunk is a buffer of its own, handed over whole: the reader does not
+    // touch it again until the main thread gives it back as a spare.
     struct Chunk {
         Stream stream;
         QByteArray bytes;
+        qsizetype held = 0; // the memory it holds, which the queue counts
     };
     std::mutex queueMutex;
     std::condition_variable roomFreed;
     std::deque<Chunk> queue;
-    qsizetype queuedBytes = 0; // read and not yet handled
+    qsizetype queuedBytes = 0; // held by chunks not yet handled
+    // Read buffers handled and given back, so that a talkative child costs
+    // no allocation (and no fresh pages) per read.
+    std::vector<QByteArray> spare;
     bool deliveryPosted = false;
     QString handlerError;
 
@@ -93,6 +97,12 @@ platform::Pipe createPipe(const char *text)
 // A large pipe lets a talkative child write on while the reader is busy, and
 // each read carry more.
 constexpr int kPipeSize = 1024 * 1024;
+// One read takes at most this much. A read of no more than kSmallRead (a
+// line of progress) is copied into a chunk of its own size; a larger one
+// hands its buffer over whole.
+constexpr qsizetype kReadSize = 256 * 1024;
+constexpr qsizetype kSmallRead = 16 * 1024;
+constexpr std::size_t kSpareBuffers = 4;
 // The reader stops reading while this much waits for the main thread: a busy
 // main thread then holds up the child, as a full pipe would.
 constexpr qsizetype kMostQueued = 4 * kPipeSize;
@@ -218,8 +228,9 @@ void TRedirector::queueChunk(TRedirector *self, const std::shared_ptr<Job> &job,
     bool post = false;
     {
         std::lock_guard lock(job->queueMutex);
-        job->queuedBytes += bytes.size();
-        job->queue.push_back({stream, std::move(bytes)});
+        const qsizetype held = bytes.capacity();
+        job->queuedBytes += held;
+        job->queue.push_back({stream, std::move(bytes), held});
         post = !std::exchange(job->deliveryPosted, true);
     }
     // One call takes every chunk queued until it runs.
@@ -244,7 +255,7 @@ void TRedirector::deliverChunks(const std::shared_ptr<Job> &job)
         }
         if (chunks.empty())
             break;
-        for (const Job::Chunk &chunk : chunks) {
+        for (Job::Chunk &chunk : chunks) {
             if (job->handlerFailed)
                 break;
             // A copy: the handler may destroy the redirector that holds it.
@@ -264,7 +275,9 @@ void TRedirector::deliverChunks(const std::shared_ptr<Job> &job)
             }
             {
                 std::lock_guard lock(job->queueMutex);
-                job->queuedBytes -= chunk.bytes.size();
+                job->queuedBytes -= chunk.held;
+                if (chunk.held >= kReadSize && job->spare.size() < kSpareBuffers)
+                    job->spare.push_back(std::move(chunk.bytes));
                 if (!error.isEmpty()) {
                     job->handlerError = error;
                     job->handlerFailed = true;
@@ -288,8 +301,19 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
     const int pipes[2] = {job->stdoutRead.get(), job->stderrRead.get()};
     bool open[2] = {true, true};
     QString failure;
-    // One read takes what a full pipe holds.
-    std::vector<char> buffer(kPipeSize);
+    const auto readBuffer = [&job] {
+        QByteArray buffer;
+        {
+            std::lock_guard lock(job->queueMutex);
+            if (!job->spare.empty()) {
+                buffer = std::move(job->spare.back());
+                job->spare.pop_back();
+            }
+        }
+        buffer.resize(kReadSize); // a spare keeps its memory: nothing is allocated
+        return buffer;
+    };
+    QByteArray buffer = readBuffer();
 
     // Reads what a pipe holds now and queues it; false when the job must end.
     auto drainPipe = [&](int i, bool &gotData) {
@@ -303,15 +327,18 @@ void TRedirector::readerLoop(TRedirector *self, std::shared_ptr<Job> job)
             if (job->cancelled || job->handlerFailed)
                 return false;
             const platform::ReadResult r =
-                platform::readAvailable(pipes[i], buffer.data(), buffer.size());
+                platform::readAvailable(pipes[i], buffer.data(), size_t(kReadSize));
+            const Stream stream = i == 0 ? Stream::Out : Stream::Err;
             switch (r.status) {
             case platform::ReadStatus::Data:
                 gotData = true;
-                // A chunk of its own, as long as what was read: a line of
-                // progress does not hold a pipe's worth of memory.
-                queueChunk(self, job, i == 0 ? Stream::Out : Stream::Err,
-                           QByteArray(buffer.data(), qsizetype(r.count)));
-                if (r.count < buffer.size())
+                if (qsizetype(r.count) <= kSmallRead) {
+                    queueChunk(self, job, stream, QByteArray(buffer.data(), qsizetype(r.count)));
+                } else {
+                    buffer.resize(qsizetype(r.count));
+                    queueChunk(self, job, stream, std::exchange(buffer, readBuffer()));
+                }
+                if (qsizetype(r.count) < kReadSize)
                     return true;
                 continue;
             case platform::ReadStatus::End: open[i] = false; return true;
