@@ -76,9 +76,13 @@ struct Converter {
     {
         QEventLoop loop;
         QObject::connect(&driver, &marbeck::BatchDriver::batchFinished, &loop, &QEventLoop::quit);
+        const QString folder = QDir::currentPath();
         driver.ActionConvertExecute(&preset, out, options);
         if (driver.Running())
             loop.exec();
+        // Jobs run in the program folder, which goes with the benchmark's
+        // temporary folder: the commands run after it need a folder that stays.
+        QDir::setCurrent(folder);
     }
 };
 
