@@ -142,6 +142,7 @@ struct SourceAdder::Run {
     struct Taken {
         std::size_t index = 0;
         QString path;
+        bool sendFailed = false; // a helper was gone before it could be sent
     };
     enum class Claim { Taken, NoneNow, Done };
 
@@ -247,8 +248,18 @@ struct SourceAdder::Run {
                     continue;
                 }
                 if (!helper->send(path)) {
-                    // Gone before it had this file: a new helper takes it.
-                    resend.push_front(std::move(taken));
+                    // Gone before it had this file: a new helper takes it,
+                    // and when that one is gone too, the file goes without.
+                    if (taken.sendFailed) {
+                        qCWarning(lcSources,
+                                  "Probing %s failed: the probe program ends at once; it is "
+                                  "listed without its media details.",
+                                  qUtf8Printable(path));
+                        run->store(taken.index, {false, true, BlankItem(path), {}});
+                    } else {
+                        taken.sendFailed = true;
+                        resend.push_front(std::move(taken));
+                    }
                     for (auto it = sent.rbegin(); it != sent.rend(); ++it)
                         resend.push_front(std::move(*it));
                     sent.clear();

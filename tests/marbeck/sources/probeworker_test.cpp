@@ -128,6 +128,20 @@ TEST(ProbeHelper, ACrashOrHangCostsThatFileItsColumnsAndTheHelperIsReplaced)
     }
     EXPECT_LT(clock.elapsed(), 10'000);
 
+    // A helper program that ends at once costs each file its columns, and
+    // the adding still ends.
+    SetProbeProgramPath(QStringLiteral("/bin/true"));
+    {
+        SourceListModel blank;
+        SourceAdder adder(blank);
+        adder.setInputFileTypes({"Video=*.mp4"});
+        adder.add({paths.at(0), paths.at(2)});
+        adder.waitUntilDone();
+        ASSERT_EQ(blank.count(), 2);
+        EXPECT_TRUE(blank.item(0).Format.isEmpty());
+        EXPECT_EQ(blank.item(1).FileSize, reference.FileSize);
+    }
+
     // Without the helper program the files are probed in this process.
     SetProbeProgramPath(dir.filePath("no such program"));
     {
