@@ -95,15 +95,15 @@ TFileItem ProbeFile(const QString &path, const MediaInfoLibrary &library)
 
 std::optional<orm::MediaFacts> MediaFactsOf(const TFileItem &item)
 {
-    if (item.Format.isEmpty())
+    bool known = false;
+    const double duration = item.Duration.toDouble(&known);
+    if (item.Format.isEmpty() || !known)
         return std::nullopt;
     orm::MediaFacts facts;
     facts.readable = true;
     facts.video = item.VideoCount.toInt() > 0;
     facts.audio = item.AudioCount.toInt() > 0;
-    bool known = false;
-    const double duration = item.Duration.toDouble(&known);
-    if (known && duration > 0)
+    if (duration > 0)
         facts.durationMs = qint64(std::llround(duration));
     return facts;
 }

@@ -59,7 +59,9 @@ TFileItem ProbeFile(const QString &path);
 TFileItem ProbeFile(const QString &path, const MediaInfoLibrary &library);
 
 // What the output check needs of a source, from its record; none for a file
-// the library could not read (its media columns are blank).
+// the library could not read (its media columns are blank) and for a record
+// without its duration (a list kept by an earlier version), which the check
+// must probe to compare the output's length against.
 std::optional<orm::MediaFacts> MediaFactsOf(const TFileItem &item);
 
 } // namespace marbeck
