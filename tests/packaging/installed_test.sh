@@ -124,6 +124,12 @@ sed -i -e 's/^ShowWindow=1/ShowWindow=0/' -e "s|^OutputPath=.*|OutputPath=$work/
 $run_as "$root$prefix/bin/marbeck" -ipod "$work/clips/clip.avi" >"$work/out.log" 2>&1 &
 app_pid=$!
 wait_window "Ormolux version: 3.0.2"
+# Convert Now waits for the clip to be examined and listed; the kept list
+# names it once it is.
+for _ in $(seq 300); do
+    grep -qs 'clip.avi' "$work/config/ormolux/vuzu.list" && break
+    sleep 0.1
+done
 window=$(xdotool search --name "Ormolux version: 3.0.2" | head -n 1)
 xdotool windowfocus --sync "$window" key Return
 # The batch is over when the clip is whole (an MP4 file is readable only once
