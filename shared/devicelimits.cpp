@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace orm {
 
 namespace {
@@ -41,6 +43,21 @@ std::pair<QString, int> profileAndLevel(const QString &formatProfile, const QStr
     const int major = m.captured(1).toInt();
     const int minor = m.captured(2).toInt();
     return {profile, codec == "h264" || codec == "hevc" ? major * 10 + minor : major};
+}
+
+// The decoded picture buffer of each H.264 level, in macroblocks.
+int maxDpbMbs(int level)
+{
+    static const std::pair<int, int> table[] = {
+        {10, 396},    {11, 900},    {12, 2376},   {13, 2376},   {20, 2376},
+        {21, 4752},   {22, 8100},   {30, 8100},   {31, 18000},  {32, 20480},
+        {40, 32768},  {41, 32768},  {42, 34816},  {50, 110400}, {51, 184320},
+        {52, 184320}, {60, 696320}, {61, 696320}, {62, 696320}};
+    for (const auto &[l, mbs] : table) {
+        if (l == level)
+            return mbs;
+    }
+    return 0;
 }
 
 QString kbpsText(double kbps)
@@ -125,6 +142,7 @@ OutputFacts MeasureOutput(const QString &path, const MediaInfoLibrary &library)
         const QString level = file.get(StreamKind::Video, 0, "Format_Level");
         if (facts.level < 0 && !level.isEmpty())
             facts.level = profileAndLevel("@" + level, facts.videoCodec).second;
+        facts.referenceFrames = file.get(StreamKind::Video, 0, "Format_Settings_RefFrames").toInt();
         facts.size = {file.get(StreamKind::Video, 0, "Width").toInt(),
                       file.get(StreamKind::Video, 0, "Height").toInt()};
         facts.frameRate = file.get(StreamKind::Video, 0, "FrameRate").toDouble();
@@ -141,6 +159,14 @@ OutputFacts MeasureOutput(const QString &path, const MediaInfoLibrary &library)
     return facts;
 }
 
+int MaxH264ReferenceFrames(int level, QSize size)
+{
+    const int frameMbs = ((size.width() + 15) / 16) * ((size.height() + 15) / 16);
+    if (frameMbs <= 0)
+        return 0;
+    return std::min(maxDpbMbs(level) / frameMbs, 16);
+}
+
 QList<LimitCheck> CheckLimits(const DeviceLimits &d, const OutputFacts &f)
 {
     QList<LimitCheck> checks;
@@ -152,6 +178,13 @@ QList<LimitCheck> CheckLimits(const DeviceLimits &d, const OutputFacts &f)
     if (d.level >= 0)
         checks.append({LimitKind::Level, QString::number(d.level), QString::number(f.level),
                        f.level == d.level});
+    // The level's picture buffer bounds the reference frames; a decoder
+    // built to the level has no room for more.
+    if (d.videoCodec == "h264" && d.level >= 0 && f.videoCodec == "h264" && f.referenceFrames > 0) {
+        const int most = MaxH264ReferenceFrames(d.level, f.size);
+        checks.append({LimitKind::ReferenceFrames, QString::number(most),
+                       QString::number(f.referenceFrames), f.referenceFrames <= most});
+    }
     const auto sizeText = [](QSize s) {
         return QStringLiteral("%1x%2").arg(s.width()).arg(s.height());
     };

@@ -52,6 +52,7 @@ struct OutputFacts {
     QString videoCodec; // empty: no picture
     QString videoProfile;
     int level = -1;
+    int referenceFrames = 0; // 0: the library does not say
     QSize size;
     double frameRate = 0;
     double videoKbps = 0;
@@ -65,6 +66,7 @@ enum class LimitKind {
     VideoCodec,
     VideoProfile,
     Level,
+    ReferenceFrames,
     Size,
     FrameRate,
     AverageRate,
@@ -79,6 +81,11 @@ struct LimitCheck {
     QString measured; // what the file has
     bool within = false;
 };
+
+// The most reference frames an H.264 stream of this picture size may keep at
+// this level (times ten): what the level's picture buffer holds, at most 16.
+// 0 for a level the standard does not list.
+int MaxH264ReferenceFrames(int level, QSize size);
 
 // The output against each limit the media library can show. Over a short
 // clip the buffer's starting fill counts, so the average may exceed the

@@ -191,6 +191,7 @@
     X(MSG_LIMIT_VIDEO_CODEC, "Video codec")                                                        \
     X(MSG_LIMIT_PROFILE, "Profile")                                                                \
     X(MSG_LIMIT_LEVEL, "Level")                                                                    \
+    X(MSG_LIMIT_REF_FRAMES, "Reference frames")                                                    \
     X(MSG_LIMIT_SIZE, "Picture size")                                                              \
     X(MSG_LIMIT_FRAME_RATE, "Frame rate")                                                          \
     X(MSG_LIMIT_VIDEO_RATE, "Video rate")                                                          \

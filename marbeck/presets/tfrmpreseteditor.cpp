@@ -56,6 +56,7 @@ QString limitName(orm::LimitKind kind)
     case orm::LimitKind::VideoCodec: return msg(Msg::MSG_LIMIT_VIDEO_CODEC);
     case orm::LimitKind::VideoProfile: return msg(Msg::MSG_LIMIT_PROFILE);
     case orm::LimitKind::Level: return msg(Msg::MSG_LIMIT_LEVEL);
+    case orm::LimitKind::ReferenceFrames: return msg(Msg::MSG_LIMIT_REF_FRAMES);
     case orm::LimitKind::Size: return msg(Msg::MSG_LIMIT_SIZE);
     case orm::LimitKind::FrameRate: return msg(Msg::MSG_LIMIT_FRAME_RATE);
     case orm::LimitKind::AverageRate: return msg(Msg::MSG_LIMIT_VIDEO_RATE);

@@ -1,6 +1,7 @@
 // Every device preset's output of a short natural clip stays within what its
-// device plays: codec, declared profile and level, size, frame rate, average
-// bit rate, the bit rate under the device's buffer model, and the sound. The
+// device plays: codec, declared profile and level, the reference frames the
+// level holds, size, frame rate, average bit rate, the bit rate under the
+// device's buffer model, and the sound. The
 // device presets also store the source's name as the title the device shows.
 #include "presetrun.h"
 #include "shared/batchscript.h"
@@ -126,10 +127,18 @@ TEST_P(DevicePreset, StaysWithinItsDeviceLimitsAndNamesTheTitle)
     EXPECT_EQ(p.videoCodec(), d.videoCodec);
     EXPECT_TRUE(p.video["profile"].toString().contains(d.videoProfile))
         << p.video["profile"].toString().toStdString();
+    const QSize size = p.frameSize();
     if (d.level >= 0) {
         EXPECT_EQ(p.video["level"].toInt(), d.level);
     }
-    const QSize size = p.frameSize();
+    if (d.videoCodec == "h264" && d.level >= 0) {
+        // The stream's references fit the level's picture buffer.
+        const ProcessResult refs =
+            runProcess("mediainfo", {"--Output=Video;%Format_Settings_RefFrames%", main});
+        const int frames = QString::fromUtf8(refs.output).trimmed().toInt();
+        EXPECT_GT(frames, 0);
+        EXPECT_LE(frames, orm::MaxH264ReferenceFrames(d.level, size));
+    }
     EXPECT_LE(size.width(), d.maxSize.width());
     EXPECT_LE(size.height(), d.maxSize.height());
     EXPECT_LE(frameRate(p.video["avg_frame_rate"].toString()), d.maxFrameRate + 0.01);

@@ -131,6 +131,7 @@ TEST(DeviceLimits, AShippedDevicePresetOrACopyNamingItsDeviceFindsItsLimits)
                            .videoCodec = "h264",
                            .videoProfile = "Constrained Baseline",
                            .level = 13,
+                           .referenceFrames = 7, // all that level 1.3 holds at 320x240
                            .size = {320, 240},
                            .frameRate = 25,
                            .videoKbps = 600,
@@ -141,12 +142,19 @@ TEST(DeviceLimits, AShippedDevicePresetOrACopyNamingItsDeviceFindsItsLimits)
         EXPECT_TRUE(c.within) << int(c.kind);
     facts.size = {400, 240};
     facts.level = 30;
-    facts.videoKbps = 2000; // beyond what the buffer's start covers over 5 s
+    facts.referenceFrames = 7; // the device's level holds 6 of the larger picture
+    facts.videoKbps = 2000;    // beyond what the buffer's start covers over 5 s
     QList<orm::LimitKind> over;
     for (const orm::LimitCheck &c : orm::CheckLimits(*ipod, facts)) {
         if (!c.within)
             over << c.kind;
     }
-    EXPECT_EQ(over, QList<orm::LimitKind>({orm::LimitKind::Level, orm::LimitKind::Size,
-                                           orm::LimitKind::AverageRate}));
+    EXPECT_EQ(over, QList<orm::LimitKind>({orm::LimitKind::Level, orm::LimitKind::ReferenceFrames,
+                                           orm::LimitKind::Size, orm::LimitKind::AverageRate}));
+
+    EXPECT_EQ(orm::MaxH264ReferenceFrames(30, {640, 480}), 6);
+    EXPECT_EQ(orm::MaxH264ReferenceFrames(31, {1280, 720}), 5);
+    EXPECT_EQ(orm::MaxH264ReferenceFrames(40, {1920, 1080}), 4); // 1088 lines coded
+    EXPECT_EQ(orm::MaxH264ReferenceFrames(12, {176, 144}), 16);
+    EXPECT_EQ(orm::MaxH264ReferenceFrames(7, {320, 240}), 0);
 }
