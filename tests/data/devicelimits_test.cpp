@@ -1,8 +1,8 @@
 // Every device preset's output of a short natural clip stays within what its
 // device plays: codec, declared profile and level, the reference frames the
 // level holds, size, frame rate, average bit rate, the bit rate under the
-// device's buffer model, and the sound. The
-// device presets also store the source's name as the title the device shows.
+// device's buffer model, and the sound. The device presets also store the
+// source's name as the title the device shows.
 #include "presetrun.h"
 #include "shared/batchscript.h"
 #include "shared/devicelimits.h"
