@@ -166,7 +166,7 @@ ProbeWorker::Answer ProbeWorker::end(Outcome outcome, const QString &reason)
     answer.outcome = outcome;
     if (!m_sent.isEmpty())
         answer.path = m_sent.takeFirst();
-    m_unanswered += std::exchange(m_sent, {});
+    m_sent.clear();
     answer.reason = outcome == Outcome::Crashed
                         ? QStringLiteral("%1 (exit status %2)").arg(reason).arg(status)
                         : reason;
@@ -192,11 +192,6 @@ bool ProbeWorker::send(const QString &path)
         return false;
     m_sent << path;
     return true;
-}
-
-QStringList ProbeWorker::takeUnanswered()
-{
-    return std::exchange(m_unanswered, {});
 }
 
 qsizetype ProbeWorker::answerEnd() const

@@ -67,9 +67,8 @@ public:
     // Waits at most `timeLimitMs` for the answer to the oldest waiting
     // request. After Crashed or TimedOut (the helper was working on that
     // file) the helper is gone, this worker is not usable, and the other
-    // waiting requests are left for takeUnanswered().
+    // waiting requests are dropped: the caller sends them to another helper.
     Answer receive(int timeLimitMs);
-    QStringList takeUnanswered();
     // send() and receive() for one path.
     Answer probe(const QString &path, int timeLimitMs);
 
@@ -89,7 +88,6 @@ private:
     std::atomic<bool> m_interrupted{false};
     QByteArray m_pending; // answers read and not yet taken
     QStringList m_sent;   // waiting requests, oldest first
-    QStringList m_unanswered;
 };
 
 } // namespace marbeck

@@ -20,6 +20,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -216,6 +217,14 @@ struct SourceAdder::Run {
             helper = run->helpers->take();
         std::deque<Taken> sent;   // with the helper, oldest first
         std::deque<Taken> resend; // left unanswered by a helper that ended
+        // A helper that ended leaves what it was sent, in order, to the next one.
+        const auto dropHelper = [&] {
+            resend.insert(resend.begin(), std::make_move_iterator(sent.begin()),
+                          std::make_move_iterator(sent.end()));
+            sent.clear();
+            run->helpers->release(helper);
+            helper.reset();
+        };
         bool done = false;
         while (!done) {
             while (sent.size() < std::size_t(kAhead)) {
@@ -260,11 +269,7 @@ struct SourceAdder::Run {
                         taken.sendFailed = true;
                         resend.push_front(std::move(taken));
                     }
-                    for (auto it = sent.rbegin(); it != sent.rend(); ++it)
-                        resend.push_front(std::move(*it));
-                    sent.clear();
-                    run->helpers->release(helper);
-                    helper.reset();
+                    dropHelper();
                     if (run->isCancelled())
                         break;
                     continue;
@@ -295,11 +300,7 @@ struct SourceAdder::Run {
                               qUtf8Printable(answered.path), qUtf8Printable(answer.reason));
                 probed.item = BlankItem(answered.path);
                 probed.probed = true;
-                for (auto it = sent.rbegin(); it != sent.rend(); ++it)
-                    resend.push_front(std::move(*it));
-                sent.clear();
-                run->helpers->release(helper);
-                helper.reset();
+                dropHelper();
                 break;
             }
             run->store(answered.index, std::move(probed));
