@@ -175,6 +175,36 @@ QString convertedByItem0(const char *file, const QString &input, const QTemporar
     return out.filePath(made.first());
 }
 
+enum class Late { Sound, Picture };
+
+// A 3 s clip in `dir` whose sound or picture starts half a second after the
+// other; empty, with the failure reported, when it could not be made.
+QString clipWithLateStart(const QTemporaryDir &dir, Late late)
+{
+    const auto input = [late](Late stream, const QString &graph) {
+        QStringList arguments;
+        if (stream == late)
+            arguments << "-itsoffset"
+                      << "0.5";
+        return arguments << "-f"
+                         << "lavfi"
+                         << "-i" << graph + (stream == late ? "2.5" : "3");
+    };
+    const QString path = dir.filePath(late == Late::Sound ? "late sound.mp4" : "late picture.mkv");
+    const ProcessResult made = runProcess(
+        stageDir() + "/cores/avcore.dll",
+        QStringList{"-v", "error"} + input(Late::Picture, "testsrc2=s=320x240:d=") +
+            input(Late::Sound, "sine=d=") + QStringList{"-c:v", "libx264", "-c:a", "aac", path});
+    if (made.exitCode != 0) {
+        ADD_FAILURE() << made.output.right(3000).toStdString();
+        return {};
+    }
+    return path;
+}
+
+// Two device MP4s, and WebM, which has no edit lists.
+const char *const kStartOffsetProfiles[] = {"3GPP_Phone.ini", "PSP_320x240.ini", "WebM_VP9.ini"};
+
 } // namespace
 
 // A source whose sound starts half a second after its picture keeps the gap as
@@ -185,13 +215,9 @@ TEST(ShippedPreset, SoundThatStartsLateIsPaddedWithSilence)
 {
     QTemporaryDir dir;
     const QString encoder = stageDir() + "/cores/avcore.dll";
-    const QString input = dir.filePath("late sound.mp4");
-    ASSERT_EQ(runProcess(encoder, {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=320x240:d=3",
-                                   "-itsoffset", "0.5", "-f", "lavfi", "-i", "sine=d=2.5", "-c:v",
-                                   "libx264", "-c:a", "aac", input})
-                  .exitCode,
-              0);
-    for (const char *file : {"3GPP_Phone.ini", "PSP_320x240.ini", "WebM_VP9.ini"}) {
+    const QString input = clipWithLateStart(dir, Late::Sound);
+    ASSERT_FALSE(input.isEmpty());
+    for (const char *file : kStartOffsetProfiles) {
         SCOPED_TRACE(file);
         QTemporaryDir out;
         const QString output = convertedByItem0(file, input, out);
@@ -227,14 +253,9 @@ TEST(ShippedPreset, SoundThatStartsLateIsPaddedWithSilence)
 TEST(ShippedPreset, PictureThatStartsLateIsHeldNotShifted)
 {
     QTemporaryDir dir;
-    const QString encoder = stageDir() + "/cores/avcore.dll";
-    const QString input = dir.filePath("late picture.mkv");
-    ASSERT_EQ(runProcess(encoder, {"-v", "error", "-itsoffset", "0.5", "-f", "lavfi", "-i",
-                                   "testsrc2=s=320x240:d=2.5", "-f", "lavfi", "-i", "sine=d=3",
-                                   "-c:v", "libx264", "-c:a", "aac", input})
-                  .exitCode,
-              0);
-    for (const char *file : {"3GPP_Phone.ini", "PSP_320x240.ini", "WebM_VP9.ini"}) {
+    const QString input = clipWithLateStart(dir, Late::Picture);
+    ASSERT_FALSE(input.isEmpty());
+    for (const char *file : kStartOffsetProfiles) {
         SCOPED_TRACE(file);
         QTemporaryDir out;
         const QString output = convertedByItem0(file, input, out);
